@@ -1,0 +1,45 @@
+#pragma once
+// The date-time value: days since 30 December 1899 (day 0); the fraction is the time of day.
+#include <cstdint>
+
+namespace kivo {
+
+using TDateTime = double;
+
+constexpr std::int64_t MSecsPerDay = 86'400'000;
+
+struct CivilDate {
+    int year = 1899;
+    int month = 12;
+    int day = 30;
+};
+
+struct TimeOfDay {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int msec = 0;
+};
+
+// A moment on the local clock, as the operating system reports it.
+struct LocalDateTime {
+    CivilDate date;
+    TimeOfDay time;
+};
+
+bool IsValidDate(int year, int month, int day); // years 1 to 9999
+int DaysInMonth(int year, int month);
+// Day number of a valid civil date (30-12-1899 is 0).
+std::int32_t DayNumber(const CivilDate& date);
+CivilDate CivilFromDayNumber(std::int32_t days);
+// Fraction of a day; the parts need not be in range (25:00 gives 1 + 1/24).
+TDateTime EncodeTime(int hour, int minute, int second, int msec);
+// Whole milliseconds of a value: v x 86 400 000 rounded to nearest, ties to even.
+std::int64_t ToMilliseconds(TDateTime value);
+// Time of day of a value, by its whole milliseconds modulo one day.
+TimeOfDay TimeOfDayFromValue(TDateTime value);
+
+TDateTime DateOf(const LocalDateTime& moment); // midnight of that day
+TDateTime TimeOf(const LocalDateTime& moment); // fraction below 1
+
+} // namespace kivo

@@ -1,0 +1,85 @@
+#pragma once
+// The in-memory task table: a cursor store with one pending change at a time.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "algemeen/datetime.h"
+#include "algemeen/formatsettings.h"
+#include "store/taskrecord.h"
+
+namespace kivo {
+
+class Collator;
+class Clock;
+
+// Stable identity of a stored task, for making a task current again after a modal question.
+using TaskId = std::uint64_t;
+
+class TMemTable {
+public:
+    // The clock gives the current year for reading two-digit years.
+    TMemTable(std::string name, const FormatSettings& settings, const Collator& collator,
+              const Clock& clock);
+    ~TMemTable();
+    TMemTable(const TMemTable&) = delete;
+    TMemTable& operator=(const TMemTable&) = delete;
+
+    const std::string& Name() const;
+
+    bool IsOpen() const;
+    void OpenTable();
+    void CloseTable();
+    void ClearTable();
+
+    int TaskCount() const;
+    void GotoFirst();
+    void GotoNext();
+    bool AtEnd() const;
+
+    void EditCurrent();
+    void AppendTask();
+    void PostTask();
+    void CancelTask();
+    void DeleteCurrent();
+    void SettlePending();
+    bool IsPending() const;
+    bool IsSorted() const;
+
+    bool LocateDescription(std::string_view description);
+    void SortByDescription();
+
+    // Identity of the current stored task (none on an empty table or for a pending new task).
+    std::optional<TaskId> CurrentId() const;
+    // Settles a pending change, then makes the task with this identity current; false when it
+    // no longer exists (the cursor then stays where it was).
+    bool GotoId(TaskId id);
+
+    // Field access on the current task, a pending change included. With no current task every
+    // field reads as null.
+    const TaskRecord& Current() const;
+    bool IsNull(Field field) const;
+    std::string AsString(Field field) const; // the text form; null gives ""
+    std::int32_t AsInteger(Field field) const;
+    bool AsBoolean(Field field) const;
+    TDateTime AsDateTime(Field field) const;
+
+    // Assigning is allowed only while a change is pending.
+    void SetString(Field field, std::string_view text); // assign from text, by the field's rules
+    void SetInteger(Field field, std::int64_t value);
+    void SetBoolean(Field field, bool value);
+    void SetDateTime(Field field, TDateTime value);
+    void Clear(Field field);
+
+    // Runs before a pending change is settled or stored: a bound control writes what is still
+    // being typed. Unassigned: skipped.
+    std::function<void()> OnBeforePost;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+} // namespace kivo

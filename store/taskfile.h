@@ -1,0 +1,48 @@
+#pragma once
+// The task file kivoklok.csv: the only stored form of the task table.
+#include <string>
+#include <string_view>
+
+#include "algemeen/formatsettings.h"
+#include "algemeen/report.h"
+
+namespace kivo {
+
+class TMemTable;
+class FileSystem;
+class LogBook;
+
+// The semicolon-separated format: header line, quoted values, escapes, null as nothing.
+class TCSVStreamFormat {
+public:
+    explicit TCSVStreamFormat(const FormatSettings& settings);
+    // The whole file content for the table in its current order.
+    std::string Write(TMemTable& table) const;
+    // Appends the tasks of the content in file order; fails at the first bad value, leaving the
+    // tasks of the lines before it stored.
+    void Read(std::string_view content, TMemTable& table) const;
+
+private:
+    const FormatSettings& settings_;
+};
+
+class TaskFile {
+public:
+    TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files, LogBook& log,
+             std::string appDir);
+    std::string Path() const; // AppDir + "kivoklok.csv"
+    void LoadTasks();         // failures are reported, not raised (log errors do escape)
+    void SaveTasks();
+    // The plain message box.
+    ReportFn OnReport;
+
+private:
+    TMemTable& table_;
+    const TCSVStreamFormat& format_;
+    FileSystem& files_;
+    LogBook& log_;
+    std::string appDir_;
+    bool loadIncomplete_ = false;
+};
+
+} // namespace kivo
