@@ -1,0 +1,13 @@
+#pragma once
+// What the scheduler and the import need of a timer: read and switch its running state.
+
+namespace kivo {
+
+class TimerControl {
+public:
+    virtual ~TimerControl() = default;
+    virtual bool Enabled() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+};
+
+} // namespace kivo
