@@ -1,0 +1,51 @@
+#pragma once
+// The program's modal dialogs: the question dialog, the plain message box, the error display.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace kivo {
+
+enum MsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3 };
+enum MsgDlgBtn : unsigned {
+    mbYes = 1u << 0,
+    mbNo = 1u << 1,
+    mbOK = 1u << 2,
+    mbCancel = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+    mbAll = 1u << 7,
+    mbNoToAll = 1u << 8,
+    mbYesToAll = 1u << 9,
+    mbHelp = 1u << 10
+};
+
+// Codes returned by ShowMessageDialog.
+enum ModalResult {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10
+};
+
+int ShowMessageDialog(const std::string& title, const std::string& message, int type,
+                      unsigned buttons, int helpContext, const std::string& focusName);
+void ShowPlainMessage(const std::string& message); // the plain message box (caption = app title)
+void ShowErrorDisplay(const std::string& message); // top-level error display (stop icon, '.' rule)
+// The error display's text: a full stop is added when the last character sorts after '.'.
+std::string ErrorDisplayText(const std::string& message);
+bool IsFormOpen(const std::string& className);
+
+// For tests: called with each dialog/message box window once it is shown (modal loop running).
+extern std::function<void(HWND)> OnDialogShown;
+
+} // namespace kivo

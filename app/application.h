@@ -1,0 +1,81 @@
+#pragma once
+// The hidden application window and the program's message loop.
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace kivo {
+
+// The hidden top-level application window of class "TApplication" whose text is the application
+// title (executable file name up to its first '.', every character after the first lower-cased).
+//
+// Notes for the main window:
+// - Call SetMainWindow once the main window exists; Minimize/Restore/IsMinimized act on it.
+// - On WM_SYSCOMMAND with SC_MINIMIZE the main window calls TApplication::Minimize() (and does not
+//   pass the command on): it minimizes the main window and then calls OnMinimize.
+// - Every top-level window receives WM_QUERYENDSESSION/WM_ENDSESSION. Answer WM_QUERYENDSESSION
+// with
+//   TRUE; on WM_ENDSESSION with wParam TRUE call TApplication::EndSession(), which ends the process
+//   at once without any further log line.
+class TApplication {
+public:
+    static TApplication& Instance();
+
+    // Registers the "TApplication" class and creates the hidden window. Safe to call twice.
+    void Initialize(HINSTANCE instance);
+    HWND Handle() const { return handle_; }
+    HINSTANCE InstanceHandle() const { return instance_; }
+    const std::string& Title() const { return title_; }
+
+    HWND MainWindow() const { return mainWindow_; }
+    void SetMainWindow(HWND window) { mainWindow_ = window; }
+
+    // The application's minimize handler, called after the main window was minimized.
+    std::function<void()> OnMinimize;
+    void Minimize();
+    void Restore();
+    bool IsMinimized() const;
+
+    // Message loop until Terminate; returns the quit message's exit code.
+    int Run();
+    // Pumps every waiting message without blocking. Returns false once the quit message was seen.
+    bool ProcessMessages();
+    void Terminate(); // PostQuitMessage(0)
+    bool Terminated() const { return terminated_; }
+
+    // Top-level error display for a failure no handler caught; the loop goes on.
+    void HandleException(const std::exception& e);
+
+    // Log-off or shut-down agreed: the process ends here and now.
+    [[noreturn]] void EndSession();
+
+private:
+    TApplication() = default;
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HINSTANCE instance_ = nullptr;
+    HWND handle_ = nullptr;
+    HWND mainWindow_ = nullptr;
+    std::string title_;
+    bool terminated_ = false;
+};
+
+// "C:\dir\kivoklok.exe" -> "kivoklok"; "KIVO.Klok.exe" -> "Kivo".
+std::string ApplicationTitleFromPath(const std::string& exePath);
+
+// Runs a handler inside a window procedure: a std::exception goes to the top-level error display
+// (exceptions must never cross Win32 frames).
+template <typename F> void GuardedCall(F&& f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        TApplication::Instance().HandleException(e);
+    } catch (...) {
+        TApplication::Instance().HandleException(std::runtime_error("Unknown error"));
+    }
+}
+
+} // namespace kivo

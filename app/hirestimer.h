@@ -1,0 +1,51 @@
+#pragma once
+// A periodic timer with multimedia-timer precision whose ticks run on the UI thread.
+#include <windows.h>
+
+#include <functional>
+
+#include "scheduler/timercontrol.h"
+
+namespace kivo {
+
+// Ticks arrive as messages posted from the timeSetEvent callback to a hidden message window of the
+// component; a tick is handled only when tagged with the latest arming id and the component is not
+// busy; it is busy during OnTimer. An error escaping OnTimer goes to TApplication::HandleException
+// and the component stays busy until it is armed again.
+class THiResTimer : public TimerControl {
+public:
+    THiResTimer();  // timeBeginPeriod with the finest resolution
+    ~THiResTimer(); // timeEndPeriod
+    THiResTimer(const THiResTimer&) = delete;
+    THiResTimer& operator=(const THiResTimer&) = delete;
+
+    // Clamped to the range the system's multimedia timer supports; re-arms a running timer.
+    void SetInterval(unsigned ms);
+    unsigned Interval() const { return interval_; }
+    bool Enabled() const override { return enabled_; }
+    // Throws KivoError("Not enough timers available") when the system refuses a timer.
+    void SetEnabled(bool enabled) override;
+    std::function<void()> OnTimer;
+    bool Busy() const { return busy_; }
+
+    // For tests: deliver a tick message as the OS callback would (tagged with an arming id).
+    unsigned ArmingId() const { return armingId_; }
+    void PostTick(unsigned armingId);
+
+private:
+    void Arm();
+    void Disarm();
+    void Tick(unsigned armingId);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK TimerCallback(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
+
+    HWND window_ = nullptr;
+    UINT eventId_ = 0;
+    unsigned interval_ = 1000;
+    unsigned resolution_ = 1;
+    bool enabled_ = false;
+    bool busy_ = false;
+    unsigned armingId_ = 0;
+};
+
+} // namespace kivo
