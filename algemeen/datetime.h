@@ -38,6 +38,8 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec);
 std::int64_t ToMilliseconds(TDateTime value);
 // Time of day of a value, by its whole milliseconds modulo one day.
 TimeOfDay TimeOfDayFromValue(TDateTime value);
+// Day of a value: its whole milliseconds divided by one day, the whole part (kept within 32 bits).
+std::int32_t DayNumberOfValue(TDateTime value);
 
 TDateTime DateOf(const LocalDateTime& moment); // midnight of that day
 TDateTime TimeOf(const LocalDateTime& moment); // fraction below 1
