@@ -18,6 +18,7 @@ class Clock;
 // Stable identity of a stored task, for making a task current again after a modal question.
 using TaskId = std::uint64_t;
 
+// A new table is open and empty, in insertion order.
 class TMemTable {
 public:
     // The clock gives the current year for reading two-digit years.
@@ -35,6 +36,9 @@ public:
     void ClearTable();
 
     int TaskCount() const;
+    // A stored task by its place in the current order (0 to TaskCount() - 1); a pending change
+    // is not in it. For the writer, which must not move the cursor.
+    const TaskRecord& TaskAt(int index) const;
     void GotoFirst();
     void GotoNext();
     bool AtEnd() const;
