@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "algemeen/datetime.h"
 #include "algemeen/formatsettings.h"
 
 namespace kivo {
@@ -48,5 +49,17 @@ std::vector<std::string> SplitLogLines(std::string_view content);
 std::int32_t ParseDateWithOrder(std::string_view text, std::string_view order,
                                 std::optional<char> separator, const FormatSettings& settings,
                                 int currentYear);
+
+// The pure parts of the writer and the purge, so that they can be exercised without a file.
+
+// One entry of the log: "[dd-mm-yy] [hh:nn] " and the body of its kind.
+std::string FormatLogEntry(int kind, const std::string& message, const LogTask* task,
+                           const LocalDateTime& now, const FormatSettings& settings);
+// The content with every line ended by CR LF, as the log is written back.
+std::string NormalizeLogContent(std::string_view content);
+// The content without its leading lines older than 90 days before `today` (a day number), every
+// line ended by CR LF.
+std::string PurgeLogContent(std::string_view content, std::int32_t today, int currentYear,
+                            const FormatSettings& settings);
 
 } // namespace kivo

@@ -1,0 +1,175 @@
+#include "logbook/logbook.h"
+
+#include <exception>
+#include <utility>
+
+#include "algemeen/text.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr int RetentionDays = 90;
+constexpr std::string_view TaskGap = "                   "; // nineteen, whatever precedes it
+
+// Calls visit(line) for every line of the content; CR, LF and CR LF each end a line. Stops early
+// when visit returns false and then gives the offset of the line it stopped at.
+template <typename Visit> std::size_t ForEachLine(std::string_view content, Visit visit) {
+    std::size_t start = 0;
+    const std::size_t size = content.size();
+    while (start < size) {
+        std::size_t end = start;
+        while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
+        if (!visit(content.substr(start, end - start))) return start;
+        if (end < size && content[end] == '\r' && end + 1 < size && content[end + 1] == '\n') ++end;
+        start = end + 1;
+    }
+    return size;
+}
+
+std::int32_t ParseDateOrZero(std::string_view text, std::string_view order,
+                             std::optional<char> separator, const FormatSettings& settings,
+                             int currentYear);
+
+void AppendNormalized(std::string& out, std::string_view content) {
+    ForEachLine(content, [&out](std::string_view line) {
+        out.append(line);
+        out.append("\r\n");
+        return true;
+    });
+}
+
+} // namespace
+
+LogBook::LogBook(FileSystem& files, const Clock& clock, const FormatSettings& settings,
+                 std::string appDir)
+    : files_(files), clock_(clock), settings_(settings), appDir_(std::move(appDir)) {}
+
+std::string LogBook::Path() const {
+    return appDir_ + "kivoklok.log";
+}
+
+void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task) {
+    const std::string path = Path();
+    // A file that exists but cannot be read fails here, before anything is written over it.
+    const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
+    // One reading of the clock, so that date and time belong together also at midnight.
+    const std::string entry = FormatLogEntry(kind, message, task, clock_.Now(), settings_);
+    std::string content;
+    content.reserve(existing.size() + existing.size() / 32 + entry.size() + 2);
+    AppendNormalized(content, existing);
+    content += entry;
+    content += "\r\n";
+    files_.ReplaceAll(path, content);
+}
+
+void LogBook::PurgeLog() {
+    const std::string path = Path();
+    if (!files_.Exists(path)) return;
+    const std::string content = files_.ReadAll(path);
+    const LocalDateTime now = clock_.Now();
+    files_.ReplaceAll(path,
+                      PurgeLogContent(content, DayNumber(now.date), now.date.year, settings_));
+}
+
+std::string FormatLogEntry(int kind, const std::string& message, const LogTask* task,
+                           const LocalDateTime& now, const FormatSettings& settings) {
+    std::string line =
+        "[" + FormatDate(DateOf(now), settings) + "] [" + FormatTime(TimeOf(now), settings) + "] ";
+    switch (kind) {
+    case LogAutomatic:
+    case LogManual: {
+        static const LogTask none;
+        const LogTask& t = task ? *task : none;
+        line += "Taak \"";
+        line += t.omschrijving;
+        line += "\" ";
+        line += kind == LogAutomatic ? "(automatisch)" : "(handmatig)";
+        line += TaskGap;
+        line += WithTrailingBackslash(t.werkdirectory);
+        line += t.programma;
+        break;
+    }
+    case LogStarted:
+        line += "KIVO Schakelklok gestart";
+        break;
+    case LogClosed:
+        line += "KIVO Schakelklok afgesloten";
+        break;
+    default: // notes, and any unknown kind keeps at least its message
+        line += message;
+        break;
+    }
+    return line;
+}
+
+std::vector<std::string> SplitLogLines(std::string_view content) {
+    std::vector<std::string> lines;
+    ForEachLine(content, [&lines](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
+    return lines;
+}
+
+std::string NormalizeLogContent(std::string_view content) {
+    std::string out;
+    out.reserve(content.size() + content.size() / 32);
+    AppendNormalized(out, content);
+    return out;
+}
+
+std::string PurgeLogContent(std::string_view content, std::int32_t today, int currentYear,
+                            const FormatSettings& settings) {
+    // Only leading lines go: the first line with a recent date keeps itself and all after it.
+    const std::int32_t oldest = today - RetentionDays;
+    const std::size_t keepFrom = ForEachLine(content, [&](std::string_view line) {
+        const std::size_t close = line.find(']');
+        if (close == std::string_view::npos) return true;
+        // The first character (normally "[") is skipped whatever it is.
+        const std::string_view dateText =
+            close >= 1 ? line.substr(1, close - 1) : std::string_view();
+        const std::int32_t date =
+            ParseDateWithOrder(dateText, "", std::nullopt, settings, currentYear);
+        return oldest > date;
+    });
+    return NormalizeLogContent(content.substr(keepFrom));
+}
+
+std::int32_t ParseDateWithOrder(std::string_view text, std::string_view order,
+                                std::optional<char> separator, const FormatSettings& settings,
+                                int currentYear) {
+    try {
+        return ParseDateOrZero(text, order, separator, settings, currentYear);
+    } catch (const std::exception&) {
+        return 0; // never fails, not even short of memory
+    }
+}
+
+namespace {
+
+std::int32_t ParseDateOrZero(std::string_view text, std::string_view order,
+                             std::optional<char> separator, const FormatSettings& settings,
+                             int currentYear) {
+    const std::string trimmed = TrimBlanks(text);
+    if (trimmed.empty()) return 0;
+    // A copy, so that the process-wide settings never change, whatever happens here.
+    FormatSettings local = settings;
+    if (separator) local.dateSeparator = *separator;
+    if (!order.empty()) {
+        std::string format;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (i > 0) format += local.dateSeparator;
+            if (i < order.size()) format += order[i];
+        }
+        local.shortDateFormat = format;
+    }
+    const std::optional<TDateTime> date = TryStrToDate(trimmed, local, currentYear);
+    return date ? DayNumberOfValue(*date) : 0;
+}
+
+} // namespace
+
+} // namespace kivo
