@@ -3,15 +3,18 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "scheduler/timercontrol.h"
 
 namespace kivo {
 
 // Ticks arrive as messages posted from the timeSetEvent callback to a hidden message window of the
-// component; a tick is handled only when tagged with the latest arming id and the component is not
-// busy; it is busy during OnTimer. An error escaping OnTimer goes to TApplication::HandleException
-// and the component stays busy until it is armed again.
+// component; a tick is handled only when tagged with the latest arming id, the timer is enabled and
+// the component is not busy; it is busy during OnTimer. An error escaping OnTimer goes to
+// TApplication::HandleException and the component stays busy until it is armed again.
+// The system timer runs whenever Enabled is true and Interval is not 0; an unset OnTimer is
+// skipped. Create, use and destroy it on the UI thread only.
 class THiResTimer : public TimerControl {
 public:
     THiResTimer();  // timeBeginPeriod with the finest resolution
@@ -46,6 +49,8 @@ private:
     bool enabled_ = false;
     bool busy_ = false;
     unsigned armingId_ = 0;
+    // Lets a tick notice that OnTimer destroyed the timer.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace kivo

@@ -1,20 +1,403 @@
 #include "algemeen/win32/dialogs.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "algemeen/text.h"
+#include "algemeen/win32/handles.h"
+#include "app/application.h"
+
 namespace kivo {
 
 std::function<void(HWND)> OnDialogShown;
 
-int ShowMessageDialog(const std::string&, const std::string&, int, unsigned, int,
-                      const std::string&) {
-    return 2;
+namespace {
+
+constexpr char kDialogClass[] = "TMessageForm";
+constexpr UINT kShownMessage = WM_USER + 1;
+constexpr int kImageId = 100;
+constexpr int kMessageId = 101;
+
+struct ButtonKind {
+    MsgDlgBtn button;
+    const char* name;
+    int id;
+    const char* caption;
+};
+
+// Left to right as they stand in the dialog.
+constexpr ButtonKind kButtons[] = {
+    {mbYes, "Yes", mrYes, "&Ja"},
+    {mbNo, "No", mrNo, "&Nee"},
+    {mbOK, "OK", mrOk, "OK"},
+    {mbCancel, "Cancel", mrCancel, "Annuleren"},
+    {mbAbort, "Abort", mrAbort, "&Afbreken"},
+    {mbRetry, "Retry", mrRetry, "&Opnieuw"},
+    {mbIgnore, "Ignore", mrIgnore, "&Ignore"},
+    {mbAll, "All", mrAll, "&All"},
+    {mbNoToAll, "NoToAll", mrNoToAll, "N&ee voor Alle"},
+    {mbYesToAll, "YesToAll", mrYesToAll, "Ja voor &Alle"},
+    {mbHelp, "Help", kDialogHelpButtonId, "&Help"},
+};
+
+constexpr const char* kCaptionWords[] = {"Waarschuwing", "Fout", "Informatie", "Bevestiging"};
+
+// What a dialog shows; the three kinds of box differ only in these.
+struct DialogSpec {
+    std::string caption;
+    std::string message;
+    LPCSTR icon = nullptr; // a system icon, or none
+    unsigned buttons = mbOK;
+    std::string focusName;
+};
+
+struct DialogState {
+    int result = mrNone;
+    bool done = false;
+    int defaultId = 0;
+    int cancelId = 0; // 0: Escape does nothing
+};
+
+std::string ApplicationTitle() {
+    const std::string& title = TApplication::Instance().Title();
+    if (!title.empty()) return title;
+    char buffer[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return ApplicationTitleFromPath(std::string(buffer, length));
 }
-void ShowPlainMessage(const std::string&) {}
-void ShowErrorDisplay(const std::string&) {}
+
+bool IsOurButton(HWND dialog, HWND control) {
+    if (!control || GetParent(control) != dialog) return false;
+    int id = GetDlgCtrlID(control);
+    return std::any_of(std::begin(kButtons), std::end(kButtons),
+                       [id](const ButtonKind& b) { return b.id == id; });
+}
+
+void Press(HWND dialog, DialogState& state, int id) {
+    if (id == kDialogHelpButtonId || id <= 0) return; // help does not close the dialog
+    if (!GetDlgItem(dialog, id)) return;
+    state.result = id;
+    state.done = true;
+}
+
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_NCCREATE: {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        break;
+    }
+    case WM_COMMAND:
+        if (!state) break;
+        if (LOWORD(wParam) == IDCANCEL && !lParam) {
+            // Escape through the dialog manager.
+            if (state->cancelId) Press(window, *state, state->cancelId);
+        } else if (HIWORD(wParam) == BN_CLICKED) {
+            Press(window, *state, LOWORD(wParam));
+        }
+        return 0;
+    case DM_GETDEFID:
+        if (state && state->defaultId) return MAKELRESULT(state->defaultId, DC_HASDEFID);
+        return 0;
+    case WM_CLOSE:
+        if (state) {
+            state->result = mrCancel;
+            state->done = true;
+        }
+        return 0;
+    case kShownMessage:
+        if (OnDialogShown) GuardedCall([&] { OnDialogShown(window); });
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterDialogClass() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DialogProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        wc.lpszClassName = kDialogClass;
+        return RegisterClassExA(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+int ScreenDpi() {
+    WindowDC dc(nullptr);
+    int dpi = dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
+    return dpi > 0 ? dpi : 96;
+}
+
+// The main window's font: MS Sans Serif, 8 points, at the screen's resolution.
+UniqueFont CreateDialogFont(int dpi) {
+    HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    return UniqueFont(font);
+}
+
+struct Windows {
+    std::vector<HWND> list;
+    HWND except;
+};
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM param) {
+    auto* windows = reinterpret_cast<Windows*>(param);
+    if (window != windows->except && IsWindowVisible(window) && IsWindowEnabled(window))
+        windows->list.push_back(window);
+    return TRUE;
+}
+
+// Other windows of the thread take no input while the dialog is up.
+std::vector<HWND> DisableThreadWindows(HWND dialog) {
+    Windows windows{{}, dialog};
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
+                      reinterpret_cast<LPARAM>(&windows));
+    for (HWND w : windows.list) EnableWindow(w, FALSE);
+    return windows.list;
+}
+
+HWND FocusTarget(HWND dialog, const std::string& focusName) {
+    std::string name = focusName.substr(0, 255);
+    if (name.size() >= 2 && SameTextAZ(name.substr(0, 2), "MB")) name.erase(0, 2);
+    if (name.empty()) return nullptr;
+    for (const ButtonKind& b : kButtons)
+        if (SameTextAZ(name, b.name)) return GetDlgItem(dialog, b.id);
+    return nullptr;
+}
+
+int RunDialog(const DialogSpec& spec) {
+    // Step one: whatever waits in the queue is handled before the question appears.
+    if (!TApplication::Instance().ProcessMessages()) return mrCancel;
+
+    RegisterDialogClass();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    DialogState state;
+    for (const ButtonKind& b : kButtons) {
+        if (!(spec.buttons & b.button)) continue;
+        if (!state.defaultId && (b.button == mbOK)) state.defaultId = b.id;
+    }
+    if (!state.defaultId && (spec.buttons & mbYes)) state.defaultId = mrYes;
+    if (!state.defaultId && (spec.buttons & mbRetry)) state.defaultId = mrRetry;
+    if (spec.buttons & mbCancel)
+        state.cancelId = mrCancel;
+    else if (spec.buttons & mbNo)
+        state.cancelId = mrNo;
+    else if (spec.buttons & mbOK)
+        state.cancelId = mrOk;
+
+    HWND owner = GetActiveWindow();
+    if (!owner || !IsWindowVisible(owner)) owner = TApplication::Instance().Handle();
+    HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kDialogClass,
+                                  spec.caption.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
+                                  0, owner, nullptr, instance, &state);
+    if (!dialog) return mrCancel;
+
+    // Layout in dialog units of the font, as the system's own message boxes do it.
+    int dpi = ScreenDpi();
+    UniqueFont font = CreateDialogFont(dpi);
+    SIZE unit{};
+    RECT textRect{};
+    int buttonTextWidth = 0;
+    {
+        WindowDC dc(dialog);
+        SelectedObject selected(dc.get(), font.get());
+        const char sample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), sample, 52, &size);
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc.get(), &metrics);
+        unit.cx = std::max<LONG>(1, (size.cx / 26 + 1) / 2);
+        unit.cy = std::max<LONG>(1, metrics.tmHeight);
+        textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
+        DrawTextA(dc.get(), spec.message.c_str(), static_cast<int>(spec.message.size()), &textRect,
+                  DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        for (const ButtonKind& b : kButtons) {
+            if (!(spec.buttons & b.button)) continue;
+            RECT r{};
+            DrawTextA(dc.get(), b.caption, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+            buttonTextWidth = std::max<int>(buttonTextWidth, r.right);
+        }
+    }
+    const int horzMargin = MulDiv(8, unit.cx, 4);
+    const int vertMargin = MulDiv(8, unit.cy, 8);
+    const int horzSpacing = MulDiv(10, unit.cx, 4);
+    const int vertSpacing = MulDiv(10, unit.cy, 8);
+    const int buttonSpacing = MulDiv(4, unit.cx, 4);
+    const int buttonHeight = MulDiv(14, unit.cy, 8);
+    const int buttonWidth = std::max(MulDiv(50, unit.cx, 4), buttonTextWidth + 2 * buttonSpacing);
+    const int iconSize = spec.icon ? MulDiv(32, dpi, 96) : 0;
+
+    int buttonCount = 0;
+    for (const ButtonKind& b : kButtons)
+        if (spec.buttons & b.button) ++buttonCount;
+    const int groupWidth = buttonCount * buttonWidth + std::max(0, buttonCount - 1) * buttonSpacing;
+    const int iconTextWidth = textRect.right + (spec.icon ? iconSize + horzSpacing : 0);
+    const int iconTextHeight = std::max<int>(iconSize, textRect.bottom);
+    const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
+    const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
+
+    auto setFont = [&](HWND control) {
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    };
+    int x = horzMargin;
+    if (spec.icon) {
+        HWND image = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ICON, x,
+                                     vertMargin, iconSize, iconSize, dialog,
+                                     reinterpret_cast<HMENU>(kImageId), instance, nullptr);
+        SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, spec.icon)),
+                     0);
+        x += iconSize + horzSpacing;
+    }
+    HWND text = CreateWindowExA(0, "STATIC", spec.message.c_str(),
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, x, vertMargin,
+                                textRect.right, textRect.bottom, dialog,
+                                reinterpret_cast<HMENU>(kMessageId), instance, nullptr);
+    setFont(text);
+
+    HWND firstButton = nullptr;
+    int bx = (clientWidth - groupWidth) / 2;
+    const int by = vertMargin + iconTextHeight + vertSpacing;
+    for (const ButtonKind& b : kButtons) {
+        if (!(spec.buttons & b.button)) continue;
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
+                      (b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        HWND button =
+            CreateWindowExA(0, "BUTTON", b.caption, style, bx, by, buttonWidth, buttonHeight,
+                            dialog, reinterpret_cast<HMENU>(b.id), instance, nullptr);
+        setFont(button);
+        if (!firstButton) firstButton = button;
+        bx += buttonWidth + buttonSpacing;
+    }
+
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE,
+                       WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(dialog, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                 SWP_NOACTIVATE | SWP_NOZORDER);
+
+    HWND previousActive = GetActiveWindow();
+    std::vector<HWND> disabled = DisableThreadWindows(dialog);
+    ShowWindow(dialog, SW_SHOW);
+    SetForegroundWindow(dialog);
+    HWND focus = FocusTarget(dialog, spec.focusName);
+    SetFocus(focus ? focus : firstButton);
+    PostMessageA(dialog, kShownMessage, 0, 0);
+
+    bool quit = false;
+    int quitCode = 0;
+    MSG msg;
+    while (!state.done && IsWindow(dialog)) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            quit = got == 0;
+            quitCode = static_cast<int>(msg.wParam);
+            state.result = mrCancel;
+            break;
+        }
+        if (msg.message == WM_KEYDOWN && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd))) {
+            if (msg.wParam == VK_RETURN) {
+                // Enter presses the focused button, else the default one.
+                HWND focused = GetFocus();
+                Press(dialog, state,
+                      IsOurButton(dialog, focused) ? GetDlgCtrlID(focused) : state.defaultId);
+                continue;
+            }
+            if (msg.wParam == VK_ESCAPE) {
+                if (state.cancelId) Press(dialog, state, state.cancelId);
+                continue;
+            }
+        }
+        if (IsDialogMessageA(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    // Give input back before the dialog goes, so activation returns to where it was.
+    for (HWND w : disabled)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    if (IsWindow(dialog)) {
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+        DestroyWindow(dialog);
+    }
+    if (previousActive && IsWindow(previousActive) && previousActive != dialog)
+        SetActiveWindow(previousActive);
+    if (quit) PostQuitMessage(quitCode); // the outer loop ends the program
+    return state.result == mrNone ? mrCancel : state.result;
+}
+
+} // namespace
+
+int ShowMessageDialog(const std::string& title, const std::string& message, int type,
+                      unsigned buttons, int /*helpContext*/, const std::string& focusName) {
+    static const LPCSTR kIcons[] = {IDI_EXCLAMATION, IDI_HAND, IDI_ASTERISK, IDI_QUESTION};
+    DialogSpec spec;
+    const bool known = type >= mtWarning && type <= mtConfirmation;
+    std::string word = known ? kCaptionWords[type] : "";
+    spec.caption = title.empty() ? word : title + " - " + word;
+    spec.message = message;
+    spec.icon = known ? kIcons[type] : nullptr;
+    spec.buttons = buttons;
+    spec.focusName = focusName;
+    return RunDialog(spec);
+}
+
+void ShowPlainMessage(const std::string& message) {
+    DialogSpec spec;
+    spec.caption = ApplicationTitle();
+    spec.message = message;
+    RunDialog(spec);
+}
+
 std::string ErrorDisplayText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
     return message;
 }
-bool IsFormOpen(const std::string&) {
-    return false;
+
+void ShowErrorDisplay(const std::string& message) {
+    DialogSpec spec;
+    spec.caption = ApplicationTitle();
+    spec.message = ErrorDisplayText(message);
+    spec.icon = IDI_HAND;
+    RunDialog(spec);
+}
+
+namespace {
+
+struct ClassSearch {
+    std::string name;
+    bool found = false;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ClassSearch*>(param);
+    char className[256] = {};
+    int length = GetClassNameA(window, className, sizeof className);
+    if (length > 0 && SameTextAZ(std::string_view(className, length), search->name)) {
+        search->found = true;
+        return FALSE; // first match is enough
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool IsFormOpen(const std::string& className) {
+    ClassSearch search{className.substr(0, 255)};
+    EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace kivo

@@ -37,6 +37,14 @@ enum ModalResult {
     mrYesToAll = 10
 };
 
+// The Help button's control id: it answers nothing and does not close the dialog.
+inline constexpr int kDialogHelpButtonId = 11;
+
+// A modal question. Buttons stand in the order of MsgDlgBtn with Dutch captions, control ids are
+// the codes they return (GetDlgItem(dialog, mrNo) is the "&Nee" button). Enter presses the focused
+// button, else the default (OK, Yes, Retry); Escape the cancel button (Cancel, No, OK); the close
+// box returns mrCancel. focusName names a button ("No", "mbNo", case-blind) to focus first.
+// Other windows of the thread are disabled meanwhile; their timers and tray messages still run.
 int ShowMessageDialog(const std::string& title, const std::string& message, int type,
                       unsigned buttons, int helpContext, const std::string& focusName);
 void ShowPlainMessage(const std::string& message); // the plain message box (caption = app title)
