@@ -24,6 +24,7 @@ public:
 
 private:
     const FormatSettings& settings_;
+    FormatSettings fileSettings_; // the file's own time form: always ":" between hour and minute
 };
 
 class TaskFile {
@@ -31,7 +32,10 @@ public:
     TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files, LogBook& log,
              std::string appDir);
     std::string Path() const; // AppDir + "kivoklok.csv"
-    void LoadTasks();         // failures are reported, not raised (log errors do escape)
+    // Where the file that did not load whole is kept before the first save overwrites it
+    // (empty until then).
+    const std::string& IncompleteCopyPath() const { return copyPath_; }
+    void LoadTasks(); // failures are reported, not raised (log errors do escape)
     void SaveTasks();
     // The plain message box.
     ReportFn OnReport;
@@ -43,6 +47,9 @@ private:
     LogBook& log_;
     std::string appDir_;
     bool loadIncomplete_ = false;
+    std::string copyPath_;
+
+    void KeepIncompleteFile();
 };
 
 } // namespace kivo

@@ -1,0 +1,330 @@
+#include "store/taskfile.h"
+
+#include <exception>
+#include <optional>
+#include <vector>
+
+#include "algemeen/errors.h"
+#include "algemeen/text.h"
+#include "logbook/logbook.h"
+#include "platform/files.h"
+#include "store/memtable.h"
+#include "store/taskrecord.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr Field AllFields[FieldCount] = {
+    Field::Omschrijving, Field::Werkdirectory, Field::Programma,
+    Field::Parameters,   Field::Starttijd,     Field::Frekwentie,
+    Field::Dagen,        Field::Uren,          Field::Laatstekeer,
+};
+
+bool IsTextField(Field field) {
+    return FieldLimit(field) > 0;
+}
+
+bool IsBreak(char c) {
+    return c == '\r' || c == '\n' || c == '\0';
+}
+
+// Lines end at CR, LF or NUL; a run of them is one break, so no line is empty. Breaks before
+// the first line are skipped too: a file that starts with an empty line still has its header.
+class LineReader {
+public:
+    explicit LineReader(std::string_view content) : content_(content) { SkipBreaks(); }
+    bool Next(std::string_view& line) {
+        if (pos_ >= content_.size()) return false;
+        std::size_t start = pos_;
+        while (pos_ < content_.size() && !IsBreak(content_[pos_])) ++pos_;
+        line = content_.substr(start, pos_ - start);
+        SkipBreaks();
+        return true;
+    }
+
+private:
+    void SkipBreaks() {
+        while (pos_ < content_.size() && IsBreak(content_[pos_])) ++pos_;
+    }
+    std::string_view content_;
+    std::size_t pos_ = 0;
+};
+
+// Takes one value from the line at pos into text; true when it was quoted. An unquoted empty
+// value (a ";" right away) is null. A quoted value without its closing quote runs to the end of
+// the line.
+bool NextValue(std::string_view line, std::size_t& pos, std::string& text) {
+    text.clear();
+    const std::size_t n = line.size();
+    if (line[pos] == '"') {
+        ++pos;
+        while (pos < n) {
+            std::size_t quote = line.find('"', pos);
+            if (quote == std::string_view::npos) {
+                text.append(line.substr(pos));
+                pos = n;
+                return true;
+            }
+            text.append(line.substr(pos, quote - pos));
+            if (quote + 1 < n && line[quote + 1] == '"') {
+                text += '"';
+                pos = quote + 2;
+                continue;
+            }
+            pos = quote + 1;
+            if (pos < n) ++pos; // the character after the closing quote, normally ";"
+            return true;
+        }
+        return true;
+    }
+    if (line[pos] == ';') {
+        ++pos;
+        return false;
+    }
+    std::size_t end = line.find(';', pos);
+    if (end == std::string_view::npos) end = n;
+    text.assign(line.substr(pos, end - pos));
+    pos = end < n ? end + 1 : n;
+    return false;
+}
+
+// "%%", "%c", "%n" and "%0" stand for "%", CR, LF and NUL. Any other "%" (before another
+// character or at the end) is kept as it is: hand-written text such as "50% korting" survives.
+std::string Unescape(const std::string& text) {
+    if (text.find('%') == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size()) {
+            char plain = 0;
+            bool known = true;
+            switch (text[i + 1]) {
+            case '%':
+                plain = '%';
+                break;
+            case 'c':
+                plain = '\r';
+                break;
+            case 'n':
+                plain = '\n';
+                break;
+            case '0':
+                plain = '\0';
+                break;
+            default:
+                known = false;
+                break;
+            }
+            if (known) {
+                out += plain;
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
+    out += '"';
+    for (char c : value) {
+        if (c == '"') {
+            out += "\"\"";
+        } else if (escapes && (c == '%' || c == '\r' || c == '\n' || c == '\0')) {
+            out += '%';
+            out += c == '%' ? '%' : c == '\r' ? 'c' : c == '\n' ? 'n' : '0';
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+std::optional<Field> FieldOfColumn(const std::string& name) {
+    for (Field field : AllFields)
+        if (SameTextAZ(name, FieldName(field))) return field;
+    return std::nullopt;
+}
+
+} // namespace
+
+TCSVStreamFormat::TCSVStreamFormat(const FormatSettings& settings)
+    : settings_(settings), fileSettings_(settings) {
+    fileSettings_.timeSeparator = ':';
+}
+
+std::string TCSVStreamFormat::Write(TMemTable& table) const {
+    const int count = table.TaskCount();
+    std::string out;
+    out.reserve(160 + static_cast<std::size_t>(count) * 128);
+    for (Field field : AllFields) {
+        AppendQuoted(out, FieldName(field), false);
+        out += ';';
+    }
+    out += "\r\n";
+    for (int i = 0; i < count; ++i) {
+        const TaskRecord& rec = table.TaskAt(i);
+        for (const auto* value :
+             {&rec.Omschrijving, &rec.Werkdirectory, &rec.Programma, &rec.Parameters}) {
+            if (*value) AppendQuoted(out, **value, true);
+            out += ';';
+        }
+        // Always ":" whatever the user's separator, so the file loads under any settings.
+        if (rec.Starttijd)
+            AppendQuoted(
+                out,
+                FormatTime(static_cast<double>(*rec.Starttijd) / MSecsPerDay, fileSettings_, ':'),
+                false);
+        out += ';';
+        if (rec.Frekwentie) AppendQuoted(out, std::to_string(*rec.Frekwentie), false);
+        out += ';';
+        for (const auto* value : {&rec.Dagen, &rec.Uren}) {
+            if (*value) AppendQuoted(out, **value ? "True" : "False", false);
+            out += ';';
+        }
+        if (rec.Laatstekeer) AppendQuoted(out, FormatDate(*rec.Laatstekeer, settings_), false);
+        out += ';';
+        out += "\r\n";
+    }
+    return out;
+}
+
+void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
+    LineReader lines(content);
+    std::string_view line;
+    std::string value;
+    std::vector<std::optional<Field>> columns;
+
+    // The header: the first line that is no version line and lies in no table definition.
+    bool inTableDef = false;
+    bool haveHeader = false;
+    while (!haveHeader && lines.Next(line)) {
+        std::size_t pos = 0;
+        NextValue(line, pos, value);
+        if (inTableDef) {
+            if (value == "@@TABLEDEF END@@") inTableDef = false;
+            continue;
+        }
+        if (value == "@@FILE VERSION@@") continue;
+        if (value == "@@TABLEDEF START@@") {
+            inTableDef = true;
+            continue;
+        }
+        haveHeader = true;
+        columns.push_back(FieldOfColumn(value));
+        while (pos < line.size()) {
+            NextValue(line, pos, value);
+            columns.push_back(FieldOfColumn(value));
+        }
+    }
+    if (!haveHeader) return;
+
+    while (lines.Next(line)) {
+        table.AppendTask();
+        try {
+            std::size_t pos = 0;
+            for (std::size_t col = 0; col < columns.size() && pos < line.size(); ++col) {
+                bool quoted = NextValue(line, pos, value);
+                if (!columns[col]) continue;
+                Field field = *columns[col];
+                if (!quoted && value.empty()) {
+                    table.Clear(field);
+                } else if (IsTextField(field)) {
+                    table.SetString(field, Unescape(value));
+                } else if (field == Field::Dagen || field == Field::Uren) {
+                    table.SetBoolean(field, value == "True");
+                } else if (field == Field::Starttijd && !value.empty()) {
+                    // The file's ":" first, then the user's own separator.
+                    auto time = TryStrToTime(value, fileSettings_);
+                    if (!time) time = TryStrToTime(value, settings_);
+                    if (!time) throw KivoError("'" + value + "' is not a valid time");
+                    table.SetDateTime(field, *time);
+                } else {
+                    table.SetString(field, value);
+                }
+            }
+            table.PostTask();
+        } catch (...) {
+            // The task of a line that does not read is not kept half-filled.
+            table.CancelTask();
+            throw;
+        }
+    }
+}
+
+TaskFile::TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files,
+                   LogBook& log, std::string appDir)
+    : table_(table), format_(format), files_(files), log_(log), appDir_(std::move(appDir)) {}
+
+std::string TaskFile::Path() const {
+    return appDir_ + "kivoklok.csv";
+}
+
+void TaskFile::LoadTasks() {
+    log_.WriteLog(LogNote, "Lees taken");
+    bool reading = false;
+    loadIncomplete_ = false;
+    try {
+        table_.CloseTable();
+        table_.ClearTable();
+        table_.OpenTable();
+        const std::string path = Path();
+        if (files_.Exists(path)) {
+            reading = true;
+            std::string content = files_.ReadAll(path);
+            format_.Read(content, table_);
+            reading = false;
+        }
+        if (table_.TaskCount() > 0) table_.SortByDescription();
+    } catch (const std::exception& e) {
+        // The table lacks tasks that are still in the file: keep that file before a save
+        // overwrites it.
+        if (reading) loadIncomplete_ = true;
+        log_.WriteLog(LogNote, std::string("leesCSVbestand: ") + e.what());
+        if (OnReport) OnReport(e.what());
+    }
+}
+
+// Keeps the file that did not load whole beside it, under a name not yet in use, so an older
+// copy is never overwritten. Without that copy the file is not overwritten either.
+void TaskFile::KeepIncompleteFile() {
+    const std::string path = Path();
+    if (!files_.Exists(path)) {
+        loadIncomplete_ = false;
+        return;
+    }
+    std::string copy;
+    for (int n = 1; n <= 1000; ++n) {
+        std::string candidate =
+            appDir_ + (n == 1 ? std::string("kivoklok-onvolledig.csv")
+                              : "kivoklok-onvolledig-" + std::to_string(n) + ".csv");
+        if (!files_.Exists(candidate)) {
+            copy = candidate;
+            break;
+        }
+    }
+    if (copy.empty() || !files_.CopyIfAbsent(path, copy))
+        throw KivoError("Kopie van het taakbestand niet gemaakt (\"" +
+                        (copy.empty() ? appDir_ + "kivoklok-onvolledig.csv" : copy) +
+                        "\"); taakbestand niet opgeslagen");
+    loadIncomplete_ = false;
+    copyPath_ = copy;
+    log_.WriteLog(LogNote, "Taakbestand niet volledig gelezen; kopie bewaard als " + copy);
+}
+
+void TaskFile::SaveTasks() {
+    log_.WriteLog(LogNote, "Instelling opslaan");
+    try {
+        if (table_.TaskCount() > 0) table_.SortByDescription();
+        std::string content = format_.Write(table_);
+        if (loadIncomplete_) KeepIncompleteFile();
+        files_.ReplaceAll(Path(), content);
+    } catch (const std::exception& e) {
+        log_.WriteLog(LogNote, std::string("SaveChanges: ") + e.what());
+        if (OnReport) OnReport(e.what());
+    }
+}
+
+} // namespace kivo
