@@ -4,6 +4,7 @@
 #include <cstring>
 #include <locale.h>
 #include <string>
+#include <string_view>
 
 #include "algemeen/errors.h"
 #include "platform/collation.h"
@@ -56,8 +57,10 @@ public:
         const char* name = std::getenv("LC_ALL");
         if (!name || !*name) name = std::getenv("LC_COLLATE");
         if (!name || !*name) name = std::getenv("LANG");
-        if (name && *name && std::strcmp(name, "C") != 0 && std::strcmp(name, "POSIX") != 0)
-            locale_ = ::newlocale(LC_COLLATE_MASK, name, nullptr);
+        // The C locales sort by byte; they count as no user locale.
+        std::string_view n = name ? name : "";
+        bool plain = n.empty() || n == "C" || n == "POSIX" || n.substr(0, 2) == "C.";
+        if (!plain) locale_ = ::newlocale(LC_COLLATE_MASK, name, nullptr);
     }
     ~PosixCollator() override {
         if (locale_) ::freelocale(locale_);
