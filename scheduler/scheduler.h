@@ -1,0 +1,64 @@
+#pragma once
+// The minute tick: merges a waiting import file, starts every task that is due, records the
+// starts, saves, and shows the time of the check. Driven by the main window's Timer1.
+#include <functional>
+#include <string>
+
+#include "algemeen/formatsettings.h"
+#include "algemeen/report.h"
+#include "platform/shell.h"
+
+namespace kivo {
+
+class TMemTable;
+class TaskImporter;
+class TaskFile;
+class LogBook;
+class Clock;
+class TimerControl;
+
+class Scheduler {
+public:
+    // timer1 is the minute timer (60 000 ms, its period counted from when it is started);
+    // controleTimer the control timer that is never started.
+    Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
+              Shell& shell, const Clock& clock, const FormatSettings& settings,
+              TimerControl& timer1, TimerControl& controleTimer);
+
+    // The tick. Stops Timer1 for its length and starts it again at the end, so the next tick
+    // comes a full period later. Any failure ends the tick: it is logged as "Timer1Timer:" +
+    // message, reported, and Timer1 stays stopped until ResumeScheduling. If that note cannot be
+    // written either, the second failure escapes to the caller (the timer component).
+    // Leaves the first task current.
+    void Timer1Timer();
+    // Around the edit panel: stop the scheduler, and start it again (a Timer1 that already runs
+    // keeps its period).
+    void SuspendScheduling();
+    void ResumeScheduling();
+    void ControleTimerTimer() {}
+
+    // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
+    std::function<void(int panel, const std::string& text)> OnStatusText;
+    // The plain message box.
+    ReportFn OnReport;
+    // The main window, owner of the shell's messages; null when there is none.
+    WindowHandle MainWindow = nullptr;
+
+private:
+    TMemTable& table_;
+    TaskImporter& importer_;
+    TaskFile& taskFile_;
+    LogBook& log_;
+    Shell& shell_;
+    const Clock& clock_;
+    const FormatSettings& settings_;
+    TimerControl& timer1_;
+    TimerControl& controleTimer_;
+    bool controleTimerWasRunning_ = false;
+
+    void Tick();
+    void StartCurrentTask();
+    void Status(int panel, const std::string& text);
+};
+
+} // namespace kivo
