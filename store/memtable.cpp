@@ -186,34 +186,46 @@ struct TMemTable::Impl {
         Discard();
     }
 
-    // A stable merge sort into a new vector: any collator, even an inconsistent or failing
-    // one, leaves the rows whole.
+    // A stable merge sort of row numbers; the rows move only once it has finished, so any
+    // collator, even an inconsistent or failing one, leaves the table whole.
     void Sort() {
-        std::vector<Row> from = rows;
-        std::vector<Row> to(from.size());
-        for (std::size_t width = 1; width < from.size(); width *= 2) {
-            for (std::size_t lo = 0; lo < from.size(); lo += 2 * width) {
-                std::size_t mid = std::min(lo + width, from.size());
-                std::size_t hi = std::min(lo + 2 * width, from.size());
+        const std::size_t n = rows.size();
+        // A table loaded from its own file, or kept sorted since, needs one look only.
+        bool inOrder = true;
+        for (std::size_t i = 1; i < n && inOrder; ++i)
+            inOrder = CompareDesc(rows[i - 1].rec.Omschrijving, rows[i].rec.Omschrijving) <= 0;
+        if (inOrder) {
+            sorted = true;
+            return;
+        }
+        std::vector<std::size_t> from(n), to(n);
+        for (std::size_t i = 0; i < n; ++i) from[i] = i;
+        for (std::size_t width = 1; width < n; width *= 2) {
+            for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+                const std::size_t mid = std::min(lo + width, n);
+                const std::size_t hi = std::min(lo + 2 * width, n);
                 std::size_t i = lo, j = mid, k = lo;
                 while (i < mid && j < hi) {
-                    if (CompareDesc(from[j].rec.Omschrijving, from[i].rec.Omschrijving) < 0)
-                        to[k++] = std::move(from[j++]);
+                    if (CompareDesc(rows[from[j]].rec.Omschrijving,
+                                    rows[from[i]].rec.Omschrijving) < 0)
+                        to[k++] = from[j++];
                     else
-                        to[k++] = std::move(from[i++]);
+                        to[k++] = from[i++];
                 }
-                while (i < mid) to[k++] = std::move(from[i++]);
-                while (j < hi) to[k++] = std::move(from[j++]);
+                while (i < mid) to[k++] = from[i++];
+                while (j < hi) to[k++] = from[j++];
             }
             std::swap(from, to);
         }
-        std::optional<TaskId> current;
-        if (cursor >= 0) current = rows[cursor].id;
-        rows = std::move(from);
-        if (current) {
-            for (std::size_t i = 0; i < rows.size(); ++i)
-                if (rows[i].id == *current) cursor = static_cast<int>(i);
+        std::vector<Row> sortedRows;
+        sortedRows.reserve(n);
+        int newCursor = -1;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (static_cast<int>(from[k]) == cursor) newCursor = static_cast<int>(k);
+            sortedRows.push_back(std::move(rows[from[k]]));
         }
+        rows = std::move(sortedRows);
+        cursor = newCursor;
         sorted = true;
     }
 

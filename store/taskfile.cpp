@@ -91,11 +91,12 @@ bool NextValue(std::string_view line, std::size_t& pos, std::string& text) {
 
 // "%%", "%c", "%n" and "%0" stand for "%", CR, LF and NUL. Any other "%" (before another
 // character or at the end) is kept as it is: hand-written text such as "50% korting" survives.
-std::string Unescape(const std::string& text) {
-    if (text.find('%') == std::string::npos) return text;
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
+// Gives the text itself when it holds no "%", else the unescaped form in scratch.
+std::string_view Unescape(const std::string& text, std::string& scratch) {
+    std::size_t percent = text.find('%');
+    if (percent == std::string::npos) return text;
+    scratch.assign(text, 0, percent);
+    for (std::size_t i = percent; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size()) {
             char plain = 0;
             bool known = true;
@@ -117,14 +118,14 @@ std::string Unescape(const std::string& text) {
                 break;
             }
             if (known) {
-                out += plain;
+                scratch += plain;
                 ++i;
                 continue;
             }
         }
-        out += text[i];
+        scratch += text[i];
     }
-    return out;
+    return scratch;
 }
 
 void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
@@ -195,6 +196,7 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
     LineReader lines(content);
     std::string_view line;
     std::string value;
+    std::string scratch;
     std::vector<std::optional<Field>> columns;
 
     // The header: the first line that is no version line and lies in no table definition.
@@ -232,7 +234,7 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
                 if (!quoted && value.empty()) {
                     table.Clear(field);
                 } else if (IsTextField(field)) {
-                    table.SetString(field, Unescape(value));
+                    table.SetString(field, Unescape(value, scratch));
                 } else if (field == Field::Dagen || field == Field::Uren) {
                     table.SetBoolean(field, value == "True");
                 } else if (field == Field::Starttijd && !value.empty()) {
