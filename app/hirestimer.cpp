@@ -123,8 +123,9 @@ void THiResTimer::Tick(unsigned armingId) {
     if (!enabled_ || armingId != armingId_ || busy_) return;
     busy_ = true;
     auto alive = alive_;
+    auto handler = OnTimer; // the handler may destroy this timer, and OnTimer with it
     try {
-        if (OnTimer) OnTimer();
+        if (handler) handler();
     } catch (const std::exception& e) {
         // Stays busy: ticks are discarded until the timer is armed again.
         TApplication::Instance().HandleException(e);

@@ -1,0 +1,34 @@
+// The program entry: single-instance detection, settings, the main window and the message loop.
+#include <windows.h>
+
+#include "app/application.h"
+#include "app/oneinstance.h"
+#include "platform/clock.h"
+#include "platform/collation.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/shell.h"
+#include "ui/instel.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    using namespace kivo;
+    // Before anything else of ours: is another copy of this executable running?
+    CreateInstanceMutex();
+    CreateProgramMutex();
+    TApplication& app = TApplication::Instance();
+    app.Initialize(instance);
+    const FormatSettings settings = UserFormatSettings();
+    int code = 0;
+    try {
+        TInstelForm form(settings, {SystemClock(), SystemFileSystem(), UserCollator(), SystemShell(), ""});
+        // A copy that the guard ends leaves the log, the task file and the import file alone.
+        if (!form.EndedByGuard()) {
+            form.FormCreate();
+            form.Show();
+        }
+        code = app.Run();
+    } catch (const std::exception& e) {
+        app.HandleException(e);
+    }
+    return code;
+}

@@ -1,0 +1,82 @@
+#pragma once
+// Message pumping and dialog hooks for the in-process Win32 tests.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "algemeen/win32/dialogs.h"
+#include "app/application.h"
+
+namespace kivo::test {
+
+inline void InitApp() {
+    TApplication::Instance().Initialize(GetModuleHandleA(nullptr));
+}
+
+// Handles messages until done() holds or the time is up; returns done().
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+inline void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// Runs `action` on every dialog shown while it lives.
+class DialogHook {
+public:
+    explicit DialogHook(std::function<void(HWND)> action) { OnDialogShown = std::move(action); }
+    ~DialogHook() { OnDialogShown = nullptr; }
+    DialogHook(const DialogHook&) = delete;
+    DialogHook& operator=(const DialogHook&) = delete;
+};
+
+inline std::string WindowText(HWND window) {
+    char buffer[512] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+// The shown dialog's text and caption, and a way to close it with OK.
+struct ShownBox {
+    std::string caption;
+    std::string message;
+    bool hasIcon = false;
+    int buttons = 0;
+};
+
+inline ShownBox ReadBox(HWND dialog) {
+    ShownBox box;
+    box.caption = WindowText(dialog);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[64] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (lstrcmpiA(cls, "Button") == 0)
+            ++box.buttons;
+        else if ((style & SS_TYPEMASK) == SS_ICON)
+            box.hasIcon = true;
+        else
+            box.message = WindowText(child);
+    }
+    return box;
+}
+
+inline void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+} // namespace kivo::test
