@@ -76,8 +76,12 @@ void LogBook::PurgeLog() {
 
 std::string FormatLogEntry(int kind, const std::string& message, const LogTask* task,
                            const LocalDateTime& now, const FormatSettings& settings) {
-    std::string line =
-        "[" + FormatDate(DateOf(now), settings) + "] [" + FormatTime(TimeOf(now), settings) + "] ";
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "literal" + temporary.
+    std::string line = "[";
+    line += FormatDate(DateOf(now), settings);
+    line += "] [";
+    line += FormatTime(TimeOf(now), settings);
+    line += "] ";
     switch (kind) {
     case LogAutomatic:
     case LogManual: {
