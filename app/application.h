@@ -14,12 +14,14 @@ namespace kivo {
 //
 // Notes for the main window:
 // - Call SetMainWindow once the main window exists; Minimize/Restore/IsMinimized act on it.
-// - On WM_SYSCOMMAND with SC_MINIMIZE the main window calls TApplication::Minimize() (and does not
-//   pass the command on): it minimizes the main window and then calls OnMinimize.
-// - Every top-level window receives WM_QUERYENDSESSION/WM_ENDSESSION. Answer WM_QUERYENDSESSION
-// with
-//   TRUE; on WM_ENDSESSION with wParam TRUE call TApplication::EndSession(), which ends the process
-//   at once without any further log line.
+// - On WM_SYSCOMMAND with SC_MINIMIZE the main window calls TApplication::Minimize() (and does
+//   not pass the command on): it minimizes the main window and then calls OnMinimize.
+// - Every top-level window receives WM_QUERYENDSESSION and WM_ENDSESSION. Answer the first with
+//   TRUE; on WM_ENDSESSION with wParam TRUE call EndSession(), which ends the process at once
+//   without any further log line.
+// - WM_CLOSE sent to the application window (taskkill without /f) is passed on to the main window.
+// - When the application window is activated from outside (a second copy), a visible main window
+//   is brought to the front; a hidden one stays hidden.
 class TApplication {
 public:
     static TApplication& Instance();
@@ -39,7 +41,8 @@ public:
     void Restore();
     bool IsMinimized() const;
 
-    // Message loop until Terminate; returns the quit message's exit code.
+    // Message loop until Terminate; returns the quit message's exit code. A top-level window with
+    // the WS_EX_CONTROLPARENT style gets dialog keys (Tab, Alt+letter) through IsDialogMessage.
     int Run();
     // Pumps every waiting message without blocking. Returns false once the quit message was seen.
     bool ProcessMessages();

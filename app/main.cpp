@@ -20,7 +20,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const FormatSettings settings = UserFormatSettings();
     int code = 0;
     try {
-        TInstelForm form(settings, {SystemClock(), SystemFileSystem(), UserCollator(), SystemShell(), ""});
+        TInstelForm form(settings,
+                         {SystemClock(), SystemFileSystem(), UserCollator(), SystemShell(), ""});
         // A copy that the guard ends leaves the log, the task file and the import file alone.
         if (!form.EndedByGuard()) {
             form.FormCreate();

@@ -284,8 +284,9 @@ int RunDialog(const DialogSpec& spec) {
                        WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    SetWindowPos(dialog, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+    // Centred, but never with the caption off the screen.
+    SetWindowPos(dialog, HWND_TOP, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2),
+                 std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), width, height,
                  SWP_NOACTIVATE | SWP_NOZORDER);
 
     HWND previousActive = GetActiveWindow();
