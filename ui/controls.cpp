@@ -1,0 +1,310 @@
+#include "ui/controls.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "app/application.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr COLORREF GradientStart = 8454143;          // light yellow: red 255, green 255, blue 128
+constexpr COLORREF GradientEnd = RGB(192, 192, 192); // silver
+constexpr COLORREF HotStart = RGB(255, 255, 208);
+constexpr COLORREF HotEnd = RGB(224, 224, 224);
+constexpr COLORREF ShadowColour = RGB(96, 96, 96);
+constexpr COLORREF DisabledInk = RGB(128, 128, 128);
+
+COLORREF Blend(COLORREF a, COLORREF b, int step, int steps) {
+    auto mix = [&](int x, int y) { return x + (y - x) * step / std::max(steps, 1); };
+    return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
+               mix(GetBValue(a), GetBValue(b)));
+}
+
+// Maps the 16-unit design grid of a picture onto its box.
+struct GlyphGrid {
+    const RECT& box;
+    int X(int u) const { return box.left + MulDiv(u, box.right - box.left, 16); }
+    int Y(int u) const { return box.top + MulDiv(u, box.bottom - box.top, 16); }
+    int Len(int u) const { return std::max(1, MulDiv(u, box.right - box.left, 16)); }
+};
+
+void Line(HDC dc, const GlyphGrid& g, int x1, int y1, int x2, int y2) {
+    MoveToEx(dc, g.X(x1), g.Y(y1), nullptr);
+    LineTo(dc, g.X(x2), g.Y(y2));
+}
+
+} // namespace
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold, BYTE charset) {
+    return UniqueFont(CreateFontA(-Scaled(heightPx96, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
+                                  FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                  face));
+}
+
+void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
+    GlyphGrid g{box};
+    auto ink = [&](COLORREF colour) { return enabled ? colour : DisabledInk; };
+    auto pen = [&](COLORREF colour, int width) {
+        return UniqueGdiObject(CreatePen(PS_SOLID, g.Len(width), ink(colour)));
+    };
+    switch (glyph) {
+    case Glyph::Instellen: { // a pencil
+        auto thick = pen(RGB(0, 64, 192), 3);
+        SelectedObject s(dc, thick.get());
+        Line(dc, g, 4, 12, 12, 4);
+        auto tip = pen(RGB(0, 0, 0), 1);
+        SelectedObject t(dc, tip.get());
+        Line(dc, g, 2, 14, 4, 12);
+        break;
+    }
+    case Glyph::Verwijderen:
+    case Glyph::Annuleren: { // a red cross
+        auto thick = pen(RGB(208, 0, 0), glyph == Glyph::Verwijderen ? 3 : 2);
+        SelectedObject s(dc, thick.get());
+        Line(dc, g, 3, 3, 13, 13);
+        Line(dc, g, 13, 3, 3, 13);
+        break;
+    }
+    case Glyph::Toevoegen: { // a green plus
+        auto thick = pen(RGB(0, 144, 0), 3);
+        SelectedObject s(dc, thick.get());
+        Line(dc, g, 8, 2, 8, 14);
+        Line(dc, g, 2, 8, 14, 8);
+        break;
+    }
+    case Glyph::Ok: { // a tick
+        auto thick = pen(RGB(0, 144, 0), 3);
+        SelectedObject s(dc, thick.get());
+        MoveToEx(dc, g.X(2), g.Y(8), nullptr);
+        LineTo(dc, g.X(6), g.Y(12));
+        LineTo(dc, g.X(14), g.Y(3));
+        break;
+    }
+    case Glyph::Logboek: { // a page with lines
+        auto border = pen(RGB(0, 0, 0), 1);
+        SelectedObject s(dc, border.get());
+        SelectedObject b(dc, GetStockObject(WHITE_BRUSH));
+        Rectangle(dc, g.X(3), g.Y(1), g.X(13), g.Y(15));
+        auto lines = pen(RGB(0, 0, 160), 1);
+        SelectedObject l(dc, lines.get());
+        for (int y = 4; y <= 12; y += 3) Line(dc, g, 5, y, 11, y);
+        break;
+    }
+    case Glyph::Informatie: { // a blue disc with an i
+        UniqueGdiObject disc(CreateSolidBrush(ink(RGB(0, 64, 192))));
+        SelectedObject b(dc, disc.get());
+        SelectedObject p(dc, GetStockObject(NULL_PEN));
+        Ellipse(dc, g.X(1), g.Y(1), g.X(15), g.Y(15));
+        UniqueGdiObject white(CreatePen(PS_SOLID, g.Len(2), RGB(255, 255, 255)));
+        SelectedObject w(dc, white.get());
+        Line(dc, g, 8, 7, 8, 12);
+        Line(dc, g, 8, 4, 8, 5);
+        break;
+    }
+    }
+}
+
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
+    int size = Scaled(16, dpi);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    ReleaseDC(nullptr, screen);
+    {
+        SelectedObject s(dc, bitmap);
+        RECT box{0, 0, size, size};
+        FillRect(dc, &box, GetSysColorBrush(COLOR_MENU));
+        DrawGlyph(dc, glyph, box, true);
+    }
+    DeleteDC(dc);
+    return bitmap;
+}
+
+void TShapedButton::Create(HWND parent, int id, const std::string& caption, Glyph glyph) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    if (!GetClassInfoExA(instance, ClassName, &wc)) {
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = ClassName;
+        RegisterClassExA(&wc);
+    }
+    caption_ = caption;
+    glyph_ = glyph;
+    window_.reset(CreateWindowExA(0, ClassName, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                  instance, this));
+}
+
+LRESULT CALLBACK TShapedButton::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<TShapedButton*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self || message == WM_NCCREATE || message == WM_NCDESTROY)
+        return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = 0;
+    GuardedCall([&] { result = self->Handle(message, wParam, lParam); });
+    return result;
+}
+
+LRESULT TShapedButton::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_.get();
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        RECT client;
+        GetClientRect(window, &client);
+        // Drawn off screen first so a hover does not flicker.
+        HDC memory = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+        {
+            SelectedObject s(memory, bitmap);
+            Paint(memory, client);
+            BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        }
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEMOVE:
+        if (!hot_) {
+            hot_ = true;
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        return 0;
+    case WM_MOUSELEAVE:
+        hot_ = false;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        pressed_ = true;
+        SetCapture(window);
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_LBUTTONUP: {
+        if (!pressed_) return 0;
+        pressed_ = false;
+        ReleaseCapture();
+        InvalidateRect(window, nullptr, FALSE);
+        RECT client;
+        GetClientRect(window, &client);
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (PtInRect(&client, at)) Click();
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        pressed_ = false;
+        return 0;
+    case BM_CLICK:
+        Click();
+        return 0;
+    case WM_ENABLE:
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_SETTEXT: {
+        LRESULT r = DefWindowProcA(window, message, wParam, lParam);
+        caption_ = reinterpret_cast<const char*>(lParam);
+        InvalidateRect(window, nullptr, FALSE);
+        return r;
+    }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TShapedButton::Click() {
+    HWND window = window_.get();
+    if (!IsWindowEnabled(window)) return;
+    int id = GetDlgCtrlID(window);
+    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+void TShapedButton::Paint(HDC dc, const RECT& client) const {
+    HWND window = window_.get();
+    HWND parent = GetParent(window);
+    // The corners outside the rounded shape show the parent's face colour.
+    HBRUSH face = reinterpret_cast<HBRUSH>(SendMessageA(
+        parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+    FillRect(dc, &client, face ? face : GetSysColorBrush(COLOR_BTNFACE));
+
+    int dpi = ScreenDpi();
+    int depth = Scaled(3, dpi);
+    int press = pressed_ && hot_ ? Scaled(2, dpi) : 0;
+    RECT body{client.left + press, client.top + press, client.right - depth + press,
+              client.bottom - depth + press};
+    int bodyW = body.right - body.left, bodyH = body.bottom - body.top;
+    int round = std::min(bodyW, bodyH) * 80 / 100;
+
+    // Shadow, then the gradient clipped to the rounded body, then the outline.
+    if (!press) {
+        UniqueGdiObject shadow(CreateSolidBrush(ShadowColour));
+        SelectedObject b(dc, shadow.get());
+        SelectedObject p(dc, GetStockObject(NULL_PEN));
+        RoundRect(dc, body.left + depth, body.top + depth, body.right + depth + 1,
+                  body.bottom + depth + 1, round, round);
+    }
+    bool enabled = IsWindowEnabled(window);
+    COLORREF from = hot_ && enabled ? HotStart : GradientStart;
+    COLORREF to = hot_ && enabled ? HotEnd : GradientEnd;
+    HRGN shape =
+        CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, round);
+    SelectClipRgn(dc, shape);
+    int steps = bodyW + bodyH;
+    for (int d = 0; d <= steps; ++d) {
+        UniqueGdiObject pen(CreatePen(PS_SOLID, 2, Blend(from, to, d, steps)));
+        SelectedObject p(dc, pen.get());
+        MoveToEx(dc, body.left + d, body.top, nullptr);
+        LineTo(dc, body.left + d - bodyH - 1, body.top + bodyH + 1);
+    }
+    SelectClipRgn(dc, nullptr);
+    DeleteObject(shape);
+    {
+        UniqueGdiObject outline(CreatePen(PS_SOLID, hot_ && enabled ? 2 : 1, RGB(0, 0, 0)));
+        SelectedObject p(dc, outline.get());
+        SelectedObject b(dc, GetStockObject(NULL_BRUSH));
+        RoundRect(dc, body.left, body.top, body.right, body.bottom, round, round);
+    }
+
+    // Picture and caption, centred together.
+    HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SelectedObject f(dc, font);
+    SIZE text{};
+    GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &text);
+    int glyphSize = Scaled(16, dpi), gap = Scaled(4, dpi);
+    int left = body.left + (bodyW - glyphSize - gap - text.cx) / 2;
+    RECT glyphBox{left, body.top + (bodyH - glyphSize) / 2, left + glyphSize,
+                  body.top + (bodyH - glyphSize) / 2 + glyphSize};
+    DrawGlyph(dc, glyph_, glyphBox, enabled);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, enabled ? RGB(0, 0, 0) : DisabledInk);
+    RECT textBox{glyphBox.right + gap, body.top, body.right, body.bottom};
+    DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textBox,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+} // namespace kivo

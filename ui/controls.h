@@ -1,0 +1,65 @@
+#pragma once
+// Small building blocks shared by the program's windows: DPI scaling, fonts and
+// the shaped push button of the main window.
+#include <windows.h>
+
+#include <string>
+
+#include "algemeen/win32/handles.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace kivo {
+
+// Dots per inch of the screen (the whole program is laid out once for it, and again when a
+// window is told it moved to a monitor of another DPI).
+int ScreenDpi();
+// A length in pixels at 96 DPI, scaled to the given DPI.
+inline int Scaled(int pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+// A font by face name and character height in pixels at 96 DPI (points x 96 / 72).
+UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold = false,
+                    BYTE charset = DEFAULT_CHARSET);
+
+// Pictures on the shaped buttons and in the tray menu.
+enum class Glyph { Instellen, Verwijderen, Toevoegen, Ok, Annuleren, Logboek, Informatie };
+
+// A rounded, gradient-filled push button with a shadow and a small picture. It never takes the
+// keyboard focus: clicking it leaves the focus where it was. A click (mouse or BM_CLICK) sends
+// WM_COMMAND with BN_CLICKED to the parent.
+class TShapedButton {
+public:
+    static constexpr const char* ClassName = "TShapedButton";
+    TShapedButton() = default;
+    TShapedButton(const TShapedButton&) = delete;
+    TShapedButton& operator=(const TShapedButton&) = delete;
+
+    void Create(HWND parent, int id, const std::string& caption, Glyph glyph);
+    HWND Handle() const { return window_.get(); }
+    bool Hot() const { return hot_; }
+    void SetFont(HFONT font) { font_ = font; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Paint(HDC dc, const RECT& client) const;
+    void Click();
+
+    UniqueWindow window_;
+    std::string caption_;
+    Glyph glyph_ = Glyph::Ok;
+    HFONT font_ = nullptr;
+    bool hot_ = false;
+    bool pressed_ = false;
+};
+
+// Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.
+void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
+// The same picture as a menu bitmap (16x16 at the given DPI); the caller owns the bitmap.
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi);
+
+} // namespace kivo

@@ -1,0 +1,637 @@
+#include "ui/instel.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "algemeen/errors.h"
+#include "algemeen/text.h"
+#include "algemeen/win32/dialogs.h"
+#include "app/application.h"
+#include "logbook/logbook.h"
+#include "platform/files.h"
+#include "scheduler/scheduler.h"
+#include "store/import.h"
+#include "ui/logboek.h"
+
+namespace kivo {
+
+namespace {
+
+// Layout at 96 DPI: left, top, width, height.
+constexpr int FormWidth = 272;
+constexpr int BrowseHeight = 170;
+constexpr RECT Panel1{0, 0, 272, 30};
+constexpr RECT Label8{6, 0, 6 + 262, 0 + 27};
+constexpr RECT Bevel1{3, 32, 3 + 102, 32 + 117};
+constexpr POINT Label7{112, 30};
+constexpr RECT DBGtakenBox{112, 47, 155, 102};
+constexpr int ButtonLeft = 10, ButtonWidth = 92, ButtonHeight = 28;
+constexpr int ButtonTops[] = {40, 78, 116};
+constexpr int StatusHeight = 19;
+constexpr int StatusWidths[] = {120, 30, 50};
+constexpr int FormLeft = 100, FormTop = 50;
+
+constexpr COLORREF PaleGreen = RGB(192, 220, 192);
+constexpr const char* MakerName = "KIVO";
+constexpr const char* Version = "v2.1";
+
+constexpr DWORD FormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+std::string ModulePath() {
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, n);
+}
+
+} // namespace
+
+// The core services that live in AppDir; made by FormCreate once AppDir is known.
+struct InstelCore {
+    InstelCore(TInstelForm& form, TInstelForm::Services& services, const FormatSettings& settings,
+               const std::string& appDir)
+        : log(services.files, services.clock, settings, appDir),
+          taskFile(form.memKivoKlok, form.sfKivoKlok, services.files, log, appDir),
+          importer(form.memKivoKlok, taskFile, log, services.files, services.clock, settings,
+                   appDir),
+          scheduler(form.memKivoKlok, importer, taskFile, log, services.shell, services.clock,
+                    settings, form.Timer1, form.ControleTimer),
+          manualRun(form.memKivoKlok, log, services.shell, form.ProcessStarter1) {}
+    LogBook log;
+    TaskFile taskFile;
+    TaskImporter importer;
+    Scheduler scheduler;
+    ManualRun manualRun;
+};
+
+TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
+    : settings_(settings), services_(std::move(services)),
+      memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
+      sfKivoKlok(settings_), ProcessStarter1(services_.shell) {
+    OnTerminate = [] { TApplication::Instance().Terminate(); };
+    OnReport = [](const std::string& message) { ShowPlainMessage(message); };
+
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    dpi_ = ScreenDpi();
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    if (!GetClassInfoExA(instance, ClassName, &wc)) {
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.hIcon = LoadIconA(instance, "MAINICON");
+        wc.lpszClassName = ClassName;
+        RegisterClassExA(&wc);
+    }
+    CreateMenus();
+    RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(BrowseHeight, dpi_)};
+    AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
+    window_ = CreateWindowExA(0, ClassName, Caption, FormStyle, Scaled(FormLeft, dpi_),
+                              Scaled(FormTop, dpi_), frame.right - frame.left,
+                              frame.bottom - frame.top, nullptr, mainMenu_.get(), instance, this);
+    if (!window_) throw KivoError("Error creating window: " + LastErrorText());
+    if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window_);
+
+    // The components, in the order of the window's definition.
+    Timer1.SetInterval(60000);
+    Timer1.OnTimer = [this] {
+        if (!core_) return; // ticks only once FormCreate has made the scheduler
+        core_->scheduler.Timer1Timer();
+        RefreshTaskList();
+    };
+    Timer1.SetEnabled(true);
+    OpstartTimer.SetInterval(2000);
+    OpstartTimer.OnTimer = [this] { OpstartTimerTimer(); };
+    ControleTimer.SetInterval(5000);
+    ControleTimer.OnTimer = [] {};
+
+    trayIcon_.reset(static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON),
+                                                  GetSystemMetrics(SM_CYSMICON), 0)));
+    if (!trayIcon_) trayIcon_.reset(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)));
+    WinTaskbar = std::make_unique<TWinTaskbar>(window_);
+    WinTaskbar->SetHint(Caption);
+    WinTaskbar->SetIcon(trayIcon_.get());
+    WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
+    WinTaskbar->PopUpMenu = trayMenu_.get();
+    WinTaskbar->SetShowIcon(true);
+    ProcessStarter1.MainWindow = window_;
+
+    // Every component exists: the single-instance guard acts now.
+    endedByGuard_ = OneInstance1.Check();
+}
+
+TInstelForm::~TInstelForm() {
+    Timer1.SetEnabled(false);
+    OpstartTimer.SetEnabled(false);
+    WinTaskbar.reset(); // the icon leaves the notification area
+    if (window_) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        if (TApplication::Instance().MainWindow() == window_)
+            TApplication::Instance().SetMainWindow(nullptr);
+        DestroyWindow(window_);
+    }
+}
+
+LogBook* TInstelForm::Log() const {
+    return core_ ? &core_->log : nullptr;
+}
+TaskFile* TInstelForm::Tasks() const {
+    return core_ ? &core_->taskFile : nullptr;
+}
+TaskImporter* TInstelForm::Importer() const {
+    return core_ ? &core_->importer : nullptr;
+}
+Scheduler* TInstelForm::Scheduling() const {
+    return core_ ? &core_->scheduler : nullptr;
+}
+
+void TInstelForm::CreateMenus() {
+    HMENU programma = CreatePopupMenu();
+    AppendMenuA(programma, MF_STRING, IdTaakuitvoeren1, "&Taak uitvoeren");
+    AppendMenuA(programma, MF_STRING, IdLogboekbekijken1, "&Logboek bekijken");
+    AppendMenuA(programma, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(programma, MF_STRING, IdAfsluiten1, "&Afsluiten");
+    HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, IdInformatie1, "&Informatie");
+    mainMenu_.reset(CreateMenu());
+    AppendMenuA(mainMenu_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(programma), "&Programma");
+    AppendMenuA(mainMenu_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+
+    trayMenu_.reset(CreatePopupMenu());
+    HMENU tray = trayMenu_.get();
+    AppendMenuA(tray, MF_STRING, IdOpenen1, "&Openen");
+    AppendMenuA(tray, MF_STRING, IdSluiten1, "&Sluiten");
+    AppendMenuA(tray, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
+    AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
+    auto picture = [&](int id, Glyph glyph) {
+        HBITMAP bitmap = MakeGlyphBitmap(glyph, dpi_);
+        menuPictures_.emplace_back(bitmap);
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_BITMAP;
+        info.hbmpItem = bitmap;
+        SetMenuItemInfoA(tray, id, FALSE, &info);
+    };
+    picture(IdSluiten1, Glyph::Annuleren);
+    picture(IdLogboekbekijken2, Glyph::Logboek);
+    picture(IdInformatie2, Glyph::Informatie);
+}
+
+void TInstelForm::CreateControls() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    BBinstellen.Create(window_, IdBBinstellen, "Instellen", Glyph::Instellen);
+    BBverwijder.Create(window_, IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
+    BBtoevoegen.Create(window_, IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
+    list_ = CreateWindowExA(
+        WS_EX_CLIENTEDGE, "LISTBOX", "",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
+        0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance,
+        nullptr);
+    SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    statusBar_ = CreateWindowExA(
+        0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
+    ApplyFonts();
+    Layout();
+    SetStatus(0, "Laatste controle");
+    SetStatus(1, std::string("\t") + Version);
+    SetStatus(2, "");
+}
+
+void TInstelForm::ApplyFonts() {
+    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    labelFont_ = MakeFont("MS Sans Serif", 13, dpi_, true);
+    headerFont_ = MakeFont("Arial Black", 19, dpi_);
+    headerBrush_.reset(CreateSolidBrush(PaleGreen));
+    for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
+    SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+}
+
+void TInstelForm::Layout() {
+    auto s = [&](int px) { return Scaled(px, dpi_); };
+    HWND buttons[] = {BBinstellen.Handle(), BBverwijder.Handle(), BBtoevoegen.Handle()};
+    for (int i = 0; i < 3; ++i)
+        MoveWindow(buttons[i], s(ButtonLeft), s(ButtonTops[i]), s(ButtonWidth), s(ButtonHeight),
+                   TRUE);
+    MoveWindow(list_, s(DBGtakenBox.left), s(DBGtakenBox.top), s(DBGtakenBox.right),
+               s(DBGtakenBox.bottom), TRUE);
+    SendMessageA(list_, LB_SETHORIZONTALEXTENT, 0, 0);
+    RECT client;
+    GetClientRect(window_, &client);
+    MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
+    SendMessageA(statusBar_, SB_SETMINHEIGHT, s(StatusHeight), 0);
+    int edges[3];
+    int right = 0;
+    for (int i = 0; i < 3; ++i) edges[i] = right += s(StatusWidths[i]);
+    SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TInstelForm::SetClientHeight(int height96) {
+    clientHeight96_ = height96;
+    RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(height96, dpi_)};
+    AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A menu bar that wraps takes client height: correct for it once.
+    RECT client;
+    GetClientRect(window_, &client);
+    int missing = Scaled(height96, dpi_) - client.bottom;
+    if (missing != 0) {
+        RECT outer;
+        GetWindowRect(window_, &outer);
+        SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left,
+                     outer.bottom - outer.top + missing,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TInstelForm::Paint(HDC dc) {
+    auto s = [&](int px) { return Scaled(px, dpi_); };
+    RECT panel{s(Panel1.left), s(Panel1.top), s(Panel1.right), s(Panel1.bottom)};
+    RECT client;
+    GetClientRect(window_, &client);
+    panel.right = client.right;
+    FillRect(dc, &panel, static_cast<HBRUSH>(headerBrush_.get()));
+    DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
+    SetBkMode(dc, TRANSPARENT);
+    {
+        SelectedObject f(dc, headerFont_.get());
+        RECT label{s(Label8.left), s(Label8.top), s(Label8.right), s(Label8.bottom)};
+        DrawTextA(dc, MakerName, -1, &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    RECT bevel{s(Bevel1.left), s(Bevel1.top), s(Bevel1.right), s(Bevel1.bottom)};
+    DrawEdge(dc, &bevel, EDGE_ETCHED, BF_RECT);
+    {
+        SelectedObject f(dc, labelFont_.get());
+        TextOutA(dc, s(Label7.x), s(Label7.y), "Taken", 5);
+    }
+}
+
+HWND TInstelForm::Button(int id) const {
+    return GetDlgItem(window_, id);
+}
+
+void TInstelForm::SetStatus(int panel, const std::string& text) {
+    SendMessageA(statusBar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string TInstelForm::StatusText(int panel) const {
+    LRESULT info = SendMessageA(statusBar_, SB_GETTEXTLENGTHA, panel, 0);
+    std::string text(LOWORD(info) + 1, '\0');
+    SendMessageA(statusBar_, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(LOWORD(info));
+    return text;
+}
+
+void TInstelForm::Report(const std::string& message) {
+    if (OnReport) OnReport(message);
+}
+
+// ---- Life of the window ----
+
+void TInstelForm::FormCreate() {
+    settings_.twoDigitYearCenturyWindow = 50;
+    TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
+    std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
+    appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
+    core_ = std::make_unique<InstelCore>(*this, services_, settings_, appDir_);
+    auto report = [this](const std::string& m) { Report(m); };
+    core_->taskFile.OnReport = report;
+    core_->importer.OnReport = report;
+    core_->importer.OpstartTimer = &OpstartTimer;
+    core_->scheduler.OnReport = report;
+    core_->scheduler.OnStatusText = [this](int panel, const std::string& text) {
+        SetStatus(panel, text);
+    };
+    core_->scheduler.MainWindow = window_;
+    core_->manualRun.OnAsk = [](const std::string& title, const std::string& message) {
+        return ShowMessageDialog(title, message, mtWarning, mbYes | mbNo, 0, "");
+    };
+    // An error here ends the start-up where it is: the window stays, without the hide timer.
+    try {
+        core_->log.PurgeLog();
+        core_->taskFile.LoadTasks();
+        core_->importer.ImportTasks();
+        RefreshTaskList();
+        core_->log.WriteLog(LogStarted, "");
+        OpstartTimer.SetEnabled(true);
+    } catch (const std::exception& e) {
+        RefreshTaskList();
+        TApplication::Instance().HandleException(e);
+    }
+}
+
+void TInstelForm::Show() {
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+}
+
+void TInstelForm::FormShow() {
+    // A minimized window is placed when it is restored, so the restore does not undo it.
+    if (IsIconic(window_)) {
+        placeOnRestore_ = true;
+    } else {
+        SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowBrowseMode();
+}
+
+void TInstelForm::ShowBrowseMode() {
+    editMode_ = false;
+    SetClientHeight(BrowseHeight);
+    EnableBrowseControls(true);
+    SetStatus(2, "Starttijd " + CurrentStartTime());
+    if (core_) core_->scheduler.ResumeScheduling();
+}
+
+std::string TInstelForm::CurrentStartTime() const {
+    if (!memKivoKlok.IsOpen()) return "";
+    return memKivoKlok.AsString(Field::Starttijd);
+}
+
+void TInstelForm::EnableBrowseControls(bool enabled) {
+    for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen})
+        EnableWindow(b->Handle(), enabled);
+    EnableWindow(list_, enabled);
+    UINT flag = MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(mainMenu_.get(), 0, flag);
+    HMENU programma = GetSubMenu(mainMenu_.get(), 0);
+    for (int i = 0, n = GetMenuItemCount(programma); i < n; ++i) EnableMenuItem(programma, i, flag);
+    DrawMenuBar(window_);
+}
+
+void TInstelForm::FormClose() {
+    if (editMode_) return; // an open edit panel keeps the window, confirmed or not
+    if (!exitConfirmed_) {
+        ShowWindow(window_, SW_HIDE);
+        return;
+    }
+    // A log book that cannot be written must not make the program impossible to end.
+    try {
+        if (core_) core_->log.WriteLog(LogClosed, "");
+    } catch (const std::exception& e) {
+        TApplication::Instance().HandleException(e);
+    }
+    if (OnTerminate) OnTerminate();
+}
+
+void TInstelForm::Hoofdschermverbergen() {
+    if (editMode_) {
+        TApplication::Instance().Restore();
+    } else {
+        ShowWindow(window_, SW_HIDE);
+    }
+}
+
+void TInstelForm::OpstartTimerTimer() {
+    OpstartTimer.SetEnabled(false);
+    Hoofdschermverbergen();
+}
+
+void TInstelForm::Openen1Click() {
+    ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+    BringWindowToTop(window_);
+    TApplication& app = TApplication::Instance();
+    if (app.IsMinimized()) app.Restore();
+    if (IsIconic(window_) || IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+}
+
+void TInstelForm::WinTaskbarDblClick() {
+    Openen1Click();
+}
+
+void TInstelForm::Afsluiten1Click() {
+    if (ShowMessageDialog("KIVO Klok", ExitQuestion, mtWarning, mbYes | mbNo, 0, "") == mrYes) {
+        exitConfirmed_ = true; // stays set, also when the close is refused
+        SendMessageA(window_, WM_CLOSE, 0, 0);
+    }
+}
+
+void TInstelForm::Sluiten1Click() {
+    Afsluiten1Click();
+}
+
+void TInstelForm::Taakuitvoeren1Click() {
+    if (!core_) return;
+    core_->manualRun.Taakuitvoeren1Click();
+    RefreshTaskList(); // a tick during the question may have changed the list
+}
+
+void TInstelForm::Logboekbekijken1Click() {
+    if (IsFormOpen(TLogboekForm::ClassName)) return;
+    TLogboekForm::Open(appDir_, services_.files);
+}
+
+// The information window and the edit panel come with the task editing.
+void TInstelForm::Informatie1Click() {}
+void TInstelForm::BBInstellenClick() {}
+void TInstelForm::BBVerwijderClick() {}
+void TInstelForm::BBToevoegenClick() {}
+
+void TInstelForm::DBGtakenCellClick() {
+    if (memKivoKlok.TaskCount() > 0)
+        SetStatus(2, "Starttijd " + memKivoKlok.AsString(Field::Starttijd));
+}
+
+void TInstelForm::DBGtakenDblClick() {
+    DBGtakenCellClick();
+    BBInstellenClick();
+}
+
+// ---- The task list ----
+
+void TInstelForm::RefreshTaskList() {
+    std::vector<TaskId> ids;
+    std::vector<std::string> texts;
+    int selected = -1;
+    if (memKivoKlok.IsOpen() && !memKivoKlok.IsPending()) {
+        std::optional<TaskId> current = memKivoKlok.CurrentId();
+        memKivoKlok.GotoFirst();
+        while (!memKivoKlok.AtEnd()) {
+            if (auto id = memKivoKlok.CurrentId()) {
+                if (current && *id == *current) selected = static_cast<int>(ids.size());
+                ids.push_back(*id);
+                texts.push_back(memKivoKlok.AsString(Field::Omschrijving));
+            }
+            memKivoKlok.GotoNext();
+        }
+        if (current) memKivoKlok.GotoId(*current);
+    } else if (memKivoKlok.IsOpen()) {
+        return; // a pending change: the list keeps what it shows
+    }
+    if (texts != listTexts_) {
+        SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+        for (const std::string& t : texts)
+            SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
+    listIds_ = std::move(ids);
+    listTexts_ = std::move(texts);
+    SendMessageA(list_, LB_SETCURSEL, selected, 0);
+}
+
+void TInstelForm::ListSelectionChanged() {
+    LRESULT row = SendMessageA(list_, LB_GETCURSEL, 0, 0);
+    if (row < 0 || row >= static_cast<LRESULT>(listIds_.size())) return;
+    if (!memKivoKlok.GotoId(listIds_[row])) RefreshTaskList();
+}
+
+// The list takes no typing; a click makes the row's task current and shows its start time.
+LRESULT CALLBACK TInstelForm::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<TInstelForm*>(data);
+    switch (message) {
+    case WM_CHAR:
+        return 0;
+    case WM_LBUTTONDOWN: {
+        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
+        GuardedCall([&] {
+            self->ListSelectionChanged();
+            self->DBGtakenCellClick();
+        });
+        return r;
+    }
+    case WM_LBUTTONDBLCLK: {
+        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
+        GuardedCall([&] {
+            self->ListSelectionChanged();
+            self->DBGtakenDblClick();
+        });
+        return r;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, ListProc, 1);
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// ---- Messages ----
+
+LRESULT CALLBACK TInstelForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* self = static_cast<TInstelForm*>(create->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TInstelForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = 0;
+    bool handled = false;
+    GuardedCall([&] {
+        result = self->Handle(message, wParam, lParam);
+        handled = true;
+    });
+    return handled ? result : 0;
+}
+
+LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        CreateControls();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window_, &ps);
+        Paint(dc);
+        EndPaint(window_, &ps);
+        return 0;
+    }
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED && placeOnRestore_) {
+            placeOnRestore_ = false;
+            SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (wParam != SIZE_MINIMIZED && statusBar_) Layout();
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wParam && lParam == 0) FormShow();
+        break;
+    case WM_COMMAND:
+        Command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            TApplication::Instance().Minimize();
+            return 0;
+        }
+        if ((wParam & 0xFFF0) == SC_MAXIMIZE) return 0;
+        break;
+    case WM_CLOSE:
+        FormClose();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // A log-off or shut-down ends the program at once: no closing line, nothing saved.
+        if (wParam) TApplication::Instance().EndSession();
+        return 0;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        ApplyFonts();
+        auto* r = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, r->left, r->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetClientHeight(clientHeight96_);
+        Layout();
+        return 0;
+    }
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void TInstelForm::Command(int id, int code) {
+    switch (id) {
+    case IdTaakuitvoeren1:
+        Taakuitvoeren1Click();
+        break;
+    case IdLogboekbekijken1:
+    case IdLogboekbekijken2:
+        Logboekbekijken1Click();
+        break;
+    case IdAfsluiten1:
+        Afsluiten1Click();
+        break;
+    case IdInformatie1:
+    case IdInformatie2:
+        Informatie1Click();
+        break;
+    case IdOpenen1:
+        Openen1Click();
+        break;
+    case IdSluiten1:
+        Sluiten1Click();
+        break;
+    case IdBBinstellen:
+        BBInstellenClick();
+        break;
+    case IdBBverwijder:
+        BBVerwijderClick();
+        break;
+    case IdBBtoevoegen:
+        BBToevoegenClick();
+        break;
+    case IdDBGtaken:
+        if (code == LBN_SELCHANGE) ListSelectionChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace kivo

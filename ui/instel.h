@@ -1,0 +1,181 @@
+#pragma once
+// The main window: header strip, the three large buttons, the task list, menu and status bar; its
+// life from start-up to the confirmed exit.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "algemeen/formatsettings.h"
+#include "app/hirestimer.h"
+#include "app/oneinstance.h"
+#include "scheduler/launch.h"
+#include "store/memtable.h"
+#include "store/taskfile.h"
+#include "ui/controls.h"
+#include "ui/taskbar.h"
+
+namespace kivo {
+
+class Clock;
+class Collator;
+class FileSystem;
+class LogBook;
+class Scheduler;
+class Shell;
+class TaskImporter;
+struct InstelCore;
+
+class TInstelForm {
+public:
+    // What the window works with; the program passes the system's, tests their own.
+    struct Services {
+        Clock& clock;
+        FileSystem& files;
+        const Collator& collator;
+        Shell& shell;
+        // The executable's full path; empty: the running module's (GetModuleFileNameA).
+        std::string exePath;
+    };
+
+private:
+    // First, so that the components below can refer to them.
+    FormatSettings settings_;
+    Services services_;
+
+public:
+    static constexpr const char* ClassName = "TInstelForm";
+    static constexpr const char* Caption = "KIVO Schakelklok";
+    static constexpr const char* ExitQuestion =
+        "Als u dit programma afsluit, worden de taken niet meer automatisch uitgevoerd. "
+        "Programma toch afsluiten?";
+
+    // Command ids of the menus, the buttons and the list.
+    enum : int {
+        IdTaakuitvoeren1 = 101,
+        IdLogboekbekijken1 = 102,
+        IdAfsluiten1 = 103,
+        IdInformatie1 = 104,
+        IdOpenen1 = 201,
+        IdSluiten1 = 202,
+        IdLogboekbekijken2 = 203,
+        IdInformatie2 = 204,
+        IdBBinstellen = 301,
+        IdBBverwijder = 302,
+        IdBBtoevoegen = 303,
+        IdDBGtaken = 310,
+        IdStatusBar = 320,
+    };
+
+    // Builds the window and its components: Timer1 is armed, the tray icon added and the
+    // single-instance guard run. Not yet visible; FormCreate and Show follow.
+    TInstelForm(const FormatSettings& settings, Services services);
+    ~TInstelForm();
+    TInstelForm(const TInstelForm&) = delete;
+    TInstelForm& operator=(const TInstelForm&) = delete;
+
+    // True when the single-instance guard ended this copy: it skips the start-up steps.
+    bool EndedByGuard() const { return endedByGuard_; }
+
+    void FormCreate();
+    void Show(); // makes the window visible (FormShow runs)
+
+    // Handlers.
+    void FormShow();
+    void FormClose();
+    void Hoofdschermverbergen();
+    void OpstartTimerTimer();
+    void Openen1Click();
+    void WinTaskbarDblClick();
+    void Afsluiten1Click();
+    void Sluiten1Click();
+    void Taakuitvoeren1Click();
+    void Logboekbekijken1Click();
+    void Informatie1Click();
+    void BBInstellenClick();
+    void BBVerwijderClick();
+    void BBToevoegenClick();
+    void DBGtakenCellClick();
+    void DBGtakenDblClick();
+    void ShowBrowseMode();
+
+    bool EditMode() const { return editMode_; }
+    bool ExitConfirmed() const { return exitConfirmed_; }
+    const std::string& AppDir() const { return appDir_; }
+    // Until the edit panel exists, tests open "edit mode" through this.
+    void SetEditModeForTest(bool on) { editMode_ = on; }
+
+    HWND Handle() const { return window_; }
+    HWND DBGtaken() const { return list_; }
+    HWND StatusBar() const { return statusBar_; }
+    HMENU MainMenu1() const { return mainMenu_.get(); }
+    HMENU TaskbarPopup() const { return trayMenu_.get(); }
+    HWND Button(int id) const;
+    std::string StatusText(int panel) const;
+    // Refills the task list from the table and selects the current task.
+    void RefreshTaskList();
+
+    TMemTable memKivoKlok;
+    TCSVStreamFormat sfKivoKlok;
+    THiResTimer Timer1;
+    THiResTimer OpstartTimer;
+    THiResTimer ControleTimer;
+    std::unique_ptr<TWinTaskbar> WinTaskbar;
+    TProcessStarter ProcessStarter1;
+    TOneInstance OneInstance1;
+
+    // How the program ends once the exit is decided; tests replace it.
+    std::function<void()> OnTerminate;
+    // The plain message box for every report of the core; tests may replace it.
+    std::function<void(const std::string&)> OnReport;
+
+    // The services made by FormCreate once AppDir is known; null before.
+    LogBook* Log() const;
+    TaskFile* Tasks() const;
+    TaskImporter* Importer() const;
+    Scheduler* Scheduling() const;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    void CreateMenus();
+    void ApplyFonts();
+    void Layout();
+    void SetClientHeight(int height96);
+    void Paint(HDC dc);
+    void Command(int id, int code);
+    void SetStatus(int panel, const std::string& text);
+    void EnableBrowseControls(bool enabled);
+    void ListSelectionChanged();
+    void Report(const std::string& message);
+    std::string CurrentStartTime() const;
+
+    std::string appDir_;
+    std::unique_ptr<InstelCore> core_;
+    HWND window_ = nullptr;
+    HWND list_ = nullptr;
+    HWND statusBar_ = nullptr;
+    TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
+    UniqueMenu mainMenu_;
+    UniqueMenu trayMenu_;
+    std::vector<UniqueGdiObject> menuPictures_;
+    UniqueIcon trayIcon_;
+    UniqueFont font_, labelFont_, headerFont_;
+    UniqueGdiObject headerBrush_;
+    int dpi_ = 96;
+    int clientHeight96_ = 170;
+    std::vector<TaskId> listIds_;
+    std::vector<std::string> listTexts_;
+    bool editMode_ = false;
+    bool exitConfirmed_ = false;
+    bool endedByGuard_ = false;
+    bool placeOnRestore_ = false;
+};
+
+} // namespace kivo
