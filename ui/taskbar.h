@@ -1,7 +1,8 @@
 #pragma once
 // The program's icon in the notification area and what the mouse does on it.
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <functional>
 #include <string>

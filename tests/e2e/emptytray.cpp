@@ -1,7 +1,8 @@
 // The yardstick for kivoklok's start-up and idle measurements: a window and a tray icon, nothing
 // else. Writes "started" beside itself once both exist, as kivoklok writes its start-up line.
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <cstring>
 
