@@ -346,7 +346,16 @@ TEST_F(TaskFileTest, AnIncompleteLoadKeepsTheFileBeforeTheFirstSave) {
     EXPECT_FALSE(files.Exists(dir + "kivoklok-onvolledig-3.csv"));
     EXPECT_EQ(files.files[copy], broken);
 
+    // A file that could not be opened at all is kept as well.
+    files.files[path] = broken;
+    files.unreadable.insert(path);
+    taskFile.LoadTasks();
+    files.unreadable.clear();
+    taskFile.SaveTasks();
+    EXPECT_EQ(files.files[dir + "kivoklok-onvolledig-3.csv"], broken);
+
     // A whole load needs no copy at all.
+    files.files.erase(dir + "kivoklok-onvolledig-3.csv");
     files.files.erase(dir + "kivoklok-onvolledig.csv");
     files.files.erase(copy);
     taskFile.LoadTasks();
