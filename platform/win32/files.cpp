@@ -60,6 +60,12 @@ public:
     void ReplaceAll(const std::string& path, const std::string& content) override {
         // Write beside the target, then move it over in one step: the old file survives any
         // failure.
+        // A read-only target stays as it is, as a direct create would leave it (Wine's move
+        // would replace it).
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            throw KivoError("Cannot create file " + Quoted(path) + ". " +
+                            Win32ErrorText(ERROR_ACCESS_DENIED));
         std::string temp = path + ".tmp" + std::to_string(GetCurrentProcessId());
         Handle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
