@@ -32,7 +32,7 @@ public:
     bool Eof() const { return pos_ >= content_.size(); }
 
 private:
-    std::string_view content_;
+    std::string content_;
     std::size_t pos_ = 0;
 };
 

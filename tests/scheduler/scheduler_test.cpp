@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "scheduler/duerule.h"
+#include "scheduler/scheduler_fakes.h"
+#include "support/temp_dir.h"
+
+namespace kivo::test {
+namespace {
+
+const std::string Gap(19, ' ');
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+class TickTest : public ::testing::Test {
+protected:
+    TempDir temp;
+    World w{SystemFileSystem(), temp.Dir()};
+
+    // One tick at the given time of the clock's current day.
+    void TickAt(int hour, int minute, int second = 0, int msec = 0) {
+        w.At(hour, minute, second, msec);
+        w.scheduler.Timer1Timer();
+    }
+    void NextDay() { w.clock.Advance(MSecsPerDay); }
+    int Started(const std::string& program = "prog.exe") const { return w.Starts(program); }
+    std::string Start(const std::string& omschrijving) {
+        return w.Get(omschrijving, Field::Starttijd);
+    }
+};
+
+TEST_F(TickTest, DailyTaskOncePerDayAtTheFirstTickOfItsWindow) {
+    w.Add({.omschrijving = "Dagelijks", .starttijd = "08:00"});
+    TickAt(7, 59, 30);
+    EXPECT_EQ(Started(), 0);
+    TickAt(8, 0, 30);
+    EXPECT_EQ(Started(), 1);
+    EXPECT_EQ(w.Get("Dagelijks", Field::Laatstekeer), "07-03-24");
+    TickAt(8, 1, 30);
+    TickAt(8, 14, 30);
+    EXPECT_EQ(Started(), 1);
+    NextDay();
+    TickAt(8, 0, 30);
+    EXPECT_EQ(Started(), 2);
+    EXPECT_EQ(w.Get("Dagelijks", Field::Laatstekeer), "08-03-24");
+
+    const auto& call = w.shell.calls.back();
+    EXPECT_FALSE(call.ex);
+    EXPECT_FALSE(call.verb);
+    EXPECT_EQ(call.show, 1);
+    const std::string log = w.Log();
+    EXPECT_EQ(Count(log, "Taak \"Dagelijks\" (automatisch)" + Gap + "prog.exe\r\n"), 2);
+    EXPECT_EQ(Count(log, "] Instelling opslaan\r\n"), 2); // saved only after a start
+    EXPECT_NE(temp.Read("kivoklok.csv").find("\"08-03-24\""), std::string::npos);
+}
+
+TEST_F(TickTest, WindowEdgesToTheMillisecond) {
+    w.Add({.omschrijving = "Rand", .starttijd = "08:00"});
+    TickAt(8, 0, 0, 0);  // exactly at the start: not yet
+    TickAt(8, 15, 0, 0); // exactly 15 minutes after: no longer
+    EXPECT_EQ(Started(), 0);
+    TickAt(8, 14, 59, 999);
+    EXPECT_EQ(Started(), 1);
+    NextDay();
+    TickAt(8, 0, 0, 1);
+    EXPECT_EQ(Started(), 2);
+}
+
+TEST_F(TickTest, ProgramStartedLate) {
+    w.Add({.omschrijving = "Acht uur", .starttijd = "08:00"});
+    TickAt(8, 11, 0); // started at 08:10, first tick a minute later
+    EXPECT_EQ(Started(), 1);
+    NextDay();
+    TickAt(8, 21, 0); // started at 08:20
+    TickAt(8, 22, 0);
+    EXPECT_EQ(Started(), 1);
+}
+
+TEST_F(TickTest, TasksLateInTheDay) {
+    w.Add({.omschrijving = "Tien voor", .starttijd = "23:50", .programma = "a.exe"});
+    w.Add({.omschrijving = "Een voor", .starttijd = "23:59", .programma = "b.exe"});
+    TickAt(23, 58, 59, 999);
+    EXPECT_EQ(Started("a.exe"), 1);
+    EXPECT_EQ(Started("b.exe"), 0);
+    TickAt(23, 59, 0, 0); // exactly 23:59: not yet
+    EXPECT_EQ(Started("b.exe"), 0);
+    TickAt(23, 59, 59, 999);
+    EXPECT_EQ(Started("b.exe"), 1);
+
+    // Another day: nothing ran in the evening, and the window does not reach past midnight.
+    NextDay();
+    NextDay();
+    TickAt(23, 58, 30);
+    EXPECT_EQ(Started("a.exe"), 2);
+    NextDay();
+    TickAt(0, 0, 30);
+    TickAt(0, 2, 0);
+    EXPECT_EQ(Started("a.exe"), 2);
+    EXPECT_EQ(Started("b.exe"), 1);
+}
+
+TEST_F(TickTest, DailyIntervalAndNonPositiveCounts) {
+    w.Add({.omschrijving = "Drie", .starttijd = "08:00", .frekwentie = 3, .programma = "3.exe"});
+    w.Add({.omschrijving = "Nul", .starttijd = "10:00", .frekwentie = 0, .programma = "0.exe"});
+    w.Add({.omschrijving = "Min", .starttijd = "10:00", .frekwentie = -2, .programma = "m.exe"});
+    for (int day = 0; day < 7; ++day) {
+        TickAt(8, 0, 30);
+        if (day == 0) {
+            // Every tick of the window starts a task whose count is 0 or less.
+            for (int minute = 0; minute < 16; ++minute) TickAt(10, minute, 30);
+        }
+        NextDay();
+    }
+    EXPECT_EQ(Started("3.exe"), 3); // days 0, 3 and 6
+    EXPECT_EQ(Started("0.exe"), 15);
+    EXPECT_EQ(Started("m.exe"), 15);
+}
+
+TEST_F(TickTest, LastRunHoldsBackDailyTasksOnly) {
+    const std::int32_t today = w.Today();
+    w.Add({.omschrijving = "Dag gisteren",
+           .starttijd = "08:00",
+           .frekwentie = 2,
+           .laatstekeer = today - 1,
+           .programma = "d.exe"});
+    w.Add({.omschrijving = "Uur vandaag",
+           .starttijd = "08:00",
+           .frekwentie = 4,
+           .uren = true,
+           .laatstekeer = today - 1,
+           .programma = "u.exe"});
+    // Both flags decide nothing but Uren.
+    w.Add({.omschrijving = "Beide",
+           .starttijd = "06:00",
+           .frekwentie = 2,
+           .uren = true,
+           .programma = "both.exe",
+           .dagen = true});
+    w.Add({.omschrijving = "Geen",
+           .starttijd = "06:00",
+           .frekwentie = 2,
+           .uren = false,
+           .programma = "none.exe",
+           .dagen = false});
+    TickAt(8, 0, 30);
+    EXPECT_EQ(Started("d.exe"), 0);
+    EXPECT_EQ(Started("u.exe"), 1);
+    EXPECT_EQ(Started("both.exe"), 1); // hourly: its 08:00 slot
+    EXPECT_EQ(Start("Beide"), "10:00");
+    EXPECT_EQ(Started("none.exe"), 0); // daily at 06:00
+    EXPECT_EQ(Start("Geen"), "06:00");
+}
+
+TEST_F(TickTest, HourlyCatchUpAndStep) {
+    w.Add({.omschrijving = "Elke twee uur", .starttijd = "08:00", .frekwentie = 2, .uren = true});
+    TickAt(13, 6, 0); // the program started at 13:05
+    EXPECT_EQ(Start("Elke twee uur"), "12:00");
+    EXPECT_EQ(Started(), 0);
+    TickAt(14, 0, 0, 0);
+    EXPECT_EQ(Started(), 0);
+    TickAt(14, 0, 40);
+    EXPECT_EQ(Started(), 1);
+    EXPECT_EQ(Start("Elke twee uur"), "16:00");
+    EXPECT_EQ(w.Get("Elke twee uur", Field::Laatstekeer), "07-03-24");
+    for (int minute = 1; minute < 60; ++minute) TickAt(14, minute, 40);
+    EXPECT_EQ(Started(), 1);
+    TickAt(16, 0, 1);
+    EXPECT_EQ(Started(), 2);
+}
+
+TEST_F(TickTest, HourlyWithoutAPositiveCountStepsByOneHour) {
+    w.Add({.omschrijving = "Nul uur", .starttijd = "08:00", .frekwentie = 0, .uren = true});
+    w.Add({.omschrijving = "Min uur",
+           .starttijd = "08:30",
+           .frekwentie = -5,
+           .uren = true,
+           .programma = "m.exe"});
+    TickAt(10, 31, 0);
+    EXPECT_EQ(Start("Nul uur"), "10:00");
+    EXPECT_EQ(Started("m.exe"), 1); // its 10:30 slot
+    EXPECT_EQ(Start("Min uur"), "11:30");
+    TickAt(11, 0, 30);
+    EXPECT_EQ(Started(), 1);
+    EXPECT_EQ(Start("Nul uur"), "12:00");
+}
+
+TEST_F(TickTest, HourlyNextSlotAfterMidnightWaitsForTheNextDay) {
+    w.Add({.omschrijving = "Twee",
+           .starttijd = "22:00",
+           .frekwentie = 2,
+           .uren = true,
+           .programma = "2.exe"});
+    w.Add({.omschrijving = "Vijf",
+           .starttijd = "22:00",
+           .frekwentie = 5,
+           .uren = true,
+           .programma = "5.exe"});
+    TickAt(22, 0, 30);
+    EXPECT_EQ(Start("Twee"), "00:00");
+    EXPECT_EQ(Start("Vijf"), "03:00");
+    for (int minute = 1; minute < 120; ++minute) TickAt(22 + minute / 60, minute % 60, 30);
+    EXPECT_EQ(Started("2.exe"), 1);
+    EXPECT_EQ(Started("5.exe"), 1);
+    NextDay();
+    TickAt(0, 0, 30);
+    EXPECT_EQ(Started("2.exe"), 2);
+    EXPECT_EQ(Start("Twee"), "02:00");
+    TickAt(2, 59, 0);
+    EXPECT_EQ(Started("5.exe"), 1);
+    TickAt(3, 0, 30);
+    EXPECT_EQ(Started("5.exe"), 2);
+    EXPECT_EQ(Start("Vijf"), "08:00");
+}
+
+TEST_F(TickTest, HourlyCountsOfADayOrMore) {
+    w.Add({.omschrijving = "Dag",
+           .starttijd = "06:00",
+           .frekwentie = 24,
+           .uren = true,
+           .programma = "24.exe"});
+    w.Add({.omschrijving = "Twee dagen",
+           .starttijd = "06:00",
+           .frekwentie = 48,
+           .uren = true,
+           .programma = "48.exe"});
+    w.Add({.omschrijving = "Dertig",
+           .starttijd = "06:00",
+           .frekwentie = 30,
+           .uren = true,
+           .programma = "30.exe"});
+    for (int day = 0; day < 4; ++day) {
+        for (int minute = 0; minute < 16; ++minute) TickAt(6, minute, 30);
+        for (int minute = 0; minute < 16; ++minute) TickAt(12, minute, 30);
+        NextDay();
+    }
+    EXPECT_EQ(Started("24.exe"), 4);
+    EXPECT_EQ(Started("48.exe"), 2);
+    // 06:00, then 12:00 the next day; its 18:00 slot of the day after gets no tick here.
+    EXPECT_EQ(Started("30.exe"), 2);
+    EXPECT_EQ(Start("Dertig"), "18:00");
+}
+
+TEST_F(TickTest, HourlySlotsGoOnAfterTheProgramWasOffOvernight) {
+    const std::int32_t today = w.Today();
+    // Last run yesterday at 16:00; the program was closed before 18:00.
+    w.Add({.omschrijving = "Kantoor",
+           .starttijd = "18:00",
+           .frekwentie = 2,
+           .uren = true,
+           .laatstekeer = today - 1});
+    // Never run: keeps waiting for the start time it was given.
+    w.Add({.omschrijving = "Nieuw",
+           .starttijd = "14:00",
+           .frekwentie = 2,
+           .uren = true,
+           .programma = "new.exe"});
+    TickAt(8, 20, 0);
+    EXPECT_EQ(Start("Kantoor"), "08:00");
+    EXPECT_EQ(Start("Nieuw"), "14:00");
+    TickAt(10, 0, 30);
+    EXPECT_EQ(Started(), 1);
+    EXPECT_EQ(Start("Kantoor"), "12:00");
+    TickAt(12, 1, 0);
+    TickAt(14, 1, 0);
+    EXPECT_EQ(Started(), 3);
+    EXPECT_EQ(Started("new.exe"), 1);
+}
+
+TEST_F(TickTest, RefusedStartIsLoggedAndStillCounts) {
+    w.Add({.omschrijving = "Weg",
+           .starttijd = "08:00",
+           .frekwentie = 3,
+           .uren = true,
+           .programma = "missing.exe",
+           .werkdirectory = "C:\\Nergens"});
+    w.shell.refused["missing.exe"] = 2;
+    TickAt(8, 0, 30);
+    const std::string log = w.Log();
+    EXPECT_EQ(Count(log, "Taak \"Weg\" (automatisch)" + Gap + "C:\\Nergens\\missing.exe"), 1);
+    EXPECT_EQ(Count(log, "] Taak \"Weg\" niet gestart: The system cannot find the file "
+                         "specified\r\n"),
+              1);
+    EXPECT_EQ(w.Get("Weg", Field::Laatstekeer), "07-03-24");
+    EXPECT_EQ(Start("Weg"), "11:00");
+    EXPECT_TRUE(w.reports.empty());
+    EXPECT_TRUE(w.timer1.enabled);
+}
+
+TEST_F(TickTest, StatusBarTimerAndCursorAfterATick) {
+    w.timer1.enabled = false;
+    TickAt(9, 30, 45);
+    EXPECT_EQ(w.status[0], "Laatste controle 09:30");
+    EXPECT_EQ(w.status[2], "Starttijd ");
+    EXPECT_TRUE(w.timer1.enabled);
+    EXPECT_EQ(w.timer1.starts, 1);
+
+    w.Add({.omschrijving = "B", .starttijd = "07:15"});
+    w.Add({.omschrijving = "A", .starttijd = "06:45"});
+    w.taskFile.SaveTasks(); // sorts
+    w.Find("B");
+    TickAt(10, 0, 0);
+    EXPECT_EQ(w.status[2], "Starttijd 06:45");
+    EXPECT_EQ(w.table.AsString(Field::Omschrijving), "A");
+    EXPECT_EQ(w.timer1.starts, 2); // stopped during the tick, started at its end
+}
+
+TEST_F(TickTest, FailingTickStopsTheSchedulerUntilResumed) {
+    w.Add({.omschrijving = "A eerst", .starttijd = "08:00", .programma = "a.exe"});
+    w.Add({.omschrijving = "B daarna", .starttijd = "08:00", .programma = "b.exe"});
+    w.Add({.omschrijving = "C laatst", .starttijd = "08:00", .programma = "c.exe"});
+    w.taskFile.SaveTasks();
+    w.shell.throwFor.insert("b.exe");
+    TickAt(8, 0, 30);
+    EXPECT_FALSE(w.timer1.enabled);
+    ASSERT_EQ(w.reports.size(), 1u);
+    EXPECT_EQ(w.reports[0], "shell broke");
+    const std::string log = w.Log();
+    EXPECT_EQ(Count(log, "] Timer1Timer:shell broke\r\n"), 1);
+    EXPECT_EQ(Count(log, "Instelling opslaan"), 1); // only the save before the tick
+    EXPECT_EQ(w.Starts("a.exe"), 1);
+    EXPECT_EQ(w.Starts("c.exe"), 0);
+    EXPECT_EQ(w.Get("A eerst", Field::Laatstekeer), "07-03-24"); // in the table, not saved
+
+    // Nothing runs until the scheduler is resumed; the next tick then comes a period later.
+    w.shell.throwFor.clear();
+    w.scheduler.ResumeScheduling();
+    EXPECT_TRUE(w.timer1.enabled);
+    TickAt(8, 1, 30);
+    EXPECT_EQ(w.Starts("b.exe"), 1);
+    EXPECT_EQ(w.Starts("c.exe"), 1);
+    EXPECT_EQ(w.Starts("a.exe"), 1);
+}
+
+TEST(TickFailure, NoteThatCannotBeWrittenEscapes) {
+    MemFiles files;
+    World w(files, "C:\\App\\");
+    w.Add({.omschrijving = "A", .starttijd = "08:00"});
+    files.readOnly.insert(w.log.Path());
+    w.At(8, 0, 30);
+    EXPECT_THROW(w.scheduler.Timer1Timer(), KivoError);
+    EXPECT_FALSE(w.timer1.enabled);
+    EXPECT_TRUE(w.reports.empty());
+}
+
+TEST(Scheduling, SuspendAndResume) {
+    MemFiles files;
+    World w(files, "C:\\App\\");
+    w.timer1.enabled = true;
+    w.scheduler.SuspendScheduling();
+    EXPECT_FALSE(w.timer1.enabled);
+    EXPECT_FALSE(w.controle.enabled);
+    w.scheduler.ResumeScheduling();
+    EXPECT_TRUE(w.timer1.enabled);
+    EXPECT_FALSE(w.controle.enabled); // the control timer was never running
+    const int starts = w.timer1.starts;
+    w.scheduler.ResumeScheduling(); // a running Timer1 keeps its period
+    EXPECT_EQ(w.timer1.starts, starts);
+
+    w.controle.enabled = true;
+    w.scheduler.SuspendScheduling();
+    EXPECT_FALSE(w.controle.enabled);
+    w.scheduler.ResumeScheduling();
+    EXPECT_TRUE(w.controle.enabled);
+    w.scheduler.ControleTimerTimer();
+}
+
+TEST(DueRule, Rows) {
+    const std::int32_t day = 45000;
+    auto ms = [](int h, int m, int s = 0, int x = 0) { return ((h * 60 + m) * 60 + s) * 1000 + x; };
+    DueTask daily{ms(8, 0), 1, false, std::nullopt};
+    EXPECT_FALSE(DecideDue(daily, ms(8, 0), day).start);
+    EXPECT_TRUE(DecideDue(daily, ms(8, 0, 0, 1), day).start);
+    EXPECT_TRUE(DecideDue(daily, ms(8, 14, 59, 999), day).start);
+    EXPECT_FALSE(DecideDue(daily, ms(8, 15), day).start);
+    daily.laatstekeer = day - 1;
+    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
+    daily.laatstekeer = day;
+    EXPECT_FALSE(DecideDue(daily, ms(8, 1), day).start);
+    daily.frekwentie = 0; // never held back
+    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
+    daily.frekwentie = 3;
+    daily.laatstekeer = day - 2;
+    EXPECT_FALSE(DecideDue(daily, ms(8, 1), day).start);
+    daily.laatstekeer = day - 3;
+    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
+
+    DueTask hourly{ms(8, 0), 2, true, std::nullopt};
+    DueDecision d = DecideDue(hourly, ms(13, 5), day);
+    EXPECT_EQ(d.starttijd, ms(12, 0));
+    EXPECT_FALSE(d.start);
+    d = DecideDue(hourly, ms(14, 0, 30), day);
+    EXPECT_EQ(d.starttijd, ms(14, 0));
+    EXPECT_TRUE(d.start);
+    EXPECT_EQ(d.next, ms(16, 0));
+    // Exactly one step after a slot the catch-up stays: that slot is now, not before it.
+    d = DecideDue(hourly, ms(10, 0), day);
+    EXPECT_EQ(d.starttijd, ms(8, 0));
+    EXPECT_FALSE(d.start);
+}
+
+} // namespace
+} // namespace kivo::test

@@ -1,0 +1,188 @@
+// A year and more of minute ticks for a mix of daily and hourly tasks, with the program paused,
+// suspended and restarted from its task file, checked against the windows each task should have.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scheduler/duerule.h"
+#include "scheduler/scheduler_fakes.h"
+
+namespace kivo::test {
+namespace {
+
+constexpr std::int64_t Minute = 60'000;
+constexpr std::int64_t Day = MSecsPerDay;
+constexpr int SimulatedDays = 420;
+
+std::int64_t Ms(int h, int m) {
+    return (h * 60LL + m) * Minute;
+}
+
+std::string Time(int h, int m) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", h, m);
+    return text;
+}
+
+struct SimTask {
+    TaskSpec spec;
+    std::vector<std::int64_t> slots; // times of day of its windows; empty: spacing only
+    int everyDays = 0;               // > 0: at most once in that many days
+    bool waitsForFirstRun = false;   // hourly: slots count from its first start on
+    std::int64_t minSpacing = 0;
+    std::vector<std::int64_t> starts; // absolute milliseconds since the simulation began
+};
+
+SimTask Daily(const std::string& name, int h, int m, int f) {
+    SimTask t;
+    t.spec = {
+        .omschrijving = name, .starttijd = Time(h, m), .frekwentie = f, .programma = name + ".exe"};
+    t.slots = {Ms(h, m)};
+    t.everyDays = f;
+    t.minSpacing = f * Day - DueWindowMs;
+    return t;
+}
+
+SimTask Hourly(const std::string& name, int h, int m, int f) {
+    SimTask t;
+    t.spec = {.omschrijving = name,
+              .starttijd = Time(h, m),
+              .frekwentie = f,
+              .uren = true,
+              .programma = name + ".exe",
+              .dagen = false};
+    const int step = f > 0 ? f : 1;
+    t.minSpacing = step * 60 * Minute - DueWindowMs;
+    if (step >= 24) {
+        t.slots = {Ms(h, m)};
+        t.everyDays = step / 24;
+    } else if (24 % step == 0) {
+        for (std::int64_t s = Ms(h, m) % (step * 60 * Minute); s < Day; s += step * 60 * Minute)
+            t.slots.push_back(s);
+        t.waitsForFirstRun = true;
+    }
+    return t;
+}
+
+// The slot of the window that holds this time of day, if any.
+std::optional<std::int64_t> WindowSlot(const SimTask& t, std::int64_t timeOfDay) {
+    auto it = std::lower_bound(t.slots.begin(), t.slots.end(), timeOfDay);
+    if (it == t.slots.begin()) return std::nullopt;
+    --it; // the last slot before now
+    if (timeOfDay - *it < DueWindowMs) return *it;
+    return std::nullopt;
+}
+
+TEST(Simulation, FourHundredDaysOfTicks) {
+    std::vector<SimTask> tasks = {
+        Daily("D08", 8, 0, 1),     Daily("D12", 12, 30, 3), Daily("D2359", 23, 59, 1),
+        Daily("D0005", 0, 5, 2),   Hourly("H1", 0, 20, 1),  Hourly("H2", 7, 0, 2),
+        Hourly("H3", 22, 30, 3),   Hourly("H6", 23, 55, 6), Hourly("H24", 6, 10, 24),
+        Hourly("H48", 18, 45, 48), Hourly("H5", 9, 0, 5),   Hourly("H0", 0, 40, 0),
+        Hourly("H7", 21, 17, 7),
+    };
+    std::map<std::string, SimTask*> byProgram;
+    for (auto& t : tasks) byProgram[t.spec.programma] = &t;
+
+    MemFiles files;
+    const std::string dir = "C:\\Sim\\";
+    const CivilDate first{2024, 1, 1};
+    const std::int32_t firstDay = DayNumber(first);
+    auto makeWorld = [&](std::int64_t at) {
+        auto w = std::make_unique<World>(files, dir);
+        w->clock.Set(first.year, first.month, first.day, 0, 0, 0, 0);
+        w->clock.Advance(at);
+        return w;
+    };
+
+    std::unique_ptr<World> w = makeWorld(0);
+    for (const auto& t : tasks) w->Add(t.spec);
+    w->taskFile.SaveTasks();
+
+    std::mt19937 random(20240101);
+    std::uniform_int_distribution<int> jitter(0, 500);
+    std::uniform_int_distribution<int> chance(0, 9999);
+    std::uniform_int_distribution<std::int64_t> longPause(Minute, 30 * 60 * Minute);
+    std::uniform_int_distribution<std::int64_t> shortPause(Minute, 25 * Minute);
+
+    int failures = 0;
+    auto fail = [&](const std::string& what) {
+        if (++failures <= 20) ADD_FAILURE() << what;
+    };
+    long ticks = 0, restarts = 0;
+    std::int64_t t = 60'000 + 123;
+    const std::int64_t end = SimulatedDays * Day;
+    while (t < end) {
+        w->clock.Set(first.year, first.month, first.day, 0, 0, 0, 0);
+        w->clock.Advance(t);
+        ASSERT_EQ(DayNumber(w->clock.Now().date) - firstDay, t / Day);
+        const std::size_t before = w->shell.calls.size();
+        w->scheduler.Timer1Timer();
+        ++ticks;
+        files.files.erase(w->log.Path()); // keep the log from growing for ever
+        ASSERT_TRUE(w->reports.empty()) << w->reports.front();
+
+        const std::int64_t timeOfDay = t % Day;
+        const std::int64_t day = t / Day;
+        for (std::size_t i = before; i < w->shell.calls.size(); ++i) {
+            SimTask& task = *byProgram.at(w->shell.calls[i].file);
+            if (!task.slots.empty() && !WindowSlot(task, timeOfDay))
+                fail(task.spec.omschrijving + " started outside a window at " + std::to_string(t));
+            if (!task.starts.empty() && t - task.starts.back() < task.minSpacing)
+                fail(task.spec.omschrijving + " started again too soon at " + std::to_string(t));
+            task.starts.push_back(t);
+        }
+        // Every window that this tick falls into has had its start by now.
+        for (const SimTask& task : tasks) {
+            auto slot = WindowSlot(task, timeOfDay);
+            if (!slot) continue;
+            const std::int64_t opened = day * Day + *slot;
+            auto it = std::upper_bound(task.starts.begin(), task.starts.end(), opened);
+            const bool startedInWindow = it != task.starts.end() && *it <= t;
+            const bool hadEarlier = it != task.starts.begin();
+            bool eligible = true;
+            if (task.waitsForFirstRun && !hadEarlier) eligible = false;
+            if (task.everyDays > 0 && hadEarlier && (*(it - 1)) / Day > day - task.everyDays)
+                eligible = false;
+            if (eligible && !startedInWindow)
+                fail(task.spec.omschrijving + " not started in its window at " + std::to_string(t));
+        }
+
+        // The next tick: a minute and a bit later, or later still after a pause.
+        std::int64_t next = t + Minute + jitter(random);
+        const int roll = chance(random);
+        if (roll < 2) {
+            // The program is closed and started again later; it reads its task file back.
+            next += longPause(random);
+            w = makeWorld(next);
+            w->taskFile.LoadTasks();
+            ++restarts;
+            next += Minute; // the first tick comes a minute after start-up
+        } else if (roll < 10) {
+            // The edit panel is open for a while.
+            w->scheduler.SuspendScheduling();
+            next += shortPause(random);
+            w->scheduler.ResumeScheduling();
+        }
+        t = next;
+    }
+
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(ticks, 400 * 1100);
+    EXPECT_GT(restarts, 60);
+    for (const SimTask& task : tasks) {
+        // Roughly as often as its interval allows, given the pauses.
+        const double perDay =
+            task.spec.uren ? 24.0 / std::max(1, task.spec.frekwentie) : 1.0 / task.spec.frekwentie;
+        EXPECT_GT(task.starts.size(), SimulatedDays * perDay * 0.6) << task.spec.omschrijving;
+    }
+}
+
+} // namespace
+} // namespace kivo::test
