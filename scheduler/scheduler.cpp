@@ -54,19 +54,23 @@ void Scheduler::Tick() {
     if (table_.TaskCount() > 0) {
         table_.GotoFirst();
         while (!table_.AtEnd()) {
-            table_.EditCurrent();
             const DueTask task = DueTask::From(table_.Current());
             const DueDecision decision = DecideDue(task, now, today);
-            if (decision.starttijd != task.starttijd)
-                table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.starttijd));
-            if (decision.start) {
-                StartCurrentTask();
-                table_.SetDateTime(Field::Laatstekeer, today);
-                if (task.uren)
-                    table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.next));
-                started = true;
+            // A task that stays as it is is not put into edit: storing it unchanged would
+            // change nothing, and skipping that keeps a tick over many tasks cheap.
+            if (decision.start || decision.starttijd != task.starttijd) {
+                table_.EditCurrent();
+                if (decision.starttijd != task.starttijd)
+                    table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.starttijd));
+                if (decision.start) {
+                    StartCurrentTask();
+                    table_.SetDateTime(Field::Laatstekeer, today);
+                    if (task.uren)
+                        table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.next));
+                    started = true;
+                }
+                table_.PostTask();
             }
-            table_.PostTask();
             table_.GotoNext();
         }
         if (started) taskFile_.SaveTasks();
