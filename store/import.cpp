@@ -1,6 +1,7 @@
 #include "store/import.h"
 
 #include <exception>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -20,28 +21,6 @@ namespace {
 
 constexpr char CtrlZ = '\x1a';
 constexpr int ImportWaitMs = 1000; // gives the producer time to finish writing
-
-// Sets the start-up timer back to what it was, whichever way the import ends.
-class TimerRestore {
-public:
-    explicit TimerRestore(TimerControl* timer) : timer_(timer) {}
-    ~TimerRestore() {
-        if (timer_ && remembered_) timer_->SetEnabled(wasEnabled_);
-    }
-    TimerRestore(const TimerRestore&) = delete;
-    TimerRestore& operator=(const TimerRestore&) = delete;
-    void RememberAndStop() {
-        if (!timer_) return;
-        wasEnabled_ = timer_->Enabled();
-        remembered_ = true;
-        timer_->SetEnabled(false);
-    }
-
-private:
-    TimerControl* timer_;
-    bool wasEnabled_ = false;
-    bool remembered_ = false;
-};
 
 } // namespace
 
@@ -107,30 +86,46 @@ void TaskImporter::ImportTasks() {
     const std::string path = ChoosePath();
     if (path.empty()) return;
 
-    TimerRestore opstart(OpstartTimer); // runs last, after a failure has been reported
+    // The start-up timer's state before the import; it is set back last, after a failure has
+    // been reported, and also when the failure note itself cannot be written.
+    std::optional<bool> opstartWasEnabled;
+    auto restoreOpstart = [&] {
+        if (OpstartTimer && opstartWasEnabled) OpstartTimer->SetEnabled(*opstartWasEnabled);
+    };
     try {
         log_.WriteLog(LogNote, "Importeer taken");
-        opstart.RememberAndStop();
+        if (OpstartTimer) {
+            opstartWasEnabled = OpstartTimer->Enabled();
+            OpstartTimer->SetEnabled(false);
+        }
         clock_.Sleep(ImportWaitMs);
-        std::string content;
+        std::optional<std::string> content;
         try {
             content = files_.ReadAll(path);
         } catch (const FileOpenError&) {
-            return; // still held by its writer, or gone: the next call tries again
+            // Still held by its writer, or gone: the next call tries again.
         }
-        const std::set<std::string> imported = Merge(ReadImportRecords(content, settings_));
-        files_.Delete(path); // a file that stays is simply imported again next time
-        RemoveUnlisted(imported);
-        taskFile_.SaveTasks();
+        if (content) {
+            const std::set<std::string> imported = Merge(ReadImportRecords(*content, settings_));
+            files_.Delete(path); // a file that stays is simply imported again next time
+            RemoveUnlisted(imported);
+            taskFile_.SaveTasks();
+        }
     } catch (const std::exception& e) {
         // The record that failed half-way is dropped whole; the file stays and brings it back.
         try {
             if (table_.IsPending()) table_.CancelTask();
         } catch (const std::exception&) {
         }
-        log_.WriteLog(LogNote, std::string("leeskivotaken: ") + e.what());
+        try {
+            log_.WriteLog(LogNote, std::string("leeskivotaken: ") + e.what());
+        } catch (...) {
+            restoreOpstart();
+            throw;
+        }
         if (OnReport) OnReport(e.what());
     }
+    restoreOpstart();
 }
 
 std::set<std::string> TaskImporter::Merge(const std::vector<ImportRecord>& records) {

@@ -100,9 +100,11 @@ public:
     void SetEnabled(bool on) override {
         if (on && !enabled) ++starts;
         enabled = on;
+        history.push_back(on);
     }
     bool enabled;
     int starts = 0; // times a stopped timer was started: each begins a new period
+    std::vector<bool> history;
 };
 
 class MemFiles : public FileSystem {
