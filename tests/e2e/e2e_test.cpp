@@ -1,0 +1,283 @@
+// kivoklok.exe itself, run under Wine in a folder of its own: start-up files, a real minute tick,
+// the single-instance guard, the confirmed exit and bad files at start-up.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace kivo::test {
+namespace {
+
+constexpr const char* BuiltExe = KIVO_EXE_PATH;
+constexpr int IdAfsluiten1 = 103; // the main menu's "&Afsluiten"
+constexpr int IdYes = 6, IdOk = 1;
+const std::string Header = "\"Omschrijving\";\"Werkdirectory\";\"Programma\";\"Parameters\";"
+                           "\"Starttijd\";\"Frekwentie\";\"Dagen\";\"Uren\";\"Laatstekeer\";\r\n";
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return done();
+        Sleep(100);
+    }
+    return true;
+}
+
+std::string Text(HWND window) {
+    char buffer[512] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+// Top-level windows of one process, optionally of one class or caption.
+std::vector<HWND> WindowsOf(DWORD pid, const char* cls = nullptr, const char* caption = nullptr) {
+    struct Search {
+        DWORD pid;
+        const char* cls;
+        const char* caption;
+        std::vector<HWND> found;
+    } search{pid, cls, caption, {}};
+    EnumWindows(
+        [](HWND w, LPARAM p) {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != s->pid) return TRUE;
+            char name[64] = {};
+            GetClassNameA(w, name, sizeof name);
+            if (s->cls && lstrcmpA(name, s->cls) != 0) return TRUE;
+            if (s->caption && Text(w) != s->caption) return TRUE;
+            s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// One visible window of the process with this caption (a dialog or message box).
+HWND WaitForBox(DWORD pid, const char* caption, DWORD timeoutMs = 15000) {
+    HWND box = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w : WindowsOf(pid, nullptr, caption))
+                if (IsWindowVisible(w)) box = w;
+            return box != nullptr;
+        },
+        timeoutMs);
+    return box;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+class Copy {
+public:
+    Copy(const std::string& exe, const std::string& cwd) {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        std::string command = "\"" + exe + "\"";
+        // Started from another folder: the program's files belong beside the executable.
+        if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            cwd.c_str(), &si, &pi_))
+            ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
+    }
+    ~Copy() {
+        if (!pi_.hProcess) return;
+        if (Running()) {
+            TerminateProcess(pi_.hProcess, 1);
+            WaitForSingleObject(pi_.hProcess, 5000);
+        }
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+    Copy(const Copy&) = delete;
+    Copy& operator=(const Copy&) = delete;
+
+    DWORD Pid() const { return pi_.dwProcessId; }
+    bool Running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+    bool WaitExit(DWORD ms) const { return WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        GetExitCodeProcess(pi_.hProcess, &code);
+        return code;
+    }
+    HWND MainWindow(DWORD timeoutMs = 15000) const {
+        HWND found = nullptr;
+        WaitFor(
+            [&] {
+                auto w = WindowsOf(Pid(), "TInstelForm");
+                found = w.empty() ? nullptr : w[0];
+                return found != nullptr;
+            },
+            timeoutMs);
+        return found;
+    }
+
+private:
+    PROCESS_INFORMATION pi_{};
+};
+
+struct EndToEnd : ::testing::Test {
+    TempDir dir;
+    TempDir elsewhere;
+    std::string exe;
+
+    void SetUp() override {
+        exe = dir.File("kivoklok.exe");
+        ASSERT_TRUE(CopyFileA(BuiltExe, exe.c_str(), FALSE)) << BuiltExe;
+    }
+    std::unique_ptr<Copy> Launch() { return std::make_unique<Copy>(exe, elsewhere.Dir()); }
+    std::string Log() const { return dir.Read("kivoklok.log"); }
+    bool LogHas(const std::string& part) const { return Log().find(part) != std::string::npos; }
+    bool WaitForLog(const std::string& part, DWORD ms = 20000) const {
+        return WaitFor([&] { return LogHas(part); }, ms);
+    }
+};
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
+    return n;
+}
+
+std::string Stamp(const char* format, const SYSTEMTIME& t) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, format, t.wDay, t.wMonth, t.wYear % 100);
+    return buffer;
+}
+
+TEST_F(EndToEnd, StartUpPurgesLoadsImportsSavesAndHides) {
+    dir.Write("kivoklok.log", "[01-01-20] [10:00] oude regel\r\n");
+    dir.Write("kivoklok.tkn", "KIVO TAAK nacht\r\n23:30\r\n1\r\nnacht.bat\r\nC:\\\r\n\r\n");
+    auto copy = Launch();
+    ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    std::string log = Log();
+    EXPECT_EQ(log.find("oude regel"), std::string::npos);
+    EXPECT_LT(log.find("Importeer taken"), log.find("KIVO Schakelklok gestart"));
+    EXPECT_FALSE(dir.Exists("kivoklok.tkn"));
+    EXPECT_NE(dir.Read("kivoklok.csv").find("KIVO TAAK nacht"), std::string::npos);
+    EXPECT_FALSE(dir.Exists("../kivoklok.log"));
+
+    HWND main = copy->MainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(Text(main), "KIVO Schakelklok");
+    // Hidden about two seconds after the start-up, still running.
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10000));
+    EXPECT_TRUE(copy->Running());
+}
+
+TEST_F(EndToEnd, MinuteTickStartsADueTaskAndSaves) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (now.wHour == 23 && now.wMinute >= 55) GTEST_SKIP() << "too close to midnight";
+    // Due from the first tick on: a minute ago, within the 15-minute window.
+    int minutes = now.wHour * 60 + now.wMinute - 1;
+    if (minutes < 0) minutes = 0;
+    char start[8];
+    std::snprintf(start, sizeof start, "%02d:%02d", minutes / 60, minutes % 60);
+    dir.Write("schrijf.bat", "@echo gestart> gedaan.txt\r\n");
+    dir.Write("kivoklok.csv", Header + "\"Schrijf\";\"" + dir.Dir() + "\";\"schrijf.bat\";;\"" +
+                                  start + "\";\"1\";\"True\";\"False\";;\r\n");
+    auto copy = Launch();
+    ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    ASSERT_TRUE(WaitFor([&] { return dir.Exists("gedaan.txt"); }, 100000)) << Log();
+    ASSERT_TRUE(WaitForLog("Instelling opslaan"));
+    EXPECT_TRUE(LogHas("(automatisch)"));
+    GetLocalTime(&now);
+    EXPECT_NE(dir.Read("kivoklok.csv").find(Stamp("%02d-%02d-%02d", now)), std::string::npos)
+        << dir.Read("kivoklok.csv");
+    EXPECT_TRUE(copy->Running());
+}
+
+TEST_F(EndToEnd, SecondCopyEndsLeavesTheFilesAloneAndThreeLeaveOne) {
+    auto first = Launch();
+    ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    // An import waiting for the running copy's next tick is not the second copy's business.
+    dir.Write("kivoklok.tkn", "KIVO TAAK dag\r\n06:00\r\n1\r\ndag.bat\r\nC:\\\r\n\r\n");
+    auto second = Launch();
+    ASSERT_TRUE(second->WaitExit(15000));
+    EXPECT_EQ(second->ExitCode(), 0u);
+    EXPECT_TRUE(first->Running());
+    EXPECT_TRUE(dir.Exists("kivoklok.tkn"));
+    EXPECT_EQ(Count(Log(), "gestart"), 1);
+    EXPECT_FALSE(LogHas("Importeer taken"));
+    first.reset();
+    dir.Write("kivoklok.tkn", "");
+
+    // Three at the same moment: exactly one stays.
+    std::unique_ptr<Copy> copies[3] = {Launch(), Launch(), Launch()};
+    Sleep(8000);
+    int running = 0;
+    for (auto& c : copies) running += c->Running();
+    EXPECT_EQ(running, 1);
+}
+
+TEST_F(EndToEnd, ConfirmedExitLogsTheEndAndSessionEndDoesNot) {
+    auto copy = Launch();
+    ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    HWND main = copy->MainWindow();
+    ASSERT_TRUE(main);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IdAfsluiten1, 0), 0);
+    HWND question = WaitForBox(copy->Pid(), "KIVO Klok - Waarschuwing");
+    ASSERT_TRUE(question);
+    Press(question, IdYes);
+    ASSERT_TRUE(copy->WaitExit(15000));
+    EXPECT_EQ(copy->ExitCode(), 0u);
+    EXPECT_EQ(Count(Log(), "KIVO Schakelklok afgesloten"), 1);
+
+    // Log-off: agreed, and the program ends at once without the closing line.
+    copy = Launch();
+    ASSERT_TRUE(WaitFor([&] { return Count(Log(), "gestart") == 2; }, 20000));
+    main = copy->MainWindow();
+    ASSERT_TRUE(main);
+    DWORD_PTR agreed = 0;
+    SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &agreed);
+    EXPECT_EQ(agreed, static_cast<DWORD_PTR>(TRUE));
+    PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    ASSERT_TRUE(copy->WaitExit(15000));
+    EXPECT_EQ(Count(Log(), "afgesloten"), 1);
+}
+
+TEST_F(EndToEnd, LockedLogShowsTheErrorAndTheProgramRuns) {
+    dir.Write("kivoklok.log", "[01-01-20] [10:00] regel\r\n");
+    HANDLE lock = CreateFileA(dir.File("kivoklok.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    auto copy = Launch();
+    HWND error = WaitForBox(copy->Pid(), "kivoklok");
+    ASSERT_TRUE(error) << "the error display";
+    EXPECT_TRUE(copy->Running());
+    Press(error, IdOk);
+    CloseHandle(lock);
+    HWND main = copy->MainWindow();
+    ASSERT_TRUE(main);
+    Sleep(3500);
+    EXPECT_TRUE(copy->Running());
+    EXPECT_TRUE(IsWindowVisible(main)) << "the rest of the start-up, the hide included, is skipped";
+    EXPECT_EQ(dir.Read("kivoklok.log"), "[01-01-20] [10:00] regel\r\n");
+}
+
+TEST_F(EndToEnd, TaskFileThatDoesNotLoadLeavesTheProgramRunning) {
+    dir.Write("kivoklok.csv", Header + "\"Goed\";;\"goed.bat\";;\"23:59\";\"1\";;;;\r\n"
+                                       "\"Fout\";;\"fout.bat\";;\"nooit\";\"1\";;;;\r\n");
+    auto copy = Launch();
+    HWND report = WaitForBox(copy->Pid(), "kivoklok");
+    ASSERT_TRUE(report) << "the plain message box";
+    Press(report, IdOk);
+    ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    EXPECT_TRUE(LogHas("leesCSVbestand: "));
+    HWND main = copy->MainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10000));
+    EXPECT_TRUE(copy->Running());
+}
+
+} // namespace
+} // namespace kivo::test

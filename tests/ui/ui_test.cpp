@@ -1,0 +1,460 @@
+// The main window's life, the tray icon and the log viewer, in-process under Wine.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_test_util.h"
+#include "logbook/logbook.h"
+#include "platform/collation.h"
+#include "platform/locale.h"
+#include "scheduler/scheduler_fakes.h"
+#include "store/memtable.h"
+#include "store/taskfile.h"
+#include "support/fake_clock.h"
+#include "ui/instel.h"
+#include "ui/logboek.h"
+#include "ui/taskbar.h"
+
+namespace kivo::test {
+namespace {
+
+const std::string Dir = "C:\\kivo\\";
+const std::string LogPath = Dir + "kivoklok.log";
+const std::string CsvPath = Dir + "kivoklok.csv";
+
+struct Form : ::testing::Test {
+    FakeClock clock{2024, 3, 7, 9, 0};
+    MemFiles files;
+    FakeShell shell;
+    std::unique_ptr<TInstelForm> form;
+    std::vector<std::string> reports;
+    bool terminated = false;
+
+    void SetUp() override { InitApp(); }
+    void TearDown() override {
+        OnDialogShown = nullptr;
+        form.reset();
+        // A viewer left open by a failed test must not leak into the next.
+        while (HWND viewer = FindWindowA(TLogboekForm::ClassName, nullptr)) DestroyWindow(viewer);
+    }
+
+    // A task file with the given tasks, written as the program writes it.
+    void WriteTasks(const std::vector<TaskSpec>& tasks) {
+        FormatSettings settings;
+        TMemTable table("t", settings, UserCollator(), clock);
+        table.OpenTable();
+        for (const TaskSpec& t : tasks) {
+            table.AppendTask();
+            table.SetString(Field::Omschrijving, t.omschrijving);
+            table.SetString(Field::Programma, t.programma);
+            table.SetString(Field::Starttijd, t.starttijd);
+            table.SetInteger(Field::Frekwentie, t.frekwentie);
+            table.SetBoolean(Field::Dagen, true);
+            table.SetBoolean(Field::Uren, false);
+            table.PostTask();
+        }
+        files.files[CsvPath] = TCSVStreamFormat(settings).Write(table);
+    }
+
+    void Build() {
+        form = std::make_unique<TInstelForm>(
+            FormatSettings{},
+            TInstelForm::Services{clock, files, UserCollator(), shell, Dir + "kivoklok.exe"});
+        form->OnTerminate = [this] { terminated = true; };
+        form->OnReport = [this](const std::string& m) { reports.push_back(m); };
+    }
+    void Start() {
+        Build();
+        form->FormCreate();
+        form->Show();
+        PumpFor(50);
+    }
+    std::string Log() const {
+        auto it = files.files.find(LogPath);
+        return it == files.files.end() ? "" : it->second;
+    }
+    bool Visible() const { return IsWindowVisible(form->Handle()); }
+    void SendCommand(int id) { SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Tray(LPARAM mouse) {
+        SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage, 0, mouse);
+    }
+};
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
+    return n;
+}
+
+TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
+    WriteTasks({{"Back-up"}, {"Archief", "06:30"}});
+    files.files[LogPath] = "[01-01-23] [10:00] oud\r\n";
+    Start();
+
+    EXPECT_EQ(form->AppDir(), Dir);
+    EXPECT_EQ(Log().find("oud"), std::string::npos) << "lines older than 90 days are purged";
+    EXPECT_EQ(Count(Log(), "KIVO Schakelklok gestart"), 1);
+    EXPECT_TRUE(reports.empty());
+
+    // Shown in browse mode at 100, 50, 272 by 170 inside, with the tasks in description order.
+    ASSERT_TRUE(Visible());
+    RECT outer, client;
+    GetWindowRect(form->Handle(), &outer);
+    GetClientRect(form->Handle(), &client);
+    int dpi = ScreenDpi();
+    EXPECT_EQ(outer.left, Scaled(100, dpi));
+    EXPECT_EQ(outer.top, Scaled(50, dpi));
+    EXPECT_EQ(client.right, Scaled(272, dpi));
+    EXPECT_EQ(client.bottom, Scaled(170, dpi));
+    EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(WindowText(form->Handle()), "KIVO Schakelklok");
+    char first[64] = {};
+    SendMessageA(form->DBGtaken(), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+    EXPECT_STREQ(first, "Archief");
+    EXPECT_EQ(form->StatusText(0), "Laatste controle");
+    EXPECT_EQ(form->StatusText(1), "\tv2.1");
+    EXPECT_EQ(form->StatusText(2), "Starttijd 06:30");
+
+    // Clicking the second row makes it current and shows its start time.
+    RECT row;
+    SendMessageA(form->DBGtaken(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    LPARAM at = MAKELPARAM(row.left + 2, row.top + 2);
+    SendMessageA(form->DBGtaken(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(form->DBGtaken(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(form->memKivoKlok.AsString(Field::Omschrijving), "Back-up");
+    EXPECT_EQ(form->StatusText(2), "Starttijd 12:00");
+
+    // The list takes no typing.
+    SendMessageA(form->DBGtaken(), WM_CHAR, 'A', 0);
+    EXPECT_EQ(form->memKivoKlok.AsString(Field::Omschrijving), "Back-up");
+
+    EXPECT_TRUE(form->Timer1.Enabled());
+    EXPECT_TRUE(form->OpstartTimer.Enabled());
+    EXPECT_FALSE(form->ControleTimer.Enabled());
+    form->OpstartTimerTimer();
+    EXPECT_FALSE(Visible());
+    EXPECT_FALSE(form->OpstartTimer.Enabled());
+    EXPECT_TRUE(form->WinTaskbar->IconAdded());
+    EXPECT_FALSE(terminated);
+}
+
+TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
+    files.files[LogPath] = "";
+    files.readOnly.insert(LogPath);
+    std::vector<std::string> shown;
+    OnDialogShown = [&](HWND dialog) {
+        shown.push_back(ReadBox(dialog).message);
+        Click(dialog, IDOK);
+    };
+    Start();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("Cannot create file"), std::string::npos) << shown[0];
+    EXPECT_TRUE(Visible());
+    EXPECT_FALSE(form->OpstartTimer.Enabled()) << "the window does not hide itself";
+    EXPECT_TRUE(form->Timer1.Enabled());
+}
+
+TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
+    Start();
+    SetWindowPos(form->Handle(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(Visible());
+    EXPECT_FALSE(terminated);
+    EXPECT_EQ(Count(Log(), "afgesloten"), 0);
+
+    SendCommand(TInstelForm::IdOpenen1);
+    ASSERT_TRUE(Visible());
+    RECT outer;
+    GetWindowRect(form->Handle(), &outer);
+    EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
+
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(Visible());
+    SendCommand(TInstelForm::IdOpenen1);
+    EXPECT_TRUE(Visible());
+    EXPECT_FALSE(IsIconic(form->Handle()));
+    GetWindowRect(form->Handle(), &outer);
+    EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
+
+    // With the edit panel open nothing closes, hides or minimizes the window.
+    form->SetEditModeForTest(true);
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Visible());
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(Visible());
+    EXPECT_FALSE(IsIconic(form->Handle()));
+    form->OpstartTimerTimer();
+    EXPECT_TRUE(Visible());
+}
+
+TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
+    Start();
+    std::vector<ShownBox> boxes;
+    int answer = mrNo;
+    OnDialogShown = [&](HWND dialog) {
+        boxes.push_back(ReadBox(dialog));
+        Click(dialog, answer);
+    };
+    SendCommand(TInstelForm::IdAfsluiten1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "KIVO Klok - Waarschuwing");
+    EXPECT_EQ(boxes[0].message, TInstelForm::ExitQuestion);
+    EXPECT_FALSE(form->ExitConfirmed());
+    EXPECT_TRUE(Visible());
+    EXPECT_FALSE(terminated);
+
+    // Yes from the tray menu while the edit panel is open: refused, but the flag stays set.
+    answer = mrYes;
+    form->SetEditModeForTest(true);
+    SendCommand(TInstelForm::IdSluiten1);
+    EXPECT_TRUE(form->ExitConfirmed());
+    EXPECT_TRUE(Visible());
+    EXPECT_FALSE(terminated);
+    EXPECT_EQ(Count(Log(), "afgesloten"), 0);
+
+    // The next close in browse mode ends the program without asking.
+    form->SetEditModeForTest(false);
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(terminated);
+    EXPECT_EQ(Count(Log(), "KIVO Schakelklok afgesloten"), 1);
+}
+
+TEST_F(Form, ExitEndsEvenWhenTheLogCannotBeWritten) {
+    Start();
+    files.readOnly.insert(LogPath);
+    int shown = 0;
+    OnDialogShown = [&](HWND dialog) {
+        ++shown;
+        Click(dialog, shown == 1 ? mrYes : IDOK);
+    };
+    SendCommand(TInstelForm::IdAfsluiten1);
+    EXPECT_EQ(shown, 2) << "the question, then the error display";
+    EXPECT_TRUE(terminated);
+}
+
+TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
+    Start();
+    form->OpstartTimerTimer();
+    ASSERT_FALSE(Visible());
+
+    Tray(WM_LBUTTONDOWN);
+    Tray(WM_LBUTTONUP);
+    Tray(WM_MOUSEMOVE);
+    Tray(WM_RBUTTONUP);
+    EXPECT_FALSE(Visible()) << "a single click does nothing";
+
+    Tray(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(Visible());
+    EXPECT_TRUE(form->WinTaskbar->DblClickSeen());
+    Tray(WM_LBUTTONUP);
+    EXPECT_FALSE(form->WinTaskbar->DblClickSeen()) << "the release after a double click";
+
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    Tray(WM_MBUTTONDBLCLK);
+    EXPECT_TRUE(Visible());
+
+    // A right press opens the tray menu while the window stays hidden; a timer closes it.
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    PumpFor(300); // the hide's activation changes would close a menu at once
+    static bool menuSeen;
+    menuSeen = false;
+    UINT_PTR closer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        if (menu && IsWindowVisible(menu)) menuSeen = true;
+        EndMenu();
+    });
+    Tray(WM_RBUTTONDOWN);
+    KillTimer(nullptr, closer);
+    EXPECT_TRUE(menuSeen);
+    EXPECT_FALSE(Visible());
+
+    HMENU tray = form->TaskbarPopup();
+    ASSERT_EQ(GetMenuItemCount(tray), 5);
+    char text[64];
+    std::vector<std::string> items;
+    for (int i = 0; i < 5; ++i) {
+        GetMenuStringA(tray, i, text, sizeof text, MF_BYPOSITION);
+        items.push_back(text);
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
+                                               "&Informatie"}));
+    const NOTIFYICONDATAA& data = form->WinTaskbar->NotifyData();
+    EXPECT_STREQ(data.szTip, "KIVO Schakelklok");
+    EXPECT_EQ(data.uFlags, 7u);
+    EXPECT_EQ(data.uCallbackMessage, 1147u);
+    EXPECT_EQ(data.uID, 0u);
+    EXPECT_EQ(data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+}
+
+TEST_F(Form, MainMenuAndMinuteTick) {
+    WriteTasks({{"Back-up", "08:55"}});
+    Start();
+    HMENU menu = form->MainMenu1();
+    char text[64];
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Programma");
+    GetMenuStringA(menu, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Help");
+    HMENU programma = GetSubMenu(menu, 0);
+    std::vector<std::string> items;
+    for (int i = 0; i < GetMenuItemCount(programma); ++i) {
+        GetMenuStringA(programma, i, text, sizeof text, MF_BYPOSITION);
+        items.push_back(text);
+    }
+    EXPECT_EQ(items,
+              (std::vector<std::string>{"&Taak uitvoeren", "&Logboek bekijken", "", "&Afsluiten"}));
+
+    // The tick of Timer1 runs the scheduler: the task is due and started, the status updated.
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    ASSERT_TRUE(PumpUntil([&] { return !shell.calls.empty(); }, 3000));
+    EXPECT_EQ(shell.calls[0].file, "prog.exe");
+    EXPECT_EQ(form->StatusText(0), "Laatste controle 09:00");
+    EXPECT_EQ(form->StatusText(2), "Starttijd 08:55");
+    EXPECT_EQ(Count(Log(), "(automatisch)"), 1);
+
+    // "Taak uitvoeren" asks, and on Yes runs the task through the command interpreter.
+    std::string caption;
+    OnDialogShown = [&](HWND dialog) {
+        caption = WindowText(dialog);
+        Click(dialog, mrYes);
+    };
+    SendCommand(TInstelForm::IdTaakuitvoeren1);
+    EXPECT_EQ(caption, "KIVO Klok - Waarschuwing");
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_TRUE(shell.calls[1].ex);
+    EXPECT_EQ(Count(Log(), "(handmatig)"), 1);
+}
+
+TEST_F(Form, OneLogViewerAtATime) {
+    files.files[LogPath] = "";
+    Start();
+    files.files[LogPath] = "regel een\r\nregel twee\n";
+    SendCommand(TInstelForm::IdLogboekbekijken1);
+    SendCommand(TInstelForm::IdLogboekbekijken2);
+    int viewers = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM n) {
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (lstrcmpA(cls, TLogboekForm::ClassName) == 0) ++*reinterpret_cast<int*>(n);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&viewers));
+    EXPECT_EQ(viewers, 1);
+    EXPECT_TRUE(IsFormOpen("tlogboekform"));
+    HWND viewer = FindWindowA(TLogboekForm::ClassName, nullptr);
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(WindowText(viewer), "Logboek");
+    HWND edit = GetDlgItem(viewer, TLogboekForm::LogboekEditId);
+    EXPECT_EQ(WindowText(edit).substr(0, 20), "regel een\r\nregel twe");
+
+    // OK closes and frees the viewer; the next one shows the log as it is then.
+    SendMessageA(GetDlgItem(viewer, TLogboekForm::BBOkId), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([] { return !IsFormOpen(TLogboekForm::ClassName); }, 2000));
+    files.files[LogPath] += "regel drie\n";
+    SendCommand(TInstelForm::IdLogboekbekijken1);
+    viewer = FindWindowA(TLogboekForm::ClassName, nullptr);
+    ASSERT_TRUE(viewer);
+    EXPECT_NE(WindowText(GetDlgItem(viewer, TLogboekForm::LogboekEditId)).find("regel drie"),
+              std::string::npos);
+    SendMessageA(viewer, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsFormOpen(TLogboekForm::ClassName));
+}
+
+TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
+    InitApp();
+    int shown = 0;
+    OnDialogShown = [&](HWND dialog) {
+        ++shown;
+        Click(dialog, IDOK);
+    };
+    files.files[LogPath] = "";
+    TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
+    EXPECT_EQ(viewer->Lines(), std::vector<std::string>{""}) << "an empty file: one empty line";
+    DestroyWindow(viewer->Handle());
+
+    files.files.erase(LogPath);
+    viewer = TLogboekForm::Open(Dir, files);
+    EXPECT_TRUE(viewer->Lines().empty());
+    EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 0);
+    DestroyWindow(viewer->Handle());
+    EXPECT_EQ(shown, 0) << "a missing log is silent";
+
+    // More than the rich edit's default 32 KB limit: all of it is shown.
+    std::string line(199, 'x');
+    std::string big;
+    for (int i = 0; i < 1000; ++i) big += line + "\r\n";
+    files.files[LogPath] = big;
+    viewer = TLogboekForm::Open(Dir, files);
+    EXPECT_EQ(viewer->Lines().size(), 1000u);
+    EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 1000 * 201 - 2);
+    DestroyWindow(viewer->Handle());
+}
+
+TEST(ViewerLines, LineEndsAndCtrlZ) {
+    EXPECT_EQ(ViewerLines(""), std::vector<std::string>{""});
+    EXPECT_EQ(ViewerLines("a\r\nb\n"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ViewerLines("a\nb"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ViewerLines("a\n\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(ViewerLines("a\rb\n"), std::vector<std::string>{"a\rb"});
+    EXPECT_EQ(ViewerLines("a\nb\x1a"
+                          "c\n"),
+              (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ViewerLines("\x1a rest"), std::vector<std::string>{""});
+}
+
+// The tray icon comes back when the shell's taskbar is recreated and when an add was refused.
+TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
+    InitApp();
+    HWND owner =
+        CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    std::vector<DWORD> calls;
+    int refuse = 0;
+    {
+        TWinTaskbar tray(owner);
+        tray.NotifyIcon = [&](DWORD message, NOTIFYICONDATAA*) {
+            calls.push_back(message);
+            if (message != NIM_DELETE && refuse > 0) {
+                --refuse;
+                return FALSE;
+            }
+            return TRUE;
+        };
+        tray.SetHint("KIVO Schakelklok");
+        EXPECT_EQ(calls, std::vector<DWORD>{NIM_DELETE}) << "the hint alone shows nothing";
+        tray.SetIcon(LoadIcon(nullptr, IDI_APPLICATION));
+        tray.SetShowIcon(true);
+        EXPECT_TRUE(tray.IconAdded());
+
+        calls.clear();
+        SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_EQ(calls, std::vector<DWORD>{NIM_ADD});
+        EXPECT_TRUE(tray.IconAdded());
+
+        // A refused add (and modify) leaves the icon out until a retry succeeds.
+        calls.clear();
+        refuse = 2;
+        SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_FALSE(tray.IconAdded());
+        SendMessageA(tray.CallbackWindow(), WM_TIMER, TWinTaskbar::RetryTimerId, 0);
+        EXPECT_TRUE(tray.IconAdded());
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}));
+
+        // An add that timed out but happened: the modify succeeds and counts.
+        calls.clear();
+        refuse = 1;
+        SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(tray.IconAdded());
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+        calls.clear();
+    }
+    EXPECT_EQ(calls, std::vector<DWORD>{NIM_DELETE}) << "the icon leaves with the component";
+    DestroyWindow(owner);
+}
+
+} // namespace
+} // namespace kivo::test
