@@ -3,7 +3,6 @@
 #include <string>
 
 #include "platform/files.h"
-#include "scheduler/duerule.h"
 #include "scheduler/scheduler_fakes.h"
 #include "support/temp_dir.h"
 
@@ -368,40 +367,6 @@ TEST(Scheduling, SuspendAndResume) {
     w.scheduler.ResumeScheduling();
     EXPECT_TRUE(w.controle.enabled);
     w.scheduler.ControleTimerTimer();
-}
-
-TEST(DueRule, Rows) {
-    const std::int32_t day = 45000;
-    auto ms = [](int h, int m, int s = 0, int x = 0) { return ((h * 60 + m) * 60 + s) * 1000 + x; };
-    DueTask daily{ms(8, 0), 1, false, std::nullopt};
-    EXPECT_FALSE(DecideDue(daily, ms(8, 0), day).start);
-    EXPECT_TRUE(DecideDue(daily, ms(8, 0, 0, 1), day).start);
-    EXPECT_TRUE(DecideDue(daily, ms(8, 14, 59, 999), day).start);
-    EXPECT_FALSE(DecideDue(daily, ms(8, 15), day).start);
-    daily.laatstekeer = day - 1;
-    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
-    daily.laatstekeer = day;
-    EXPECT_FALSE(DecideDue(daily, ms(8, 1), day).start);
-    daily.frekwentie = 0; // never held back
-    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
-    daily.frekwentie = 3;
-    daily.laatstekeer = day - 2;
-    EXPECT_FALSE(DecideDue(daily, ms(8, 1), day).start);
-    daily.laatstekeer = day - 3;
-    EXPECT_TRUE(DecideDue(daily, ms(8, 1), day).start);
-
-    DueTask hourly{ms(8, 0), 2, true, std::nullopt};
-    DueDecision d = DecideDue(hourly, ms(13, 5), day);
-    EXPECT_EQ(d.starttijd, ms(12, 0));
-    EXPECT_FALSE(d.start);
-    d = DecideDue(hourly, ms(14, 0, 30), day);
-    EXPECT_EQ(d.starttijd, ms(14, 0));
-    EXPECT_TRUE(d.start);
-    EXPECT_EQ(d.next, ms(16, 0));
-    // Exactly one step after a slot the catch-up stays: that slot is now, not before it.
-    d = DecideDue(hourly, ms(10, 0), day);
-    EXPECT_EQ(d.starttijd, ms(8, 0));
-    EXPECT_FALSE(d.start);
 }
 
 } // namespace
