@@ -243,8 +243,8 @@ TEST_F(ImportTest, OutOfRangeCountEndsTheImportAndKeepsTheFile) {
     EXPECT_EQ(log.find("Instelling opslaan"), std::string::npos); // nothing saved
     EXPECT_TRUE(temp.Exists("kivoklok.tkn"));
     EXPECT_EQ(w.opstart.history, (std::vector<bool>{false, true})); // off during the import
-    EXPECT_TRUE(w.Find("KIVO TAAK goed")); // stored before the failure
-    ASSERT_TRUE(w.Find("KIVO TAAK oud"));  // the failing record is dropped whole
+    EXPECT_TRUE(w.Find("KIVO TAAK goed"));                          // stored before the failure
+    ASSERT_TRUE(w.Find("KIVO TAAK oud")); // the failing record is dropped whole
     EXPECT_EQ(w.table.AsInteger(Field::Frekwentie), 5);
     EXPECT_EQ(w.table.AsString(Field::Programma), "prog.exe");
     EXPECT_FALSE(w.table.IsPending());
