@@ -31,8 +31,10 @@ fi
 step "fuzz targets, ${FUZZ_SECONDS:-30} s each"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in build/fuzz/*_fuzz; do
+ran=0
+for target in build/fuzz/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
+    ran=$((ran + 1))
     name=$(basename "$target")
     corpus=build/fuzz/corpus/$name
     mkdir -p "$corpus"
@@ -42,5 +44,6 @@ for target in build/fuzz/*_fuzz; do
         "$corpus" 2>&1 | tail -n 3
     # A crash makes libFuzzer exit non-zero; pipefail carries it out.
 done
+[ "$ran" -gt 0 ] || { echo "no fuzz targets were built" >&2; exit 1; }
 
 step "all tests passed"
