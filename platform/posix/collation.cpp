@@ -1,6 +1,6 @@
 #include <cctype>
-#include <cstdlib>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <locale.h>
 #include <string>
@@ -12,7 +12,9 @@
 namespace kivo {
 namespace {
 
-unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+unsigned char Lower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 // Without a user locale: a stable stand-in for linguistic order. Hyphens and apostrophes weigh
 // nothing at first, letters compare without case, and only ties fall back to case (lower first)

@@ -12,7 +12,9 @@
 namespace kivo {
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
 
 [[noreturn]] void ThrowOpen(const std::string& path, int err) {
     throw FileOpenError("Cannot open file " + Quoted(path) + ". " + std::strerror(err));
@@ -56,14 +58,14 @@ bool WriteFully(int fd, const char* data, size_t size) {
 class PosixFileSystem : public FileSystem {
 public:
     bool Exists(const std::string& path) const override {
-        struct stat st{};
+        struct stat st {};
         return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     std::string ReadAll(const std::string& path) const override {
         Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0) ThrowOpen(path, errno);
-        struct stat st{};
+        struct stat st {};
         if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) ThrowOpen(path, EISDIR);
         std::string content;
         char buffer[65536];
@@ -126,6 +128,8 @@ FileSystem& SystemFileSystem() {
     return files;
 }
 
-std::string LastErrorText() { return std::strerror(errno); }
+std::string LastErrorText() {
+    return std::strerror(errno);
+}
 
 } // namespace kivo

@@ -9,7 +9,9 @@
 namespace kivo {
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
 
 class Handle {
 public:
@@ -40,8 +42,8 @@ public:
 
     std::string ReadAll(const std::string& path) const override {
         // Shared for reading only: a file another process is still writing is refused.
-        Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
             throw FileOpenError("Cannot open file " + Quoted(path) + ". " +
                                 Win32ErrorText(GetLastError()));
@@ -109,6 +111,8 @@ FileSystem& SystemFileSystem() {
     return files;
 }
 
-std::string LastErrorText() { return Win32ErrorText(GetLastError()); }
+std::string LastErrorText() {
+    return Win32ErrorText(GetLastError());
+}
 
 } // namespace kivo

@@ -5,7 +5,9 @@
 namespace kivo {
 namespace {
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(Collation, OrderIsLinguisticNotByteOrder) {
     const Collator& c = UserCollator();

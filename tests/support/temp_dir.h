@@ -35,7 +35,9 @@ public:
         return path_.string() + "/";
 #endif
     }
-    std::string File(const std::string& name) const { return Dir() + name; }
+    std::string File(const std::string& name) const {
+        return Dir() + name;
+    }
     void Write(const std::string& name, const std::string& content) const {
         std::ofstream out(File(name), std::ios::binary);
         out << content;
@@ -44,7 +46,9 @@ public:
         std::ifstream in(File(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
+    bool Exists(const std::string& name) const {
+        return std::filesystem::exists(File(name));
+    }
 
 private:
     std::filesystem::path path_;
