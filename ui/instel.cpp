@@ -231,6 +231,7 @@ void TInstelForm::Layout() {
     int edges[3];
     int right = 0;
     for (int i = 0; i < 3; ++i) edges[i] = right += s(StatusWidths[i]);
+    edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
     SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
     InvalidateRect(window_, nullptr, TRUE);
 }
