@@ -131,6 +131,74 @@ std::size_t RunLength(std::string_view format, std::size_t i) {
     return n;
 }
 
+// Plain digit runs of one to four digits, count of them, with one separator between and
+// nothing else: the forms the file writer gives. The general readers take these the same way
+// (a run this short is read whole), so this only saves the scanning.
+bool QuickNumbers(std::string_view text, char sep, int count, int* values, int* lengths) {
+    if (IsDigit(sep)) return false;
+    std::size_t pos = 0;
+    for (int k = 0; k < count; ++k) {
+        if (k > 0) {
+            if (pos >= text.size() || text[pos] != sep) return false;
+            ++pos;
+        }
+        const std::size_t start = pos;
+        int value = 0;
+        while (pos < text.size() && IsDigit(text[pos]) && pos - start < 4) {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+        }
+        if (pos == start || (pos < text.size() && IsDigit(text[pos]))) return false;
+        values[k] = value;
+        lengths[k] = static_cast<int>(pos - start);
+    }
+    return pos == text.size();
+}
+
+bool StartsWithDigit(std::string_view word) {
+    return !word.empty() && IsDigit(word.front());
+}
+
+// "hh:nn": no marker can stand before the hour unless a marker begins with a digit.
+std::optional<TDateTime> QuickTime(std::string_view text, const FormatSettings& settings) {
+    int n[2] = {0, 0}, l[2] = {0, 0};
+    if (StartsWithDigit(settings.timeAMString) || StartsWithDigit(settings.timePMString))
+        return std::nullopt;
+    if (!QuickNumbers(text, settings.timeSeparator, 2, n, l)) return std::nullopt;
+    if (n[0] >= 24 || n[1] >= 60) return std::nullopt; // the general reader refuses these too
+    return EncodeTime(n[0], n[1], 0, 0);
+}
+
+std::optional<TDateTime> DateOf(int year, int month, int day) {
+    if (!IsValidDate(year, month, day)) return std::nullopt;
+    return static_cast<TDateTime>(DayNumber({year, month, day}));
+}
+
+// Three numbers read as a date by the order of the short date format.
+std::optional<TDateTime> DateOfThree(DateOrder order, const int* n, const int* l,
+                                     const FormatSettings& settings, int currentYear) {
+    int year = 0, month = 0, day = 0, yearLength = l[2];
+    switch (order) {
+    case DateOrder::MDY:
+        year = n[2], month = n[0], day = n[1];
+        break;
+    case DateOrder::DMY:
+        year = n[2], month = n[1], day = n[0];
+        break;
+    case DateOrder::YMD:
+        year = n[0], month = n[1], day = n[2], yearLength = l[0];
+        break;
+    }
+    if (yearLength <= 2) {
+        // Into the hundred years that begin `window` years before the current year.
+        const int window = settings.twoDigitYearCenturyWindow;
+        const int base = currentYear - window;
+        year += FloorDiv(base, 100) * 100;
+        if (window > 0 && year < base) year += 100;
+    }
+    return DateOf(year, month, day);
+}
+
 } // namespace
 
 std::string TrimBlanks(std::string_view text) {
@@ -261,6 +329,7 @@ std::string FormatDate(TDateTime value, const FormatSettings& settings) {
 }
 
 std::optional<TDateTime> TryStrToTime(std::string_view text, const FormatSettings& settings) {
+    if (auto quick = QuickTime(text, settings)) return quick;
     Scanner s(text);
     int baseHour = ScanMarker(s, settings);
     int hour = 0, minute = 0, second = 0, msec = 0, len = 0;
@@ -285,46 +354,23 @@ std::optional<TDateTime> TryStrToTime(std::string_view text, const FormatSetting
 
 std::optional<TDateTime> TryStrToDate(std::string_view text, const FormatSettings& settings,
                                       int currentYear) {
-    Scanner s(text);
     const DateOrder order = OrderOfFormat(settings.shortDateFormat);
     const char sep = settings.dateSeparator;
-    int n1 = 0, n2 = 0, n3 = 0, l1 = 0, l2 = 0, l3 = 0;
-    if (!(s.Number(n1, l1) && s.Char(sep) && s.Number(n2, l2))) return std::nullopt;
-    int year = 0, month = 0, day = 0;
-    if (s.Char(sep) && s.Number(n3, l3)) {
-        int yearLength = l3;
-        switch (order) {
-        case DateOrder::MDY:
-            year = n3, month = n1, day = n2;
-            break;
-        case DateOrder::DMY:
-            year = n3, month = n2, day = n1;
-            break;
-        case DateOrder::YMD:
-            year = n1, month = n2, day = n3, yearLength = l1;
-            break;
-        }
-        if (yearLength <= 2) {
-            // Into the hundred years that begin `window` years before the current year.
-            const int window = settings.twoDigitYearCenturyWindow;
-            const int base = currentYear - window;
-            year += FloorDiv(base, 100) * 100;
-            if (window > 0 && year < base) year += 100;
-        }
+    int n[3] = {0, 0, 0}, l[3] = {0, 0, 0};
+    if (QuickNumbers(text, sep, 3, n, l)) return DateOfThree(order, n, l, settings, currentYear);
+    Scanner s(text);
+    if (!(s.Number(n[0], l[0]) && s.Char(sep) && s.Number(n[1], l[1]))) return std::nullopt;
+    if (s.Char(sep) && s.Number(n[2], l[2])) {
         s.Char(sep); // one separator may close the date
-    } else {
-        // A separator after the second number but no third number: that was the closing one.
-        year = currentYear;
-        if (order == DateOrder::DMY) {
-            day = n1, month = n2;
-        } else {
-            month = n1, day = n2;
-        }
+        s.SkipBlanks();
+        if (!s.AtEnd()) return std::nullopt;
+        return DateOfThree(order, n, l, settings, currentYear);
     }
+    // A separator after the second number but no third number: that was the closing one.
     s.SkipBlanks();
     if (!s.AtEnd()) return std::nullopt;
-    if (!IsValidDate(year, month, day)) return std::nullopt;
-    return static_cast<TDateTime>(DayNumber({year, month, day}));
+    if (order == DateOrder::DMY) return DateOf(currentYear, n[1], n[0]);
+    return DateOf(currentYear, n[0], n[1]);
 }
 
 TDateTime StrToTime(std::string_view text, const FormatSettings& settings) {

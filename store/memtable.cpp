@@ -229,36 +229,99 @@ struct TMemTable::Impl {
         sorted = true;
     }
 
-    void StoreTime(TDateTime value) {
+    // Assigning from text by the field's rules. The year places dates without a four-digit
+    // year; without one the clock is asked.
+    void AssignString(TaskRecord& rec, Field field, std::string_view text,
+                      std::optional<int> year) const {
+        switch (field) {
+        case Field::Starttijd:
+            if (text.empty())
+                rec.Starttijd.reset();
+            else
+                StoreTime(rec, StrToTime(text, settings));
+            break;
+        case Field::Laatstekeer:
+            if (text.empty()) {
+                rec.Laatstekeer.reset();
+            } else {
+                if (!year) year = clock.Now().date.year;
+                StoreDate(rec, StrToDate(text, settings, *year));
+            }
+            break;
+        case Field::Frekwentie:
+            if (text.empty()) {
+                rec.Frekwentie.reset();
+            } else {
+                auto value = TryStrToInt(text);
+                if (!value)
+                    throw KivoError("'" + std::string(text) +
+                                    "' is not a valid integer value for field '" +
+                                    FieldName(field) + "'");
+                StoreInteger(rec, field, *value);
+            }
+            break;
+        case Field::Dagen:
+        case Field::Uren:
+            if (text.empty())
+                BoolSlot(rec, field)->reset();
+            else if (SameTextAZ(text, "True"))
+                *BoolSlot(rec, field) = true;
+            else if (SameTextAZ(text, "False"))
+                *BoolSlot(rec, field) = false;
+            else
+                throw KivoError("'" + std::string(text) +
+                                "' is not a valid boolean value for field '" + FieldName(field) +
+                                "'");
+            break;
+        default:
+            StoreText(rec, field, text);
+            break;
+        }
+    }
+
+    static void AssignDateTime(TaskRecord& rec, Field field, TDateTime value) {
+        switch (field) {
+        case Field::Starttijd:
+            StoreTime(rec, value);
+            break;
+        case Field::Laatstekeer:
+            StoreDate(rec, value);
+            break;
+        default:
+            throw KivoError(TypeMismatch(field));
+        }
+    }
+
+    static void StoreTime(TaskRecord& rec, TDateTime value) {
         if (!std::isfinite(value)) throw KivoError("Invalid floating point operation");
         // Only the time of day counts; far-off days would not fit the millisecond count.
         if (std::fabs(value) > 1e9) value = std::fmod(value, 1.0);
         std::int64_t ms = ToMilliseconds(value) % MSecsPerDay;
         if (ms < 0) ms += MSecsPerDay;
-        buffer.Starttijd = static_cast<std::int32_t>(ms);
+        rec.Starttijd = static_cast<std::int32_t>(ms);
     }
 
-    void StoreDate(TDateTime value) {
+    static void StoreDate(TaskRecord& rec, TDateTime value) {
         if (!std::isfinite(value) || value < MinDay || value >= MaxDay + 1)
             throw KivoError("'" + FormatGeneral(value) + "' is not a valid date");
         std::int64_t days = ToMilliseconds(value) / MSecsPerDay;
         if (days > static_cast<std::int64_t>(MaxDay)) days = static_cast<std::int64_t>(MaxDay);
-        buffer.Laatstekeer = static_cast<std::int32_t>(days);
+        rec.Laatstekeer = static_cast<std::int32_t>(days);
     }
 
-    void StoreInteger(Field field, std::int64_t value) {
+    static void StoreInteger(TaskRecord& rec, Field field, std::int64_t value) {
         if (value < -32768 || value > 32767)
             throw KivoError(FormatGeneral(static_cast<double>(value)) +
                             " is not a valid value for field '" + FieldName(field) +
                             "'. The allowed range is " + FormatGeneral(-32768) + " to " +
                             FormatGeneral(32767));
-        buffer.Frekwentie = static_cast<std::int16_t>(value);
+        rec.Frekwentie = static_cast<std::int16_t>(value);
     }
 
-    void StoreText(Field field, std::string_view text) {
+    static void StoreText(TaskRecord& rec, Field field, std::string_view text) {
         text = text.substr(0, text.find('\0'));
         text = text.substr(0, static_cast<std::size_t>(FieldLimit(field)));
-        *TextSlot(buffer, field) = std::string(text);
+        *TextSlot(rec, field) = text;
     }
 };
 
@@ -545,48 +608,53 @@ TDateTime TMemTable::AsDateTime(Field field) const {
 void TMemTable::SetString(Field field, std::string_view text) {
     impl_->CheckOpen();
     impl_->CheckEditing();
-    switch (field) {
-    case Field::Starttijd:
-        if (text.empty())
-            impl_->buffer.Starttijd.reset();
-        else
-            impl_->StoreTime(StrToTime(text, impl_->settings));
-        break;
-    case Field::Laatstekeer:
-        if (text.empty())
-            impl_->buffer.Laatstekeer.reset();
-        else
-            impl_->StoreDate(StrToDate(text, impl_->settings, impl_->clock.Now().date.year));
-        break;
-    case Field::Frekwentie:
-        if (text.empty()) {
-            impl_->buffer.Frekwentie.reset();
-        } else {
-            auto value = TryStrToInt(text);
-            if (!value)
-                throw KivoError("'" + std::string(text) +
-                                "' is not a valid integer value for field '" + FieldName(field) +
-                                "'");
-            impl_->StoreInteger(field, *value);
-        }
-        break;
-    case Field::Dagen:
-    case Field::Uren:
-        if (text.empty())
-            BoolSlot(impl_->buffer, field)->reset();
-        else if (SameTextAZ(text, "True"))
-            *BoolSlot(impl_->buffer, field) = true;
-        else if (SameTextAZ(text, "False"))
-            *BoolSlot(impl_->buffer, field) = false;
-        else
-            throw KivoError("'" + std::string(text) + "' is not a valid boolean value for field '" +
-                            FieldName(field) + "'");
-        break;
-    default:
-        impl_->StoreText(field, text);
-        break;
-    }
+    impl_->AssignString(impl_->buffer, field, text, std::nullopt);
     impl_->assigned = true;
+}
+
+TaskRecord TMemTable::NewTaskRecord() const {
+    TaskRecord task;
+    Impl::StoreTime(task, 0.5);
+    Impl::StoreInteger(task, Field::Frekwentie, 1);
+    task.Dagen = true;
+    task.Uren = false;
+    return task;
+}
+
+void TMemTable::AssignString(TaskRecord& task, Field field, std::string_view text,
+                             int currentYear) const {
+    impl_->AssignString(task, field, text, currentYear);
+}
+
+void TMemTable::AssignDateTime(TaskRecord& task, Field field, TDateTime value) const {
+    Impl::AssignDateTime(task, field, value);
+}
+
+int TMemTable::CurrentYear() const {
+    return impl_->clock.Now().date.year;
+}
+
+void TMemTable::AppendFilled(TaskRecord task) {
+    impl_->CheckOpen();
+    if (impl_->pending == Pending::None && !OnBeforePost && !impl_->sorted) {
+        // Nothing to settle, no hook to run and no sorted place to find: the task simply goes
+        // last, as Store would put it.
+        impl_->rows.emplace_back(impl_->nextId, std::move(task));
+        ++impl_->nextId;
+        impl_->cursor = static_cast<int>(impl_->rows.size()) - 1;
+        impl_->atEnd = false;
+        return;
+    }
+    SettlePending();
+    impl_->pending = Pending::Insert;
+    impl_->buffer = std::move(task);
+    impl_->assigned = true;
+    PostTask();
+}
+
+void TMemTable::ReserveTasks(int count) {
+    impl_->CheckOpen();
+    if (count > 0) impl_->rows.reserve(static_cast<std::size_t>(count));
 }
 
 void TMemTable::SetInteger(Field field, std::int64_t value) {
@@ -594,20 +662,20 @@ void TMemTable::SetInteger(Field field, std::int64_t value) {
     impl_->CheckEditing();
     switch (field) {
     case Field::Frekwentie:
-        impl_->StoreInteger(field, value);
+        impl_->StoreInteger(impl_->buffer, field, value);
         break;
     case Field::Starttijd:
-        impl_->StoreTime(static_cast<double>(value));
+        impl_->StoreTime(impl_->buffer, static_cast<double>(value));
         break;
     case Field::Laatstekeer:
-        impl_->StoreDate(static_cast<double>(value));
+        impl_->StoreDate(impl_->buffer, static_cast<double>(value));
         break;
     case Field::Dagen:
     case Field::Uren:
         *BoolSlot(impl_->buffer, field) = value != 0;
         break;
     default:
-        impl_->StoreText(field, std::to_string(value));
+        impl_->StoreText(impl_->buffer, field, std::to_string(value));
         break;
     }
     impl_->assigned = true;
@@ -622,13 +690,13 @@ void TMemTable::SetBoolean(Field field, bool value) {
         *BoolSlot(impl_->buffer, field) = value;
         break;
     case Field::Frekwentie:
-        impl_->StoreInteger(field, value ? 1 : 0);
+        impl_->StoreInteger(impl_->buffer, field, value ? 1 : 0);
         break;
     case Field::Starttijd:
     case Field::Laatstekeer:
         throw KivoError(TypeMismatch(field));
     default:
-        impl_->StoreText(field, value ? "True" : "False");
+        impl_->StoreText(impl_->buffer, field, value ? "True" : "False");
         break;
     }
     impl_->assigned = true;
@@ -637,16 +705,7 @@ void TMemTable::SetBoolean(Field field, bool value) {
 void TMemTable::SetDateTime(Field field, TDateTime value) {
     impl_->CheckOpen();
     impl_->CheckEditing();
-    switch (field) {
-    case Field::Starttijd:
-        impl_->StoreTime(value);
-        break;
-    case Field::Laatstekeer:
-        impl_->StoreDate(value);
-        break;
-    default:
-        throw KivoError(TypeMismatch(field));
-    }
+    Impl::AssignDateTime(impl_->buffer, field, value);
     impl_->assigned = true;
 }
 

@@ -77,6 +77,19 @@ public:
     void SetDateTime(Field field, TDateTime value);
     void Clear(Field field);
 
+    // Filling in bulk (the file reader): a task is built apart from the table with the same
+    // rules and messages as the setters, then stored as AppendTask, the assignments and PostTask
+    // together would store it.
+    TaskRecord NewTaskRecord() const; // the values of a new task
+    // As SetString; a date without a four-digit year is placed by currentYear.
+    void AssignString(TaskRecord& task, Field field, std::string_view text, int currentYear) const;
+    // As SetDateTime.
+    void AssignDateTime(TaskRecord& task, Field field, TDateTime value) const;
+    int CurrentYear() const;
+    void AppendFilled(TaskRecord task);
+    // Room for this many stored tasks in all, so that a long file does not regrow the table.
+    void ReserveTasks(int count);
+
     // Runs before a pending change is settled or stored: a bound control writes what is still
     // being typed. Unassigned: skipped.
     std::function<void()> OnBeforePost;

@@ -1,5 +1,8 @@
 #include "store/taskfile.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -29,15 +32,50 @@ bool IsBreak(char c) {
     return c == '\r' || c == '\n' || c == '\0';
 }
 
+// Where the next CR, LF or NUL lies at or after pos; the size when there is none.
+std::size_t FindBreak(std::string_view content, std::size_t pos) {
+    const char* data = content.data();
+    const std::size_t n = content.size();
+    for (;;) {
+        // Eight bytes at a time: a word with no byte below 14 holds no break.
+        while (pos + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, data + pos, 8);
+            if (((word - 0x0E0E0E0E0E0E0E0EULL) & ~word & 0x8080808080808080ULL) != 0) break;
+            pos += 8;
+        }
+        const std::size_t stop = pos + 8 <= n ? pos + 8 : n;
+        for (; pos < stop; ++pos)
+            if (IsBreak(data[pos])) return pos;
+        if (pos >= n) return n;
+    }
+}
+
 // Lines end at CR, LF or NUL; a run of them is one break, so no line is empty. Breaks before
 // the first line are skipped too: a file that starts with an empty line still has its header.
 class LineReader {
 public:
     explicit LineReader(std::string_view content) : content_(content) { SkipBreaks(); }
+    // At most how many lines are left: the LFs that end a line which is not empty. Files
+    // with CR alone as line end give fewer.
+    std::size_t CountRest() const {
+        std::size_t count = 0;
+        const char* data = content_.data();
+        const std::size_t n = content_.size();
+        for (std::size_t i = pos_; i < n; ++i) {
+            const void* lf = std::memchr(data + i, '\n', n - i);
+            if (!lf) break;
+            i = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+            std::size_t before = i;
+            if (before > pos_ && data[before - 1] == '\r') --before;
+            if (before > pos_ && !IsBreak(data[before - 1])) ++count;
+        }
+        return count;
+    }
     bool Next(std::string_view& line) {
         if (pos_ >= content_.size()) return false;
-        std::size_t start = pos_;
-        while (pos_ < content_.size() && !IsBreak(content_[pos_])) ++pos_;
+        const std::size_t start = pos_;
+        pos_ = FindBreak(content_, pos_);
         line = content_.substr(start, pos_ - start);
         SkipBreaks();
         return true;
@@ -53,38 +91,53 @@ private:
 
 // Takes one value from the line at pos into text; true when it was quoted. An unquoted empty
 // value (a ";" right away) is null. A quoted value without its closing quote runs to the end of
-// the line.
-bool NextValue(std::string_view line, std::size_t& pos, std::string& text) {
-    text.clear();
+// the line. The text is a view into the line, or into scratch when doubled quotes were undone.
+bool NextValue(std::string_view line, std::size_t& pos, std::string_view& text,
+               std::string& scratch) {
     const std::size_t n = line.size();
     if (line[pos] == '"') {
         ++pos;
-        while (pos < n) {
-            std::size_t quote = line.find('"', pos);
-            if (quote == std::string_view::npos) {
-                text.append(line.substr(pos));
-                pos = n;
-                return true;
-            }
-            text.append(line.substr(pos, quote - pos));
-            if (quote + 1 < n && line[quote + 1] == '"') {
-                text += '"';
-                pos = quote + 2;
-                continue;
-            }
+        std::size_t quote = line.find('"', pos);
+        if (quote == std::string_view::npos) {
+            text = line.substr(pos);
+            pos = n;
+            return true;
+        }
+        if (quote + 1 >= n || line[quote + 1] != '"') {
+            text = line.substr(pos, quote - pos);
             pos = quote + 1;
             if (pos < n) ++pos; // the character after the closing quote, normally ";"
             return true;
         }
+        scratch.clear();
+        while (pos < n) {
+            quote = line.find('"', pos);
+            if (quote == std::string_view::npos) {
+                scratch.append(line.substr(pos));
+                pos = n;
+                break;
+            }
+            scratch.append(line.substr(pos, quote - pos));
+            if (quote + 1 < n && line[quote + 1] == '"') {
+                scratch += '"';
+                pos = quote + 2;
+                continue;
+            }
+            pos = quote + 1;
+            if (pos < n) ++pos;
+            break;
+        }
+        text = scratch;
         return true;
     }
     if (line[pos] == ';') {
         ++pos;
+        text = std::string_view();
         return false;
     }
     std::size_t end = line.find(';', pos);
     if (end == std::string_view::npos) end = n;
-    text.assign(line.substr(pos, end - pos));
+    text = line.substr(pos, end - pos);
     pos = end < n ? end + 1 : n;
     return false;
 }
@@ -92,10 +145,10 @@ bool NextValue(std::string_view line, std::size_t& pos, std::string& text) {
 // "%%", "%c", "%n" and "%0" stand for "%", CR, LF and NUL. Any other "%" (before another
 // character or at the end) is kept as it is: hand-written text such as "50% korting" survives.
 // Gives the text itself when it holds no "%", else the unescaped form in scratch.
-std::string_view Unescape(const std::string& text, std::string& scratch) {
+std::string_view Unescape(std::string_view text, std::string& scratch) {
     std::size_t percent = text.find('%');
-    if (percent == std::string::npos) return text;
-    scratch.assign(text, 0, percent);
+    if (percent == std::string_view::npos) return text;
+    scratch.assign(text.substr(0, percent));
     for (std::size_t i = percent; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size()) {
             char plain = 0;
@@ -128,6 +181,38 @@ std::string_view Unescape(const std::string& text, std::string& scratch) {
     return scratch;
 }
 
+void ClearField(TaskRecord& task, Field field) {
+    switch (field) {
+    case Field::Omschrijving:
+        task.Omschrijving.reset();
+        break;
+    case Field::Werkdirectory:
+        task.Werkdirectory.reset();
+        break;
+    case Field::Programma:
+        task.Programma.reset();
+        break;
+    case Field::Parameters:
+        task.Parameters.reset();
+        break;
+    case Field::Starttijd:
+        task.Starttijd.reset();
+        break;
+    case Field::Frekwentie:
+        task.Frekwentie.reset();
+        break;
+    case Field::Dagen:
+        task.Dagen.reset();
+        break;
+    case Field::Uren:
+        task.Uren.reset();
+        break;
+    case Field::Laatstekeer:
+        task.Laatstekeer.reset();
+        break;
+    }
+}
+
 void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
     out += '"';
     for (char c : value) {
@@ -143,7 +228,7 @@ void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
     out += '"';
 }
 
-std::optional<Field> FieldOfColumn(const std::string& name) {
+std::optional<Field> FieldOfColumn(std::string_view name) {
     for (Field field : AllFields)
         if (SameTextAZ(name, FieldName(field))) return field;
     return std::nullopt;
@@ -195,8 +280,9 @@ std::string TCSVStreamFormat::Write(TMemTable& table) const {
 void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
     LineReader lines(content);
     std::string_view line;
-    std::string value;
-    std::string scratch;
+    std::string_view value;
+    std::string quoteScratch;
+    std::string escapeScratch;
     std::vector<std::optional<Field>> columns;
 
     // The header: the first line that is no version line and lies in no table definition.
@@ -204,7 +290,7 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
     bool haveHeader = false;
     while (!haveHeader && lines.Next(line)) {
         std::size_t pos = 0;
-        NextValue(line, pos, value);
+        NextValue(line, pos, value, quoteScratch);
         if (inTableDef) {
             if (value == "@@TABLEDEF END@@") inTableDef = false;
             continue;
@@ -217,37 +303,48 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
         haveHeader = true;
         columns.push_back(FieldOfColumn(value));
         while (pos < line.size()) {
-            NextValue(line, pos, value);
+            NextValue(line, pos, value, quoteScratch);
             columns.push_back(FieldOfColumn(value));
         }
     }
     if (!haveHeader) return;
 
+    const std::size_t rest = lines.CountRest();
+    table.ReserveTasks(table.TaskCount() + static_cast<int>(std::min<std::size_t>(rest, 1 << 20)));
+    // Each task is built whole, then stored: the same rules as a new task filled field by field,
+    // without the pending-change round trip per field. The year is asked once per file.
+    std::optional<int> year;
     while (lines.Next(line)) {
-        table.AppendTask();
         try {
+            // Whatever was pending is settled first, as a new task would settle it.
+            table.SettlePending();
+            TaskRecord task = table.NewTaskRecord();
             std::size_t pos = 0;
             for (std::size_t col = 0; col < columns.size() && pos < line.size(); ++col) {
-                bool quoted = NextValue(line, pos, value);
+                bool quoted = NextValue(line, pos, value, quoteScratch);
                 if (!columns[col]) continue;
                 Field field = *columns[col];
                 if (!quoted && value.empty()) {
-                    table.Clear(field);
+                    ClearField(task, field);
                 } else if (IsTextField(field)) {
-                    table.SetString(field, Unescape(value, scratch));
-                } else if (field == Field::Dagen || field == Field::Uren) {
-                    table.SetBoolean(field, value == "True");
+                    table.AssignString(task, field, Unescape(value, escapeScratch), 0);
+                } else if (field == Field::Dagen) {
+                    task.Dagen = value == "True";
+                } else if (field == Field::Uren) {
+                    task.Uren = value == "True";
                 } else if (field == Field::Starttijd && !value.empty()) {
                     // The file's ":" first, then the user's own separator.
                     auto time = TryStrToTime(value, fileSettings_);
                     if (!time) time = TryStrToTime(value, settings_);
-                    if (!time) throw KivoError("'" + value + "' is not a valid time");
-                    table.SetDateTime(field, *time);
+                    if (!time) throw KivoError("'" + std::string(value) + "' is not a valid time");
+                    table.AssignDateTime(task, field, *time);
                 } else {
-                    table.SetString(field, value);
+                    if (field == Field::Laatstekeer && !value.empty() && !year)
+                        year = table.CurrentYear();
+                    table.AssignString(task, field, value, year.value_or(0));
                 }
             }
-            table.PostTask();
+            table.AppendFilled(std::move(task));
         } catch (...) {
             // The task of a line that does not read is not kept half-filled.
             table.CancelTask();
