@@ -652,9 +652,8 @@ void TMemTable::AppendFilled(TaskRecord task) {
     PostTask();
 }
 
-void TMemTable::ReserveTasks(int count) {
-    impl_->CheckOpen();
-    if (count > 0) impl_->rows.reserve(static_cast<std::size_t>(count));
+void TMemTable::ReserveTasks(int more) {
+    if (more > 0) impl_->rows.reserve(impl_->rows.size() + static_cast<std::size_t>(more));
 }
 
 void TMemTable::SetInteger(Field field, std::int64_t value) {

@@ -87,8 +87,8 @@ public:
     void AssignDateTime(TaskRecord& task, Field field, TDateTime value) const;
     int CurrentYear() const;
     void AppendFilled(TaskRecord task);
-    // Room for this many stored tasks in all, so that a long file does not regrow the table.
-    void ReserveTasks(int count);
+    // Room for this many more stored tasks, so that a long file does not regrow the table.
+    void ReserveTasks(int more);
 
     // Runs before a pending change is settled or stored: a bound control writes what is still
     // being typed. Unassigned: skipped.

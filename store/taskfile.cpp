@@ -1,6 +1,7 @@
 #include "store/taskfile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -213,18 +214,32 @@ void ClearField(TaskRecord& task, Field field) {
     }
 }
 
+// Characters that are written in a second form: 1 always (the quote), 2 in escaped text.
+constexpr std::array<unsigned char, 256> SpecialChars = [] {
+    std::array<unsigned char, 256> table{};
+    table[static_cast<unsigned char>('"')] = 1;
+    for (char c : {'%', '\r', '\n', '\0'}) table[static_cast<unsigned char>(c)] = 2;
+    return table;
+}();
+
 void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
     out += '"';
-    for (char c : value) {
+    // Plain stretches go in whole; only the characters that need a second form are looked at.
+    const unsigned char mask = escapes ? 3 : 1;
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if ((SpecialChars[static_cast<unsigned char>(c)] & mask) == 0) continue;
+        out.append(value.data() + plain, i - plain);
+        plain = i + 1;
         if (c == '"') {
             out += "\"\"";
-        } else if (escapes && (c == '%' || c == '\r' || c == '\n' || c == '\0')) {
+        } else {
             out += '%';
             out += c == '%' ? '%' : c == '\r' ? 'c' : c == '\n' ? 'n' : '0';
-        } else {
-            out += c;
         }
     }
+    out.append(value.data() + plain, value.size() - plain);
     out += '"';
 }
 
@@ -310,7 +325,7 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
     if (!haveHeader) return;
 
     const std::size_t rest = lines.CountRest();
-    table.ReserveTasks(table.TaskCount() + static_cast<int>(std::min<std::size_t>(rest, 1 << 20)));
+    table.ReserveTasks(static_cast<int>(std::min<std::size_t>(rest, 1 << 20)));
     // Each task is built whole, then stored: the same rules as a new task filled field by field,
     // without the pending-change round trip per field. The year is asked once per file.
     std::optional<int> year;
