@@ -639,7 +639,7 @@ void TMemTable::AppendFilled(TaskRecord task) {
     if (impl_->pending == Pending::None && !OnBeforePost && !impl_->sorted) {
         // Nothing to settle, no hook to run and no sorted place to find: the task simply goes
         // last, as Store would put it.
-        impl_->rows.emplace_back(impl_->nextId, std::move(task));
+        impl_->rows.push_back(Row{impl_->nextId, std::move(task)});
         ++impl_->nextId;
         impl_->cursor = static_cast<int>(impl_->rows.size()) - 1;
         impl_->atEnd = false;
