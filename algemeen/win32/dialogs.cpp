@@ -43,7 +43,7 @@ constexpr ButtonKind kButtons[] = {
 constexpr const char* kCaptionWords[] = {"Waarschuwing", "Fout", "Informatie", "Bevestiging"};
 
 // What a dialog shows; the three kinds of box differ only in these.
-struct DialogSpec {
+struct DialogRequest {
     std::string caption;
     std::string message;
     LPCSTR icon = nullptr; // a system icon, or none
@@ -175,7 +175,7 @@ HWND FocusTarget(HWND dialog, const std::string& focusName) {
     return nullptr;
 }
 
-int RunDialog(const DialogSpec& spec) {
+int RunDialog(const DialogRequest& request) {
     // Step one: whatever waits in the queue is handled before the question appears.
     if (!TApplication::Instance().ProcessMessages()) return mrCancel;
 
@@ -183,23 +183,23 @@ int RunDialog(const DialogSpec& spec) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     DialogState state;
     for (const ButtonKind& b : kButtons) {
-        if (!(spec.buttons & b.button)) continue;
+        if (!(request.buttons & b.button)) continue;
         if (!state.defaultId && (b.button == mbOK)) state.defaultId = b.id;
     }
-    if (!state.defaultId && (spec.buttons & mbYes)) state.defaultId = mrYes;
-    if (!state.defaultId && (spec.buttons & mbRetry)) state.defaultId = mrRetry;
-    if (spec.buttons & mbCancel)
+    if (!state.defaultId && (request.buttons & mbYes)) state.defaultId = mrYes;
+    if (!state.defaultId && (request.buttons & mbRetry)) state.defaultId = mrRetry;
+    if (request.buttons & mbCancel)
         state.cancelId = mrCancel;
-    else if (spec.buttons & mbNo)
+    else if (request.buttons & mbNo)
         state.cancelId = mrNo;
-    else if (spec.buttons & mbOK)
+    else if (request.buttons & mbOK)
         state.cancelId = mrOk;
 
     HWND owner = GetActiveWindow();
     if (!owner || !IsWindowVisible(owner)) owner = TApplication::Instance().Handle();
     HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kDialogClass,
-                                  spec.caption.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
-                                  0, owner, nullptr, instance, &state);
+                                  request.caption.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
+                                  0, 0, owner, nullptr, instance, &state);
     if (!dialog) return mrCancel;
 
     // Layout in dialog units of the font, as the system's own message boxes do it.
@@ -219,10 +219,10 @@ int RunDialog(const DialogSpec& spec) {
         unit.cx = std::max<LONG>(1, (size.cx / 26 + 1) / 2);
         unit.cy = std::max<LONG>(1, metrics.tmHeight);
         textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(dc.get(), spec.message.c_str(), static_cast<int>(spec.message.size()), &textRect,
-                  DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextA(dc.get(), request.message.c_str(), static_cast<int>(request.message.size()),
+                  &textRect, DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         for (const ButtonKind& b : kButtons) {
-            if (!(spec.buttons & b.button)) continue;
+            if (!(request.buttons & b.button)) continue;
             RECT r{};
             DrawTextA(dc.get(), b.caption, -1, &r, DT_CALCRECT | DT_SINGLELINE);
             buttonTextWidth = std::max<int>(buttonTextWidth, r.right);
@@ -235,13 +235,13 @@ int RunDialog(const DialogSpec& spec) {
     const int buttonSpacing = MulDiv(4, unit.cx, 4);
     const int buttonHeight = MulDiv(14, unit.cy, 8);
     const int buttonWidth = std::max(MulDiv(50, unit.cx, 4), buttonTextWidth + 2 * buttonSpacing);
-    const int iconSize = spec.icon ? MulDiv(32, dpi, 96) : 0;
+    const int iconSize = request.icon ? MulDiv(32, dpi, 96) : 0;
 
     int buttonCount = 0;
     for (const ButtonKind& b : kButtons)
-        if (spec.buttons & b.button) ++buttonCount;
+        if (request.buttons & b.button) ++buttonCount;
     const int groupWidth = buttonCount * buttonWidth + std::max(0, buttonCount - 1) * buttonSpacing;
-    const int iconTextWidth = textRect.right + (spec.icon ? iconSize + horzSpacing : 0);
+    const int iconTextWidth = textRect.right + (request.icon ? iconSize + horzSpacing : 0);
     const int iconTextHeight = std::max<int>(iconSize, textRect.bottom);
     const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
     const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
@@ -250,15 +250,15 @@ int RunDialog(const DialogSpec& spec) {
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     };
     int x = horzMargin;
-    if (spec.icon) {
+    if (request.icon) {
         HWND image = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ICON, x,
                                      vertMargin, iconSize, iconSize, dialog,
                                      reinterpret_cast<HMENU>(kImageId), instance, nullptr);
-        SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, spec.icon)),
+        SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, request.icon)),
                      0);
         x += iconSize + horzSpacing;
     }
-    HWND text = CreateWindowExA(0, "STATIC", spec.message.c_str(),
+    HWND text = CreateWindowExA(0, "STATIC", request.message.c_str(),
                                 WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, x, vertMargin,
                                 textRect.right, textRect.bottom, dialog,
                                 reinterpret_cast<HMENU>(kMessageId), instance, nullptr);
@@ -268,7 +268,7 @@ int RunDialog(const DialogSpec& spec) {
     int bx = (clientWidth - groupWidth) / 2;
     const int by = vertMargin + iconTextHeight + vertSpacing;
     for (const ButtonKind& b : kButtons) {
-        if (!(spec.buttons & b.button)) continue;
+        if (!(request.buttons & b.button)) continue;
         DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
                       (b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         HWND button =
@@ -293,7 +293,7 @@ int RunDialog(const DialogSpec& spec) {
     std::vector<HWND> disabled = DisableThreadWindows(dialog);
     ShowWindow(dialog, SW_SHOW);
     SetForegroundWindow(dialog);
-    HWND focus = FocusTarget(dialog, spec.focusName);
+    HWND focus = FocusTarget(dialog, request.focusName);
     SetFocus(focus ? focus : firstButton);
     PostMessageA(dialog, kShownMessage, 0, 0);
 
@@ -344,22 +344,22 @@ int RunDialog(const DialogSpec& spec) {
 int ShowMessageDialog(const std::string& title, const std::string& message, int type,
                       unsigned buttons, int /*helpContext*/, const std::string& focusName) {
     static const LPCSTR kIcons[] = {IDI_EXCLAMATION, IDI_HAND, IDI_ASTERISK, IDI_QUESTION};
-    DialogSpec spec;
+    DialogRequest request;
     const bool known = type >= mtWarning && type <= mtConfirmation;
     std::string word = known ? kCaptionWords[type] : "";
-    spec.caption = title.empty() ? word : title + " - " + word;
-    spec.message = message;
-    spec.icon = known ? kIcons[type] : nullptr;
-    spec.buttons = buttons;
-    spec.focusName = focusName;
-    return RunDialog(spec);
+    request.caption = title.empty() ? word : title + " - " + word;
+    request.message = message;
+    request.icon = known ? kIcons[type] : nullptr;
+    request.buttons = buttons;
+    request.focusName = focusName;
+    return RunDialog(request);
 }
 
 void ShowPlainMessage(const std::string& message) {
-    DialogSpec spec;
-    spec.caption = ApplicationTitle();
-    spec.message = message;
-    RunDialog(spec);
+    DialogRequest request;
+    request.caption = ApplicationTitle();
+    request.message = message;
+    RunDialog(request);
 }
 
 std::string ErrorDisplayText(const std::string& message) {
@@ -368,11 +368,11 @@ std::string ErrorDisplayText(const std::string& message) {
 }
 
 void ShowErrorDisplay(const std::string& message) {
-    DialogSpec spec;
-    spec.caption = ApplicationTitle();
-    spec.message = ErrorDisplayText(message);
-    spec.icon = IDI_HAND;
-    RunDialog(spec);
+    DialogRequest request;
+    request.caption = ApplicationTitle();
+    request.message = ErrorDisplayText(message);
+    request.icon = IDI_HAND;
+    RunDialog(request);
 }
 
 namespace {
