@@ -8,7 +8,7 @@ struct FormatSettings {
     std::string shortDateFormat = "dd-mm-yy";
     char dateSeparator = '-';
     std::string longTimeFormat = "hh:nn";
-    char timeSeparator = ':';     // from the user's regional settings
+    char timeSeparator = ':';        // from the user's regional settings
     std::string timeAMString = "AM"; // from the user's regional settings
     std::string timePMString = "PM";
     int twoDigitYearCenturyWindow = 50;
