@@ -21,7 +21,11 @@ unsigned char Lower(unsigned char c) {
 // and then to the full text.
 int FallbackCompare(std::string_view a, std::string_view b, bool ignoreCase) {
     auto skip = [](unsigned char c) { return c == '-' || c == '\''; };
-    size_t i = 0, j = 0;
+    // Identical leading bytes weigh the same on both sides: start after them.
+    size_t i = 0;
+    const size_t shorter = a.size() < b.size() ? a.size() : b.size();
+    while (i < shorter && a[i] == b[i]) ++i;
+    size_t j = i;
     while (true) {
         while (i < a.size() && skip(static_cast<unsigned char>(a[i]))) ++i;
         while (j < b.size() && skip(static_cast<unsigned char>(b[j]))) ++j;
