@@ -317,6 +317,9 @@ void TInstelForm::FormCreate() {
     core_->manualRun.OnAsk = [](const std::string& title, const std::string& message) {
         return ShowMessageDialog(title, message, mtWarning, mbYes | mbNo, 0, "");
     };
+    // The table stays closed until the task file is loaded: should the start-up fail before
+    // that, no import, tick or save can write a task file without the user's tasks.
+    memKivoKlok.CloseTable();
     // An error here ends the start-up where it is: the window stays, without the hide timer.
     try {
         core_->log.PurgeLog();

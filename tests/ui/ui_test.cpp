@@ -156,6 +156,25 @@ TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
     EXPECT_TRUE(form->Timer1.Enabled());
 }
 
+TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
+    WriteTasks({{"Back-up", "08:55"}});
+    const std::string tasks = files.files[CsvPath];
+    files.files[LogPath] = "";
+    files.readOnly.insert(LogPath);
+    OnDialogShown = [&](HWND dialog) { Click(dialog, IDOK); };
+    Start();
+    // The log can be written again, and an import file arrives: the tick must not save a task
+    // file that lacks the user's tasks, which were never loaded.
+    files.readOnly.erase(LogPath);
+    files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    PumpFor(300);
+    EXPECT_EQ(files.files[CsvPath], tasks);
+    EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn"));
+    EXPECT_TRUE(shell.calls.empty());
+    EXPECT_FALSE(form->Timer1.Enabled()) << "the failed tick leaves the scheduler stopped";
+}
+
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     Start();
     SetWindowPos(form->Handle(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
