@@ -1,8 +1,8 @@
 // The program entry: single-instance detection, settings, the main window and the message loop.
 #include <windows.h>
 
-#include "app/application.h"
-#include "app/oneinstance.h"
+#include "win32/application.h"
+#include "win32/oneinstance.h"
 #include "platform/clock.h"
 #include "platform/collation.h"
 #include "platform/files.h"

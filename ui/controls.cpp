@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/application.h"
+#include "win32/application.h"
 
 namespace kivo {
 

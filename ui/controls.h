@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "algemeen/win32/handles.h"
+#include "win32/handles.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0

@@ -6,8 +6,8 @@
 
 #include "algemeen/errors.h"
 #include "algemeen/text.h"
-#include "algemeen/win32/dialogs.h"
-#include "app/application.h"
+#include "win32/dialogs.h"
+#include "win32/application.h"
 #include "logbook/logbook.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"

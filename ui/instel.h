@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "algemeen/formatsettings.h"
-#include "app/hirestimer.h"
-#include "app/oneinstance.h"
+#include "win32/hirestimer.h"
+#include "win32/oneinstance.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"

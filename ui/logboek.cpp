@@ -4,7 +4,7 @@
 #include <richedit.h>
 
 #include "algemeen/errors.h"
-#include "app/application.h"
+#include "win32/application.h"
 #include "platform/files.h"
 
 namespace kivo {

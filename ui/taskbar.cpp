@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/application.h"
+#include "win32/application.h"
 
 namespace kivo {
 

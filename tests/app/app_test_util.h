@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "algemeen/win32/dialogs.h"
-#include "app/application.h"
+#include "win32/dialogs.h"
+#include "win32/application.h"
 
 namespace kivo::test {
 

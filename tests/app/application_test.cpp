@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "win32/application.h"
 
 #include <gtest/gtest.h>
 

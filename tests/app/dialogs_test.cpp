@@ -1,10 +1,10 @@
-#include "algemeen/win32/dialogs.h"
+#include "win32/dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "app/hirestimer.h"
+#include "win32/hirestimer.h"
 #include "app_test_util.h"
 
 namespace kivo {

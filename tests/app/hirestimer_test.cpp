@@ -1,4 +1,4 @@
-#include "app/hirestimer.h"
+#include "win32/hirestimer.h"
 
 #include <gtest/gtest.h>
 

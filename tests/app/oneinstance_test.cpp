@@ -1,4 +1,4 @@
-#include "app/oneinstance.h"
+#include "win32/oneinstance.h"
 
 #include <gtest/gtest.h>
 

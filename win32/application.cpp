@@ -1,6 +1,6 @@
-#include "app/application.h"
+#include "win32/application.h"
 
-#include "algemeen/win32/dialogs.h"
+#include "win32/dialogs.h"
 
 namespace kivo {
 

@@ -1,11 +1,11 @@
-#include "algemeen/win32/dialogs.h"
+#include "win32/dialogs.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "algemeen/text.h"
-#include "algemeen/win32/handles.h"
-#include "app/application.h"
+#include "win32/handles.h"
+#include "win32/application.h"
 
 namespace kivo {
 

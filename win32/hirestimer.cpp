@@ -1,4 +1,4 @@
-#include "app/hirestimer.h"
+#include "win32/hirestimer.h"
 
 #include <mmsystem.h>
 
@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "algemeen/errors.h"
-#include "app/application.h"
+#include "win32/application.h"
 
 namespace kivo {
 

@@ -1,9 +1,9 @@
-#include "app/oneinstance.h"
+#include "win32/oneinstance.h"
 
 #include <windows.h>
 
 #include "algemeen/errors.h"
-#include "app/application.h"
+#include "win32/application.h"
 
 namespace kivo {
 
