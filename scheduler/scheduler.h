@@ -1,6 +1,7 @@
 #pragma once
 // The minute tick: merges a waiting import file, starts every task that is due, records the
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -25,7 +26,9 @@ public:
               Shell& shell, const Clock& clock, const FormatSettings& settings,
               TimerControl& timer1, TimerControl& controleTimer);
 
-    // The tick. Stops Timer1 for its length and starts it again at the end, so the next tick
+    // The tick. The first tick of a new day first drops the log's old lines, as the start-up
+    // does, so that a program that runs for months keeps its log short. Stops Timer1 for its
+    // length and starts it again at the end, so the next tick
     // comes a full period later. Any failure ends the tick: it is logged as "Timer1Timer:" +
     // message, reported, and Timer1 stays stopped until ResumeScheduling. If that note cannot be
     // written either, the second failure escapes to the caller (the timer component).
@@ -55,6 +58,7 @@ private:
     TimerControl& timer1_;
     TimerControl& controleTimer_;
     bool controleTimerWasRunning_ = false;
+    std::int32_t purgedDay_; // the day the log was last purged: the start-up's at first
 
     void Tick();
     void StartCurrentTask();

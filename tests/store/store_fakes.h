@@ -1,6 +1,8 @@
 #pragma once
 // Stand-ins for the store's tests: a predictable collator and files kept in memory.
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -49,6 +51,13 @@ public:
         return true;
     }
     bool Delete(const std::string& path) override { return files.erase(path) > 0; }
+    // Any change of the content is a change of the stamp.
+    std::optional<FileStamp> Stamp(const std::string& path) const override {
+        auto it = files.find(path);
+        if (it == files.end()) return std::nullopt;
+        return FileStamp{it->second.size(),
+                         static_cast<std::int64_t>(std::hash<std::string>()(it->second))};
+    }
 
     std::map<std::string, std::string> files;
     std::set<std::string> unreadable;
