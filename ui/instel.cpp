@@ -6,13 +6,13 @@
 
 #include "algemeen/errors.h"
 #include "algemeen/text.h"
-#include "win32/dialogs.h"
-#include "win32/application.h"
 #include "logbook/logbook.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
 #include "ui/logboek.h"
+#include "win32/application.h"
+#include "win32/dialogs.h"
 
 namespace kivo {
 
@@ -100,7 +100,8 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
     Timer1.OnTimer = [this] {
-        if (!core_) return; // ticks only once FormCreate has made the scheduler
+        // Ticks only once FormCreate has made the scheduler, and not once the program ends.
+        if (!core_ || ending_) return;
         core_->scheduler.Timer1Timer();
         RefreshTaskList();
     };
@@ -321,11 +322,15 @@ void TInstelForm::FormCreate() {
     // that, no import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
     // An error here ends the start-up where it is: the window stays, without the hide timer.
+    // An exit confirmed in a message box of a step ends the start-up there: nothing is imported,
+    // saved or logged after the closing line.
     try {
         core_->log.PurgeLog();
         core_->taskFile.LoadTasks();
+        if (ending_) return;
         core_->importer.ImportTasks();
         RefreshTaskList();
+        if (ending_) return;
         core_->log.WriteLog(LogStarted, "");
         OpstartTimer.SetEnabled(true);
     } catch (const std::exception& e) {
@@ -380,6 +385,7 @@ void TInstelForm::FormClose() {
         ShowWindow(window_, SW_HIDE);
         return;
     }
+    ending_ = true;
     // A log book that cannot be written must not make the program impossible to end.
     try {
         if (core_) core_->log.WriteLog(LogClosed, "");

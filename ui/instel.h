@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "algemeen/formatsettings.h"
-#include "win32/hirestimer.h"
-#include "win32/oneinstance.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "ui/controls.h"
 #include "ui/taskbar.h"
+#include "win32/hirestimer.h"
+#include "win32/oneinstance.h"
 
 namespace kivo {
 
@@ -174,6 +174,7 @@ private:
     std::vector<std::string> listTexts_;
     bool editMode_ = false;
     bool exitConfirmed_ = false;
+    bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
 };

@@ -175,6 +175,25 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
     EXPECT_FALSE(form->Timer1.Enabled()) << "the failed tick leaves the scheduler stopped";
 }
 
+TEST_F(Form, AnExitConfirmedDuringTheStartUpEndsIt) {
+    WriteTasks({{"Back-up"}});
+    files.lockedPaths.insert(CsvPath);
+    files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
+    OnDialogShown = [&](HWND dialog) { Click(dialog, mrYes); };
+    Build();
+    // The load's message box is open: the user ends the program from the tray menu.
+    form->OnReport = [this](const std::string&) { SendCommand(TInstelForm::IdSluiten1); };
+    form->FormCreate();
+    EXPECT_TRUE(terminated);
+    const std::string log = Log();
+    const std::string last = "KIVO Schakelklok afgesloten\r\n";
+    ASSERT_GE(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last) << log;
+    EXPECT_EQ(Count(log, "gestart"), 0);
+    EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn")) << "not imported";
+    EXPECT_FALSE(form->OpstartTimer.Enabled());
+}
+
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     Start();
     SetWindowPos(form->Handle(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
