@@ -120,10 +120,9 @@ TaskImporter::TaskImporter(TMemTable& table, TaskFile& taskFile, LogBook& log, F
       settings_(settings), appDir_(std::move(appDir)), firstLocation_(std::move(firstLocation)) {}
 
 std::string TaskImporter::ChoosePath() const {
-    constexpr std::size_t MaxPath = 255;
-    std::string first = firstLocation_.substr(0, MaxPath);
-    if (files_.Exists(first)) return first;
-    std::string second = (appDir_ + "kivoklok.tkn").substr(0, MaxPath);
+    // Not cut to 255 characters: a program in a deep folder must find its import file too.
+    if (files_.Exists(firstLocation_)) return firstLocation_;
+    std::string second = appDir_ + "kivoklok.tkn";
     if (files_.Exists(second)) return second;
     return std::string();
 }

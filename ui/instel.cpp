@@ -39,12 +39,6 @@ constexpr const char* Version = "v2.1";
 constexpr DWORD FormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-std::string ModulePath() {
-    char path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
-}
-
 } // namespace
 
 // The core services that live in AppDir; made by FormCreate once AppDir is known.
@@ -303,7 +297,7 @@ void TInstelForm::Report(const std::string& message) {
 void TInstelForm::FormCreate() {
     settings_.twoDigitYearCenturyWindow = 50;
     TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
-    std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
+    std::string exePath = services_.exePath.empty() ? ModuleFileName() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
     core_ = std::make_unique<InstelCore>(*this, services_, settings_, appDir_);
     auto report = [this](const std::string& m) { Report(m); };

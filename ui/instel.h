@@ -37,7 +37,7 @@ public:
         FileSystem& files;
         const Collator& collator;
         Shell& shell;
-        // The executable's full path; empty: the running module's (GetModuleFileNameA).
+        // The executable's full path; empty: the running module's (ModuleFileName).
         std::string exePath;
     };
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "algemeen/text.h"
-#include "win32/handles.h"
 #include "win32/application.h"
+#include "win32/handles.h"
 
 namespace kivo {
 
@@ -61,9 +61,7 @@ struct DialogState {
 std::string ApplicationTitle() {
     const std::string& title = TApplication::Instance().Title();
     if (!title.empty()) return title;
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return ApplicationTitleFromPath(std::string(buffer, length));
+    return ApplicationTitleFromPath(ModuleFileName());
 }
 
 bool IsOurButton(HWND dialog, HWND control) {
