@@ -53,6 +53,38 @@ TEST(ImportReader, LineBreaksLimitsAndTheEnd) {
     EXPECT_TRUE(nul.Eof());
 }
 
+// A file handed over one byte at a time reads as the same lines as the whole content: a CR LF,
+// a NUL or a long line split between two pieces changes nothing.
+TEST(ImportReader, PiecesReadAsTheWhole) {
+    struct OneByteAtATime : FileReader {
+        std::string_view rest;
+        std::size_t Read(char* buffer, std::size_t size) override {
+            if (rest.empty() || size == 0) return 0;
+            buffer[0] = rest[0];
+            rest.remove_prefix(1);
+            return 1;
+        }
+    };
+    const std::string contents[] = {
+        "one\r\ntw\ro\nthree\r\r\nfour\x1a"
+        "after\r\n",
+        std::string(300, 'x') + "\r\n" + std::string("a\0b\r\nc", 7) + "\r",
+        " \r\n\t\n",
+    };
+    for (const std::string& content : contents) {
+        ImportLineReader whole(content);
+        OneByteAtATime file;
+        file.rest = content;
+        ImportLineReader pieces(file);
+        while (!whole.Eof()) {
+            ASSERT_FALSE(pieces.Eof());
+            EXPECT_EQ(pieces.ReadLine(), whole.ReadLine());
+        }
+        EXPECT_TRUE(pieces.Eof());
+        EXPECT_EQ(pieces.SawText(), whole.SawText());
+    }
+}
+
 TEST(ImportReader, RecordsAndTheirValues) {
     FormatSettings settings;
     auto records = ReadImportRecords(Lines({"junk",
