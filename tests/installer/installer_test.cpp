@@ -230,7 +230,7 @@ TEST_F(Installer, StartAtLogonIsAFeatureTheUserCanLeaveOut) {
 
 // Installing over a running copy neither ends it nor starts another: the running copy keeps
 // its tasks, and the new exe takes its place at the next restart.
-TEST_F(Installer, UpgradeOverARunningCopyLeavesOneCopyAndTheNewExeAfterRestart) {
+TEST_F(Installer, InstallAndRemoveWhileACopyRunsLeaveThatOneCopyRunning) {
     ASSERT_EQ(Msiexec("/i " + OldMsi), 0u);
     auto running = StartAtLogon(1);
 
@@ -251,6 +251,16 @@ TEST_F(Installer, UpgradeOverARunningCopyLeavesOneCopyAndTheNewExeAfterRestart) 
     EXPECT_EQ(FileVersion(Exe), "2.1.0.0");
     auto next = StartAtLogon(2);
     EXPECT_EQ(RunningCopies().size(), 1u);
+
+    // Removed while it runs: it runs on until log-off and is not started again. Its exe stays
+    // behind (Wine keeps it; Windows removes it at the next restart), as do the user's files.
+    result = Msiexec("/x " + NewMsi);
+    EXPECT_TRUE(result == 0 || result == RebootRequired) << result;
+    EXPECT_TRUE(InstalledVersions().empty());
+    EXPECT_EQ(RunValue(), "");
+    EXPECT_FALSE(Exists(Shortcut));
+    EXPECT_FALSE(next->WaitExit(0));
+    EXPECT_EQ(Count(Read(InstallDir + "kivoklok.log"), StartLine), 2);
 }
 
 } // namespace
