@@ -6,7 +6,8 @@ WINE=${WINE:-/usr/lib/wine/wine64}
 here=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${KIVO_WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries or file associations on the host for what an installer adds.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$(dirname "$WINEPREFIX")"
 
 make_prefix() {
