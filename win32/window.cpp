@@ -53,8 +53,9 @@ Window::~Window() {
 }
 
 void Window::DestroyHwnd() {
-    if (hwnd_) DestroyWindow(hwnd_); // WM_NCDESTROY clears hwnd_
-    hwnd_ = nullptr;
+    // WM_NCDESTROY clears hwnd_; a window that frees itself there is gone afterwards, so
+    // nothing of the object is touched after DestroyWindow.
+    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 Window* Window::FromHwnd(HWND hwnd) {
