@@ -27,7 +27,6 @@ function(kivo_version_resources target dir version)
 endfunction()
 
 kivo_version_resources(kivoklok ${PROJECT_BINARY_DIR}/generated ${PROJECT_VERSION})
-kivo_version_resources(emptytray ${PROJECT_BINARY_DIR}/generated ${PROJECT_VERSION})
 
 if(NOT KIVO_WIXL OR NOT KIVO_ZIP)
     message(WARNING "wixl or zip not found (scripts/install-deps.sh windows): no release target")

@@ -31,4 +31,15 @@ make_prefix() {
 
 # Keep the server off ctest's pipes so a test ends when its program does.
 "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
-exec "$WINE" "$@"
+# Wine reports a crash on stderr and may still exit 0 once its debugger has printed the trace, so
+# a crash is read from the program's error output and made a failure.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+"$WINE" "$@" 2>"$errors"
+status=$?
+cat "$errors" >&2
+if grep -q -e '^wine: Unhandled' -e '^Unhandled exception' "$errors"; then
+    echo "wine-run: the program crashed" >&2
+    [ "$status" -ne 0 ] || status=70
+fi
+exit "$status"

@@ -28,10 +28,10 @@ public:
 
     // The tick. The first tick of a new day first drops the log's old lines, as the start-up
     // does, so that a program that runs for months keeps its log short. Stops Timer1 for its
-    // length and starts it again at the end, so the next tick
-    // comes a full period later. Any failure ends the tick: it is logged as "Timer1Timer:" +
-    // message, reported, and Timer1 stays stopped until ResumeScheduling. If that note cannot be
-    // written either, the second failure escapes to the caller (the timer component).
+    // length and starts it again at the end, so the next tick comes a full period later. Any
+    // failure ends the tick: it is logged as "Timer1Timer:" + message, reported, and Timer1 stays
+    // stopped until ResumeScheduling. If that note cannot be written either, the second failure
+    // escapes to the caller (the timer component).
     // Leaves the first task current.
     void Timer1Timer();
     // Around the edit panel: stop the scheduler, and start it again (a Timer1 that already runs

@@ -1,12 +1,10 @@
 #include "ui/logboek.h"
 
-#include <commctrl.h>
-
+#include <algorithm>
 #include <chrono>
 
 #include "algemeen/errors.h"
 #include "platform/files.h"
-#include "win32/application.h"
 
 namespace kivo {
 
@@ -22,20 +20,6 @@ constexpr int OkLeft = 179, OkTop = 8, OkWidth = 75, OkHeight = 25;
 constexpr std::size_t FirstPart = 128 * 1024, SmallestPart = 8 * 1024;
 constexpr auto FillTime = std::chrono::milliseconds(50);
 constexpr auto PartTime = std::chrono::milliseconds(150);
-
-void RegisterViewerClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXA wc{};
-    if (GetClassInfoExA(instance, TLogboekForm::ClassName, &wc)) return;
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconA(instance, "MAINICON");
-    wc.lpszClassName = TLogboekForm::ClassName;
-    RegisterClassExA(&wc);
-}
 
 } // namespace
 
@@ -78,9 +62,6 @@ TLogboekForm::TLogboekForm(std::string appDir, FileSystem& files)
     : appDir_(std::move(appDir)), files_(files) {}
 
 TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    RegisterViewerClass(instance, WindowProc);
-
     auto* form = new TLogboekForm(appDir, files);
     form->dpi_ = ScreenDpi();
     int width = Scaled(FormWidth, form->dpi_), height = Scaled(FormHeight, form->dpi_);
@@ -88,41 +69,26 @@ TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int left = work.left + (work.right - work.left - width) / 2;
     int top = work.top + (work.bottom - work.top - height) / 2;
-    HWND window = CreateWindowExA(0, ClassName, "Logboek", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                  left, top, width, height, nullptr, nullptr, instance, form);
-    if (!window) {
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.style = CS_HREDRAW | CS_VREDRAW;
+    info.iconResource = "MAINICON";
+    HWND window = nullptr;
+    try {
+        window = form->CreateWindowOf(info, 0, "Logboek", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                      left, top, width, height, nullptr);
+    } catch (...) {
         delete form;
-        throw KivoError("Error creating window: " + LastErrorText());
+        throw;
     }
+    // From here on the window owns the viewer: it frees it on its last message.
+    form->freesItself_ = true;
     ShowWindow(window, SW_SHOWNORMAL);
     SetFocus(form->edit_);
     return form;
 }
 
-LRESULT CALLBACK TLogboekForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* self = static_cast<TLogboekForm*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TLogboekForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete self;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    LRESULT result = 0;
-    bool handled = false;
-    GuardedCall([&] {
-        result = self->Handle(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : DefWindowProcA(window, message, wParam, lParam);
-}
-
-LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateControls();
@@ -137,13 +103,11 @@ LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(edit_);
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window_, &ps);
+        PaintScope paint(Hwnd());
         RECT client;
-        GetClientRect(window_, &client);
+        GetClientRect(Hwnd(), &client);
         RECT strip{0, client.bottom - Scaled(StripHeight, dpi_), client.right, client.bottom};
-        DrawEdge(dc, &strip, BDR_RAISEDINNER, BF_RECT);
-        EndPaint(window_, &ps);
+        DrawEdge(paint.get(), &strip, BDR_RAISEDINNER, BF_RECT);
         return 0;
     }
     case WM_COMMAND:
@@ -169,74 +133,72 @@ LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE:
         // Closing frees the viewer, whichever way it is closed.
-        DestroyWindow(window_);
+        DestroyHwnd();
         return 0;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         font_ = MakeFont("Courier New", 13, dpi_, false, ANSI_CHARSET);
-        buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
+        buttonFont_ = DialogFont(dpi_);
         SendMessageA(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
         SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), TRUE);
         auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+        SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 void TLogboekForm::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     font_ = MakeFont("Courier New", 13, dpi_, false, ANSI_CHARSET);
-    buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
+    buttonFont_ = DialogFont(dpi_);
     // A plain multi-line edit: Wine's rich edit takes about 300 bytes of memory per character
     // and grows slower with every part added, this one a few bytes and steadily.
     edit_ = CreateWindowExA(
         WS_EX_CLIENTEDGE, "EDIT", "",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
             ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL,
-        0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(LogboekEditId)), instance,
+        0, 0, 0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(LogboekEditId)), instance,
         nullptr);
     if (edit_) {
         // No word wrap (ES_AUTOHSCROLL): each log line is one visual line.
         SendMessageA(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-        SetWindowSubclass(edit_, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        editHook_.Attach(edit_,
+                         [this](UINT m, WPARAM w, LPARAM l) { return EditMessage(m, w, l); });
     }
     ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          0, 0, 0, 0, window_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(BBOkId)), instance, nullptr);
+                          0, 0, 0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(BBOkId)),
+                          instance, nullptr);
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
     Layout();
 }
 
 void TLogboekForm::Layout() {
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     int strip = Scaled(StripHeight, dpi_);
     int editHeight = client.bottom - strip;
     if (editHeight < 0) editHeight = 0;
     if (edit_) MoveWindow(edit_, 0, 0, client.right, editHeight, TRUE);
     MoveWindow(ok_, Scaled(OkLeft, dpi_), editHeight + Scaled(OkTop, dpi_), Scaled(OkWidth, dpi_),
                Scaled(OkHeight, dpi_), TRUE);
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 // Enter anywhere in the text presses the default button.
-LRESULT CALLBACK TLogboekForm::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<TLogboekForm*>(data);
+LRESULT TLogboekForm::EditMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-        PostMessageA(self->window_, WM_COMMAND, MAKEWPARAM(BBOkId, BN_CLICKED), 0);
+        PostMessageA(Hwnd(), WM_COMMAND, MAKEWPARAM(BBOkId, BN_CLICKED), 0);
         return 0;
     }
     if (message == WM_CHAR && (wParam == '\r' || wParam == '\n')) return 0;
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, EditProc, 1);
-    return DefSubclassProc(window, message, wParam, lParam);
+    return editHook_.Default(message, wParam, lParam);
 }
 
 void TLogboekForm::FormShow() {
-    KillTimer(window_, FillTimerId);
+    KillTimer(Hwnd(), FillTimerId);
     opened_ = false;
     text_.clear();
     filled_ = 0;
@@ -256,7 +218,7 @@ void TLogboekForm::FormShow() {
                  std::max<std::size_t>(text_.size() + 1024, 65536) & 0x7FFFFFFE, 0);
     // A short log is there at once; a long one follows from the timer.
     FillSome();
-    if (!Filled()) SetTimer(window_, FillTimerId, USER_TIMER_MINIMUM, nullptr);
+    if (!Filled()) SetTimer(Hwnd(), FillTimerId, USER_TIMER_MINIMUM, nullptr);
 }
 
 // Appends parts of the text for a moment. Each part ends after a line break where it can, and
@@ -291,7 +253,7 @@ void TLogboekForm::FillSome() {
                  firstLine - SendMessageA(edit_, EM_GETFIRSTVISIBLELINE, 0, 0));
     SendMessageA(edit_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(edit_, nullptr, TRUE);
-    if (Filled()) KillTimer(window_, FillTimerId);
+    if (Filled()) KillTimer(Hwnd(), FillTimerId);
 }
 
 std::vector<std::string> TLogboekForm::Lines() const {
@@ -309,7 +271,7 @@ std::vector<std::string> TLogboekForm::Lines() const {
 }
 
 void TLogboekForm::BBOkClick() {
-    PostMessageA(window_, WM_CLOSE, 0, 0);
+    PostMessageA(Hwnd(), WM_CLOSE, 0, 0);
 }
 
 } // namespace kivo

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -19,7 +20,7 @@ std::vector<std::string> ViewerLines(std::string_view content);
 std::string ViewerText(std::string_view content);
 constexpr char NulMark = '\xB7'; // the middle dot of the ANSI code page
 
-class TLogboekForm {
+class TLogboekForm : public Window {
 public:
     static constexpr const char* ClassName = "TLogboekForm";
     static constexpr int BBOkId = 1;
@@ -30,7 +31,6 @@ public:
     // is closed; the returned pointer is valid until then.
     static TLogboekForm* Open(const std::string& appDir, FileSystem& files);
 
-    HWND Handle() const { return window_; }
     HWND LogboekEdit() const { return edit_; }
     HWND BBOk() const { return ok_; }
     // What the last filling read; empty when the file could not be opened.
@@ -38,13 +38,16 @@ public:
     // Whether the text control holds all of it yet: a long log goes in a part at a time.
     bool Filled() const { return filled_ >= text_.size(); }
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage() override {
+        if (freesItself_) delete this;
+    }
+
 private:
     TLogboekForm(std::string appDir, FileSystem& files);
-    ~TLogboekForm() = default;
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    ~TLogboekForm() override = default;
+    LRESULT EditMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void Layout();
     void FormShow();
@@ -53,16 +56,17 @@ private:
 
     std::string appDir_;
     FileSystem& files_;
-    HWND window_ = nullptr;
     HWND edit_ = nullptr;
+    ControlHook editHook_;
     HWND ok_ = nullptr;
     int dpi_ = 96;
     UniqueFont font_;
     UniqueFont buttonFont_;
-    bool opened_ = false;    // the last filling could open the file
-    std::string text_;       // what the control is to hold: the file as it was at opening
-    std::size_t filled_ = 0; // how much of text_ the control holds
-    std::size_t part_ = 0;   // how much goes in at once
+    bool opened_ = false;      // the last filling could open the file
+    std::string text_;         // what the control is to hold: the file as it was at opening
+    std::size_t filled_ = 0;   // how much of text_ the control holds
+    std::size_t part_ = 0;     // how much goes in at once
+    bool freesItself_ = false; // set once the window exists, so a failed creation frees it once
 };
 
 } // namespace kivo

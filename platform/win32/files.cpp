@@ -4,6 +4,7 @@
 
 #include "algemeen/errors.h"
 #include "platform/files.h"
+#include "platform/win32/uniquehandle.h"
 #include "platform/win32/win32error.h"
 
 namespace kivo {
@@ -43,26 +44,6 @@ std::string Narrow(const std::wstring& wide) {
     return lossy ? std::string() : narrow;
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (valid()) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    bool close() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != 0;
-    }
-
-private:
-    HANDLE h_;
-};
-
 DWORD Attributes(const std::string& path) {
     return GetFileAttributesW(Wide(path).c_str());
 }
@@ -100,7 +81,7 @@ public:
     }
 
 private:
-    Handle file_;
+    UniqueFile file_;
 };
 
 class Win32FileSystem : public FileSystem {
@@ -111,7 +92,7 @@ public:
     }
 
     std::string ReadAll(const std::string& path) const override {
-        Handle file(OpenForReading(path));
+        UniqueFile file(OpenForReading(path));
         std::string content;
         char buffer[65536];
         while (std::size_t n = ReadSome(file.get(), buffer, sizeof buffer))
@@ -125,9 +106,9 @@ public:
 
     std::optional<FileStamp> Stamp(const std::string& path) const override {
         // Through the file itself, so that a link gives the stamp of the file it leads to.
-        Handle file(OpenForInfo(path));
+        UniqueFile file(OpenForInfo(path));
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!file.valid() || !GetFileInformationByHandle(file.get(), &info) ||
+        if (!file || !GetFileInformationByHandle(file.get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return std::nullopt;
         const auto high = [](DWORD h, DWORD l) {
@@ -149,9 +130,9 @@ public:
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(ERROR_ACCESS_DENIED));
         const std::wstring temp = Wide(target + ".tmp" + std::to_string(GetCurrentProcessId()));
-        Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid())
+        UniqueFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
         const char* data = content.data();
@@ -165,7 +146,7 @@ public:
             left -= written;
         }
         ok = ok && FlushFileBuffers(file.get());
-        if (!file.close() || !ok) {
+        if (!CloseFile(file) || !ok) {
             DeleteFileW(temp.c_str());
             throw KivoError("Stream write error");
         }
@@ -189,8 +170,8 @@ public:
 std::string FinalPath(const std::string& path) {
     // Asked of every existing file: Wine shows a link made on the Unix side as a plain file,
     // and only the final name tells.
-    Handle file(OpenForInfo(path));
-    if (!file.valid()) return path;
+    UniqueFile file(OpenForInfo(path));
+    if (!file) return path;
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetFinalPathNameByHandleW(file.get(), final.data(),

@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "app/app_test_util.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
+#include "support/win32_test_util.h"
 #include "ui/logboek.h"
 
 namespace {
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     const double viewerSeconds = Seconds(start);
     done = true;
     asker.join();
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
 
     const double edit = HandOnce("EDIT", path);
     const double rich = HandOnce("RichEdit20A", path);

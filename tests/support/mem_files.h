@@ -1,5 +1,7 @@
 #pragma once
-// Stand-ins for the store's tests: a predictable collator and files kept in memory.
+// Files kept in memory; single paths can be made unreadable (locked by another writer),
+// unwritable, undeletable, and copies can be refused.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -7,31 +9,11 @@
 #include <string>
 
 #include "algemeen/errors.h"
-#include "platform/collation.h"
 #include "platform/files.h"
 
 namespace kivo::test {
 
-// Letters without case first, then lower case before upper case; can be told to fail.
-class TestCollator : public Collator {
-public:
-    int Compare(std::string_view a, std::string_view b, bool ignoreCase) const override {
-        ++calls;
-        if (fail) throw KivoError("Invalid locale.");
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-            if (lower(a[i]) != lower(b[i])) return lower(a[i]) < lower(b[i]) ? -1 : 1;
-        if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-        if (ignoreCase) return 0;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (a[i] != b[i]) return a[i] > b[i] ? -1 : 1; // lower case first
-        return 0;
-    }
-    bool fail = false;
-    mutable int calls = 0;
-};
-
-class MemFileSystem : public FileSystem {
+class MemFiles : public FileSystem {
 public:
     bool Exists(const std::string& path) const override { return files.count(path) > 0; }
     std::string ReadAll(const std::string& path) const override {
@@ -50,7 +32,10 @@ public:
         files[to] = files[from];
         return true;
     }
-    bool Delete(const std::string& path) override { return files.erase(path) > 0; }
+    bool Delete(const std::string& path) override {
+        if (undeletable.count(path)) return false;
+        return files.erase(path) > 0;
+    }
     // Any change of the content is a change of the stamp.
     std::optional<FileStamp> Stamp(const std::string& path) const override {
         auto it = files.find(path);
@@ -60,8 +45,7 @@ public:
     }
 
     std::map<std::string, std::string> files;
-    std::set<std::string> unreadable;
-    std::set<std::string> unwritable;
+    std::set<std::string> unreadable, unwritable, undeletable;
     bool failCopies = false;
 };
 

@@ -9,7 +9,7 @@ wine_run=$2
 work=$(mktemp -d)
 pid=
 cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    [ -n "$pid" ] && kill -- -"$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -22,17 +22,24 @@ header='"Omschrijving";"Werkdirectory";"Programma";"Parameters";"Starttijd";"Fre
 own='"Eigen taak";;"eigen.bat";;"12:00";"1";"True";"False";;\r\n'
 import='KIVO TAAK %s\r\n06:30\r\n1\r\nx.bat\r\nC:\\\r\n\r\n'
 
-# Starts the program in the folder, waits for its start line, then stops it.
+# Starts the program in the folder, waits for its start line, then stops it. It runs in a
+# session of its own: the runner waits for Wine rather than becoming it, and a copy left running
+# would answer the next start as the one instance.
 run_until_started() {
     cp "$exe" "$1/kivoklok.exe"
-    "$wine_run" "$1/kivoklok.exe" </dev/null >/dev/null 2>&1 &
+    setsid "$wine_run" "$1/kivoklok.exe" </dev/null >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 200); do
         grep -qs "KIVO Schakelklok gestart" "$1/kivoklok.log" && break
         sleep 0.2
     done
-    kill "$pid" 2>/dev/null
+    kill -- -"$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
+    # Wine's own process goes a moment later; the next start must not find it.
+    for _ in $(seq 50); do
+        kill -0 -- -"$pid" 2>/dev/null || break
+        sleep 0.1
+    done
     pid=
     grep -qs "KIVO Schakelklok gestart" "$1/kivoklok.log" || fail "no start line in $1"
 }

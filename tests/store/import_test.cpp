@@ -4,8 +4,9 @@
 
 #include "algemeen/text.h"
 #include "platform/files.h"
-#include "scheduler/scheduler_fakes.h"
 #include "store/import.h"
+#include "store/store_world.h"
+#include "support/mem_files.h"
 #include "support/temp_dir.h"
 
 namespace kivo::test {
@@ -136,7 +137,7 @@ TEST(ImportReader, RecordsAndTheirValues) {
 class ImportTest : public ::testing::Test {
 protected:
     TempDir temp;
-    World w{SystemFileSystem(), temp.Dir(), temp.File("c-kivoklok.tkn")};
+    StoreWorld w{SystemFileSystem(), temp.Dir(), temp.File("c-kivoklok.tkn")};
     std::string importPath = temp.File("kivoklok.tkn");
 
     void WriteImport(const std::string& content) { temp.Write("kivoklok.tkn", content); }
@@ -301,10 +302,10 @@ TEST_F(ImportTest, JunkNeverBreaksTheImport) {
 
 TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     MemFiles files;
-    World w(files, "C:\\App\\");
+    StoreWorld w(files, "C:\\App\\");
     const std::string path = "C:\\App\\kivoklok.tkn";
     files.files[path] = Lines({"KIVO TAAK een", "01:00", "1", "a", "b", ""});
-    files.lockedPaths.insert(path);
+    files.unreadable.insert(path);
     w.importer.ImportTasks();
     EXPECT_TRUE(w.reports.empty());
     EXPECT_TRUE(files.Exists(path));
@@ -312,7 +313,7 @@ TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     EXPECT_EQ(w.table.TaskCount(), 0);
     EXPECT_EQ(w.Log().find("Instelling opslaan"), std::string::npos);
 
-    files.lockedPaths.clear();
+    files.unreadable.clear();
     files.undeletable.insert(path);
     w.importer.ImportTasks();
     EXPECT_TRUE(w.reports.empty()); // a file that cannot be deleted is not reported
@@ -320,7 +321,7 @@ TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     EXPECT_TRUE(files.Exists(path));
 
     // A log that cannot be written: the import's own note fails and that failure escapes.
-    files.readOnly.insert(w.log.Path());
+    files.unwritable.insert(w.log.Path());
     EXPECT_THROW(w.importer.ImportTasks(), KivoError);
     EXPECT_TRUE(w.opstart.enabled);
 }
@@ -341,7 +342,7 @@ TEST(ImportFailures, TextWithoutAWholeRecordRemovesNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemFiles files;
-        World w(files, "C:\\App\\");
+        StoreWorld w(files, "C:\\App\\");
         w.Add({.omschrijving = "KIVO TAAK oud"});
         files.files[path] = c.content;
         w.importer.ImportTasks();
@@ -357,16 +358,16 @@ TEST(ImportFailures, TextWithoutAWholeRecordRemovesNothing) {
 
 TEST(ImportFailures, TheFileStaysUntilASaveHasStoredItsTasks) {
     MemFiles files;
-    World w(files, "C:\\App\\");
+    StoreWorld w(files, "C:\\App\\");
     const std::string path = "C:\\App\\kivoklok.tkn", csv = "C:\\App\\kivoklok.csv";
     files.files[path] = Lines({"KIVO TAAK een", "01:00", "1", "a", "b", ""});
-    files.readOnly.insert(csv);
+    files.unwritable.insert(csv);
     w.importer.ImportTasks();
     ASSERT_EQ(w.reports.size(), 1u);
     EXPECT_EQ(w.reports[0].rfind("Cannot create file", 0), 0u);
     EXPECT_TRUE(files.Exists(path));
 
-    files.readOnly.clear();
+    files.unwritable.clear();
     w.importer.ImportTasks();
     EXPECT_FALSE(files.Exists(path));
     EXPECT_NE(files.files[csv].find("KIVO TAAK een"), std::string::npos);
@@ -402,7 +403,7 @@ public:
 
 TEST(ImportFailures, AHugeFileIsReadLineByLine) {
     HugeImportFiles files;
-    World w(files, "C:\\App\\");
+    StoreWorld w(files, "C:\\App\\");
     files.files[files.path] = "";
     w.importer.ImportTasks();
     EXPECT_TRUE(w.reports.empty()) << w.reports[0];
