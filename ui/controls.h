@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win32/handles.h"
+#include "win32/window.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -55,6 +56,28 @@ private:
     HFONT font_ = nullptr;
     bool hot_ = false;
     bool pressed_ = false;
+};
+
+// A pair of arrows, up above down. A press sends WM_COMMAND to the parent with SpinUp or SpinDown
+// as its code; held down, it sends again after 400 ms and then every 100 ms until released. With
+// the focus, the up and down keys press the arrows.
+class TSpinButton : public Window {
+public:
+    static constexpr const char* ClassName = "TSpinButton";
+    enum : WORD { SpinUp = 1, SpinDown = 2 };
+    static constexpr UINT_PTR RepeatTimerId = 1;
+    static constexpr UINT FirstRepeatMs = 400, RepeatMs = 100;
+
+    void Create(HWND parent, int id);
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Press(WORD arrow);
+    void Paint(HDC dc);
+
+    WORD held_ = 0; // the arrow held down with the mouse
 };
 
 // Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.

@@ -6,13 +6,13 @@
 
 #include "algemeen/errors.h"
 #include "algemeen/text.h"
-#include "win32/dialogs.h"
-#include "win32/application.h"
 #include "logbook/logbook.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
 #include "ui/logboek.h"
+#include "win32/application.h"
+#include "win32/dialogs.h"
 
 namespace kivo {
 
@@ -21,6 +21,7 @@ namespace {
 // Layout at 96 DPI: left, top, width, height.
 constexpr int FormWidth = 272;
 constexpr int BrowseHeight = 170;
+constexpr int EditHeight = 382;
 constexpr RECT Panel1{0, 0, 272, 30};
 constexpr RECT Label8{6, 0, 6 + 262, 0 + 27};
 constexpr RECT Bevel1{3, 32, 3 + 102, 32 + 117};
@@ -68,11 +69,12 @@ struct InstelCore {
 TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     : settings_(settings), services_(std::move(services)),
       memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
-      sfKivoKlok(settings_), ProcessStarter1(services_.shell) {
+      sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
     OnReport = [](const std::string& message) { ShowPlainMessage(message); };
 
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
+                                             ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&icc);
     dpi_ = ScreenDpi();
 
@@ -91,9 +93,11 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     CreateMenus();
     RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(BrowseHeight, dpi_)};
     AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
-    window_ = CreateWindowExA(0, ClassName, Caption, FormStyle, Scaled(FormLeft, dpi_),
-                              Scaled(FormTop, dpi_), frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, mainMenu_.get(), instance, this);
+    // The window takes part in dialog navigation: Tab and Shift+Tab reach the panel too.
+    window_ =
+        CreateWindowExA(WS_EX_CONTROLPARENT, ClassName, Caption, FormStyle, Scaled(FormLeft, dpi_),
+                        Scaled(FormTop, dpi_), frame.right - frame.left, frame.bottom - frame.top,
+                        nullptr, mainMenu_.get(), instance, this);
     if (!window_) throw KivoError("Error creating window: " + LastErrorText());
     if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window_);
 
@@ -198,6 +202,10 @@ void TInstelForm::CreateControls() {
     statusBar_ = CreateWindowExA(
         0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
+    InstelPanel.Create(window_, dpi_);
+    InstelPanel.OnOk = [this] { OKButtonClick(); };
+    InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
+    InstelPanel.EditMode = [this] { return editMode_; };
     ApplyFonts();
     Layout();
     SetStatus(0, "Laatste controle");
@@ -228,12 +236,26 @@ void TInstelForm::Layout() {
     GetClientRect(window_, &client);
     MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, s(StatusHeight), 0);
+    SizeStatusPanels();
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+// The widths are the least a panel gets: one grows to fit its text in the font in use.
+void TInstelForm::SizeStatusPanels() {
+    auto s = [&](int px) { return Scaled(px, dpi_); };
     int edges[3];
     int right = 0;
-    for (int i = 0; i < 3; ++i) edges[i] = right += s(StatusWidths[i]);
+    WindowDC dc(statusBar_);
+    SelectedObject f(dc.get(), font_.get());
+    for (int i = 0; i < 3; ++i) {
+        std::string text = StatusText(i);
+        if (!text.empty() && text[0] == '\t') text.erase(0, 1);
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        edges[i] = right += std::max(s(StatusWidths[i]), static_cast<int>(size.cx) + s(10));
+    }
     edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
     SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-    InvalidateRect(window_, nullptr, TRUE);
 }
 
 void TInstelForm::SetClientHeight(int height96) {
@@ -283,6 +305,7 @@ HWND TInstelForm::Button(int id) const {
 
 void TInstelForm::SetStatus(int panel, const std::string& text) {
     SendMessageA(statusBar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
+    if (font_) SizeStatusPanels();
 }
 
 std::string TInstelForm::StatusText(int panel) const {
@@ -302,6 +325,8 @@ void TInstelForm::Report(const std::string& message) {
 void TInstelForm::FormCreate() {
     settings_.twoDigitYearCenturyWindow = 50;
     TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
+    // A second copy that was started asks for the window.
+    TApplication::Instance().OnShowRequest = [this] { Openen1Click(); };
     std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
     core_ = std::make_unique<InstelCore>(*this, services_, settings_, appDir_);
@@ -353,9 +378,25 @@ void TInstelForm::FormShow() {
 void TInstelForm::ShowBrowseMode() {
     editMode_ = false;
     SetClientHeight(BrowseHeight);
+    InstelPanel.Hide();
     EnableBrowseControls(true);
     SetStatus(2, "Starttijd " + CurrentStartTime());
+    // The list has the focus: the arrow, page, home and end keys work without a click.
+    if (IsWindowVisible(window_)) SetFocus(list_);
     if (core_) core_->scheduler.ResumeScheduling();
+}
+
+void TInstelForm::ShowEditMode() {
+    editMode_ = true;
+    if (core_) core_->scheduler.SuspendScheduling();
+    startBefore_ = memKivoKlok.Current().Starttijd;
+    SetClientHeight(EditHeight);
+    InstelPanel.ShowTask();
+    ShowWindow(InstelPanel.Hwnd(), SW_SHOW);
+    EnableBrowseControls(false);
+    const bool managed = IsManagedTask(memKivoKlok.AsString(Field::Omschrijving));
+    InstelPanel.Lock(managed);
+    InstelPanel.FocusFirst();
 }
 
 std::string TInstelForm::CurrentStartTime() const {
@@ -437,11 +478,83 @@ void TInstelForm::Logboekbekijken1Click() {
     TLogboekForm::Open(appDir_, services_.files);
 }
 
-// The information window and the edit panel come with the task editing.
+// The information window comes with its own change.
 void TInstelForm::Informatie1Click() {}
-void TInstelForm::BBInstellenClick() {}
-void TInstelForm::BBVerwijderClick() {}
-void TInstelForm::BBToevoegenClick() {}
+
+// ---- Task editing ----
+
+void TInstelForm::BBInstellenClick() {
+    if (memKivoKlok.TaskCount() <= 0) return;
+    memKivoKlok.EditCurrent();
+    addingTask_ = false;
+    ShowEditMode();
+}
+
+void TInstelForm::BBToevoegenClick() {
+    memKivoKlok.AppendTask();
+    addingTask_ = true;
+    ShowEditMode();
+}
+
+void TInstelForm::OKButtonClick() {
+    // What is still in the focused field counts: a description typed last is not lost.
+    InstelPanel.CommitTyped();
+    const std::string omschrijving = memKivoKlok.AsString(Field::Omschrijving);
+    const std::string programma = memKivoKlok.AsString(Field::Programma);
+    if (!omschrijving.empty() && !programma.empty()) {
+        const bool startStored = addingTask_ || memKivoKlok.Current().Starttijd != startBefore_;
+        memKivoKlok.PostTask();
+        if (startStored && core_)
+            if (auto id = memKivoKlok.CurrentId()) core_->scheduler.HonourStartTime(*id);
+        if (core_) core_->taskFile.SaveTasks();
+    } else {
+        memKivoKlok.CancelTask();
+    }
+    ShowBrowseMode();
+    RefreshTaskList();
+}
+
+void TInstelForm::AnnuleerButtonClick() {
+    memKivoKlok.CancelTask();
+    ShowBrowseMode();
+    RefreshTaskList();
+}
+
+void TInstelForm::BBVerwijderClick() {
+    DeleteAfterQuestion([](const std::string& description) {
+        const std::string question = "Wilt u de taak \"" + description + "\" verwijderen?";
+        return ShowMessageDialog(Caption, question, mtConfirmation, mbYes | mbNo, 0, "") == mrYes;
+    });
+}
+
+// The deletion cannot be undone by a restart: it is logged and saved as the button does.
+void TInstelForm::DBGtakenKeyDelete() {
+    DeleteAfterQuestion(
+        [](const std::string&) { return ShowConfirmation("Confirm", "Delete record?") == mrOk; });
+}
+
+void TInstelForm::DeleteAfterQuestion(
+    const std::function<bool(const std::string& description)>& ask) {
+    if (!core_) return;
+    try {
+        if (memKivoKlok.TaskCount() > 0) {
+            // A tick during the question makes the first task current: the task named in the
+            // question is found again by its identity. One an import removed meanwhile is
+            // gone; nothing is deleted in its place.
+            const std::optional<TaskId> named = memKivoKlok.CurrentId();
+            if (ask(memKivoKlok.AsString(Field::Omschrijving)) && named &&
+                memKivoKlok.GotoId(*named)) {
+                core_->log.WriteLog(LogNote, "Taak verwijderen");
+                memKivoKlok.DeleteCurrent();
+            }
+        }
+    } catch (const std::exception& e) {
+        core_->log.WriteLog(LogNote, std::string("VerwijderClick: ") + e.what());
+        Report(e.what());
+    }
+    core_->taskFile.SaveTasks();
+    RefreshTaskList();
+}
 
 void TInstelForm::DBGtakenCellClick() {
     if (memKivoKlok.TaskCount() > 0)
@@ -500,6 +613,12 @@ LRESULT CALLBACK TInstelForm::ListProc(HWND window, UINT message, WPARAM wParam,
     switch (message) {
     case WM_CHAR:
         return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_DELETE && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            GuardedCall([&] { self->DBGtakenKeyDelete(); });
+            return 0;
+        }
+        break;
     case WM_LBUTTONDOWN: {
         LRESULT r = DefSubclassProc(window, message, wParam, lParam);
         GuardedCall([&] {
@@ -566,6 +685,16 @@ LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
         if (wParam && lParam == 0) FormShow();
         break;
+    case WM_ACTIVATE:
+        // Coming back to the window, the keyboard goes to the list or the open panel.
+        if (LOWORD(wParam) != WA_INACTIVE && !IsChild(window_, GetFocus())) {
+            if (editMode_)
+                InstelPanel.FocusFirst();
+            else
+                SetFocus(list_);
+            return 0;
+        }
+        break;
     case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
         return 0;
@@ -588,6 +717,7 @@ LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         ApplyFonts();
+        InstelPanel.SetDpi(dpi_);
         auto* r = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, r->left, r->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

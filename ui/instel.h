@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "algemeen/formatsettings.h"
-#include "win32/hirestimer.h"
-#include "win32/oneinstance.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "ui/controls.h"
+#include "ui/instelpanel.h"
 #include "ui/taskbar.h"
+#include "win32/hirestimer.h"
+#include "win32/oneinstance.h"
 
 namespace kivo {
 
@@ -100,7 +101,12 @@ public:
     void BBToevoegenClick();
     void DBGtakenCellClick();
     void DBGtakenDblClick();
+    void OKButtonClick();
+    void AnnuleerButtonClick();
     void ShowBrowseMode();
+    void ShowEditMode();
+    // Ctrl+Delete in the task list.
+    void DBGtakenKeyDelete();
 
     bool EditMode() const { return editMode_; }
     bool ExitConfirmed() const { return exitConfirmed_; }
@@ -126,6 +132,7 @@ public:
     std::unique_ptr<TWinTaskbar> WinTaskbar;
     TProcessStarter ProcessStarter1;
     TOneInstance OneInstance1;
+    TInstelPanel InstelPanel;
 
     // How the program ends once the exit is decided; tests replace it.
     std::function<void()> OnTerminate;
@@ -155,6 +162,9 @@ private:
     void ListSelectionChanged();
     void Report(const std::string& message);
     std::string CurrentStartTime() const;
+    void SizeStatusPanels();
+    // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
+    void DeleteAfterQuestion(const std::function<bool(const std::string& description)>& ask);
 
     std::string appDir_;
     std::unique_ptr<InstelCore> core_;
@@ -176,6 +186,9 @@ private:
     bool exitConfirmed_ = false;
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
+    // What the pending change began with, to tell a start time the user stored.
+    bool addingTask_ = false;
+    std::optional<std::int32_t> startBefore_;
 };
 
 } // namespace kivo

@@ -33,6 +33,11 @@ std::string ApplicationTitleFromPath(const std::string& exePath) {
     return name;
 }
 
+UINT TApplication::ShowRequestMessage() {
+    static const UINT message = RegisterWindowMessageA("KivoklokShowWindow");
+    return message;
+}
+
 TApplication& TApplication::Instance() {
     static TApplication application;
     return application;
@@ -122,6 +127,10 @@ void TApplication::EndSession() {
 
 LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     TApplication& app = Instance();
+    if (message == ShowRequestMessage()) {
+        if (app.OnShowRequest) GuardedCall([&] { app.OnShowRequest(); });
+        return 0;
+    }
     switch (message) {
     case WM_QUERYENDSESSION:
         return TRUE;

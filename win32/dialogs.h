@@ -47,6 +47,8 @@ inline constexpr int kDialogHelpButtonId = 11;
 // Other windows of the thread are disabled meanwhile; their timers and tray messages still run.
 int ShowMessageDialog(const std::string& title, const std::string& message, int type,
                       unsigned buttons, int helpContext, const std::string& focusName);
+// The plain confirmation: a question icon, "OK" and "Cancel"; returns mrOk or mrCancel.
+int ShowConfirmation(const std::string& caption, const std::string& message);
 void ShowPlainMessage(const std::string& message); // the plain message box (caption = app title)
 void ShowErrorDisplay(const std::string& message); // top-level error display (stop icon, '.' rule)
 // The error display's text: a full stop is added when the last character sorts after '.'.
