@@ -71,7 +71,10 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
       memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
       sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
-    OnReport = [](const std::string& message) { ShowPlainMessage(message); };
+    OnReport = [](const std::string& message) {
+        TApplication& app = TApplication::Instance();
+        ShowPlainMessage(app.DialogOwner(), app.Title(), message);
+    };
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
                                              ICC_UPDOWN_CLASS};
@@ -79,27 +82,18 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     dpi_ = ScreenDpi();
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    if (!GetClassInfoExA(instance, ClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.hIcon = LoadIconA(instance, "MAINICON");
-        wc.lpszClassName = ClassName;
-        RegisterClassExA(&wc);
-    }
     CreateMenus();
     RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(BrowseHeight, dpi_)};
     AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.iconResource = "MAINICON";
     // The window takes part in dialog navigation: Tab and Shift+Tab reach the panel too.
-    window_ =
-        CreateWindowExA(WS_EX_CONTROLPARENT, ClassName, Caption, FormStyle, Scaled(FormLeft, dpi_),
-                        Scaled(FormTop, dpi_), frame.right - frame.left, frame.bottom - frame.top,
-                        nullptr, mainMenu_.get(), instance, this);
-    if (!window_) throw KivoError("Error creating window: " + LastErrorText());
-    if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window_);
+    HWND window =
+        CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, Scaled(FormLeft, dpi_),
+                       Scaled(FormTop, dpi_), frame.right - frame.left, frame.bottom - frame.top,
+                       nullptr, mainMenu_.get());
+    if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window);
 
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
@@ -118,13 +112,13 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
                                                   GetSystemMetrics(SM_CXSMICON),
                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     if (!trayIcon_) trayIcon_.reset(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)));
-    WinTaskbar = std::make_unique<TWinTaskbar>(window_);
+    WinTaskbar = std::make_unique<TWinTaskbar>(window);
     WinTaskbar->SetHint(Caption);
     WinTaskbar->SetIcon(trayIcon_.get());
     WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
     WinTaskbar->PopUpMenu = trayMenu_.get();
     WinTaskbar->SetShowIcon(true);
-    ProcessStarter1.MainWindow = window_;
+    ProcessStarter1.MainWindow = window;
 
     // Every component exists: the single-instance guard acts now.
     endedByGuard_ = OneInstance1.Check();
@@ -134,12 +128,10 @@ TInstelForm::~TInstelForm() {
     Timer1.SetEnabled(false);
     OpstartTimer.SetEnabled(false);
     WinTaskbar.reset(); // the icon leaves the notification area
-    if (window_) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-        if (TApplication::Instance().MainWindow() == window_)
-            TApplication::Instance().SetMainWindow(nullptr);
-        DestroyWindow(window_);
-    }
+    if (Hwnd() && TApplication::Instance().MainWindow() == Hwnd())
+        TApplication::Instance().SetMainWindow(nullptr);
+    // The window goes while the members its handlers use are still there.
+    DestroyHwnd();
 }
 
 LogBook* TInstelForm::Log() const {
@@ -190,19 +182,18 @@ void TInstelForm::CreateMenus() {
 
 void TInstelForm::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    BBinstellen.Create(window_, IdBBinstellen, "Instellen", Glyph::Instellen);
-    BBverwijder.Create(window_, IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
-    BBtoevoegen.Create(window_, IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
+    BBinstellen.Create(Hwnd(), IdBBinstellen, "Instellen", Glyph::Instellen);
+    BBverwijder.Create(Hwnd(), IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
+    BBtoevoegen.Create(Hwnd(), IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
     list_ = CreateWindowExA(
         WS_EX_CLIENTEDGE, "LISTBOX", "",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
-        0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance,
-        nullptr);
-    SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    statusBar_ = CreateWindowExA(
-        0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
-    InstelPanel.Create(window_, dpi_);
+        0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance, nullptr);
+    listHook_.Attach(list_, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
+    statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)),
+                                 instance, nullptr);
+    InstelPanel.Create(Hwnd(), dpi_);
     InstelPanel.OnOk = [this] { OKButtonClick(); };
     InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
     InstelPanel.EditMode = [this] { return editMode_; };
@@ -214,7 +205,7 @@ void TInstelForm::CreateControls() {
 }
 
 void TInstelForm::ApplyFonts() {
-    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    font_ = DialogFont(dpi_);
     labelFont_ = MakeFont("MS Sans Serif", 13, dpi_, true);
     headerFont_ = MakeFont("Arial Black", 19, dpi_);
     headerBrush_.reset(CreateSolidBrush(PaleGreen));
@@ -225,7 +216,7 @@ void TInstelForm::ApplyFonts() {
 
 void TInstelForm::Layout() {
     auto s = [&](int px) { return Scaled(px, dpi_); };
-    HWND buttons[] = {BBinstellen.Handle(), BBverwijder.Handle(), BBtoevoegen.Handle()};
+    HWND buttons[] = {BBinstellen.Hwnd(), BBverwijder.Hwnd(), BBtoevoegen.Hwnd()};
     for (int i = 0; i < 3; ++i)
         MoveWindow(buttons[i], s(ButtonLeft), s(ButtonTops[i]), s(ButtonWidth), s(ButtonHeight),
                    TRUE);
@@ -233,11 +224,11 @@ void TInstelForm::Layout() {
                s(DBGtakenBox.bottom), TRUE);
     SendMessageA(list_, LB_SETHORIZONTALEXTENT, 0, 0);
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, s(StatusHeight), 0);
     SizeStatusPanels();
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 // The widths are the least a panel gets: one grows to fit its text in the font in use.
@@ -262,16 +253,16 @@ void TInstelForm::SetClientHeight(int height96) {
     clientHeight96_ = height96;
     RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(height96, dpi_)};
     AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    SetWindowPos(Hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // A menu bar that wraps takes client height: correct for it once.
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     int missing = Scaled(height96, dpi_) - client.bottom;
     if (missing != 0) {
         RECT outer;
-        GetWindowRect(window_, &outer);
-        SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left,
+        GetWindowRect(Hwnd(), &outer);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, outer.right - outer.left,
                      outer.bottom - outer.top + missing,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -281,7 +272,7 @@ void TInstelForm::Paint(HDC dc) {
     auto s = [&](int px) { return Scaled(px, dpi_); };
     RECT panel{s(Panel1.left), s(Panel1.top), s(Panel1.right), s(Panel1.bottom)};
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     panel.right = client.right;
     FillRect(dc, &panel, static_cast<HBRUSH>(headerBrush_.get()));
     DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
@@ -300,7 +291,7 @@ void TInstelForm::Paint(HDC dc) {
 }
 
 HWND TInstelForm::Button(int id) const {
-    return GetDlgItem(window_, id);
+    return GetDlgItem(Hwnd(), id);
 }
 
 void TInstelForm::SetStatus(int panel, const std::string& text) {
@@ -338,9 +329,10 @@ void TInstelForm::FormCreate() {
     core_->scheduler.OnStatusText = [this](int panel, const std::string& text) {
         SetStatus(panel, text);
     };
-    core_->scheduler.MainWindow = window_;
+    core_->scheduler.MainWindow = Hwnd();
     core_->manualRun.OnAsk = [](const std::string& title, const std::string& message) {
-        return ShowMessageDialog(title, message, mtWarning, mbYes | mbNo, 0, "");
+        return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message, mtWarning,
+                                 mbYes | mbNo, 0, "");
     };
     // The table stays closed until the task file is loaded: should the start-up fail before
     // that, no import, tick or save can write a task file without the user's tasks.
@@ -360,16 +352,16 @@ void TInstelForm::FormCreate() {
 }
 
 void TInstelForm::Show() {
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
+    ShowWindow(Hwnd(), SW_SHOWNORMAL);
+    UpdateWindow(Hwnd());
 }
 
 void TInstelForm::FormShow() {
     // A minimized window is placed when it is restored, so the restore does not undo it.
-    if (IsIconic(window_)) {
+    if (IsIconic(Hwnd())) {
         placeOnRestore_ = true;
     } else {
-        SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+        SetWindowPos(Hwnd(), nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ShowBrowseMode();
@@ -382,7 +374,7 @@ void TInstelForm::ShowBrowseMode() {
     EnableBrowseControls(true);
     SetStatus(2, "Starttijd " + CurrentStartTime());
     // The list has the focus: the arrow, page, home and end keys work without a click.
-    if (IsWindowVisible(window_)) SetFocus(list_);
+    if (IsWindowVisible(Hwnd())) SetFocus(list_);
     if (core_) core_->scheduler.ResumeScheduling();
 }
 
@@ -406,19 +398,19 @@ std::string TInstelForm::CurrentStartTime() const {
 
 void TInstelForm::EnableBrowseControls(bool enabled) {
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen})
-        EnableWindow(b->Handle(), enabled);
+        EnableWindow(b->Hwnd(), enabled);
     EnableWindow(list_, enabled);
     UINT flag = MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(mainMenu_.get(), 0, flag);
     HMENU programma = GetSubMenu(mainMenu_.get(), 0);
     for (int i = 0, n = GetMenuItemCount(programma); i < n; ++i) EnableMenuItem(programma, i, flag);
-    DrawMenuBar(window_);
+    DrawMenuBar(Hwnd());
 }
 
 void TInstelForm::FormClose() {
     if (editMode_) return; // an open edit panel keeps the window, confirmed or not
     if (!exitConfirmed_) {
-        ShowWindow(window_, SW_HIDE);
+        ShowWindow(Hwnd(), SW_HIDE);
         return;
     }
     // A log book that cannot be written must not make the program impossible to end.
@@ -434,7 +426,7 @@ void TInstelForm::Hoofdschermverbergen() {
     if (editMode_) {
         TApplication::Instance().Restore();
     } else {
-        ShowWindow(window_, SW_HIDE);
+        ShowWindow(Hwnd(), SW_HIDE);
     }
 }
 
@@ -444,12 +436,12 @@ void TInstelForm::OpstartTimerTimer() {
 }
 
 void TInstelForm::Openen1Click() {
-    ShowWindow(window_, SW_SHOW);
-    SetForegroundWindow(window_);
-    BringWindowToTop(window_);
+    ShowWindow(Hwnd(), SW_SHOW);
+    SetForegroundWindow(Hwnd());
+    BringWindowToTop(Hwnd());
     TApplication& app = TApplication::Instance();
     if (app.IsMinimized()) app.Restore();
-    if (IsIconic(window_) || IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+    if (IsIconic(Hwnd()) || IsZoomed(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
 }
 
 void TInstelForm::WinTaskbarDblClick() {
@@ -457,9 +449,10 @@ void TInstelForm::WinTaskbarDblClick() {
 }
 
 void TInstelForm::Afsluiten1Click() {
-    if (ShowMessageDialog("KIVO Klok", ExitQuestion, mtWarning, mbYes | mbNo, 0, "") == mrYes) {
+    if (ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok", ExitQuestion,
+                          mtWarning, mbYes | mbNo, 0, "") == mrYes) {
         exitConfirmed_ = true; // stays set, also when the close is refused
-        SendMessageA(window_, WM_CLOSE, 0, 0);
+        SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
     }
 }
 
@@ -523,14 +516,17 @@ void TInstelForm::AnnuleerButtonClick() {
 void TInstelForm::BBVerwijderClick() {
     DeleteAfterQuestion([](const std::string& description) {
         const std::string question = "Wilt u de taak \"" + description + "\" verwijderen?";
-        return ShowMessageDialog(Caption, question, mtConfirmation, mbYes | mbNo, 0, "") == mrYes;
+        return ShowMessageDialog(TApplication::Instance().DialogOwner(), Caption, question,
+                                 mtConfirmation, mbYes | mbNo, 0, "") == mrYes;
     });
 }
 
 // The deletion cannot be undone by a restart: it is logged and saved as the button does.
 void TInstelForm::DBGtakenKeyDelete() {
-    DeleteAfterQuestion(
-        [](const std::string&) { return ShowConfirmation("Confirm", "Delete record?") == mrOk; });
+    DeleteAfterQuestion([](const std::string&) {
+        return ShowConfirmation(TApplication::Instance().DialogOwner(), "Confirm",
+                                "Delete record?") == mrOk;
+    });
 }
 
 void TInstelForm::DeleteAfterQuestion(
@@ -607,77 +603,48 @@ void TInstelForm::ListSelectionChanged() {
 }
 
 // The list takes no typing; a click makes the row's task current and shows its start time.
-LRESULT CALLBACK TInstelForm::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<TInstelForm*>(data);
+LRESULT TInstelForm::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CHAR:
         return 0;
     case WM_KEYDOWN:
         if (wParam == VK_DELETE && (GetKeyState(VK_CONTROL) & 0x8000)) {
-            GuardedCall([&] { self->DBGtakenKeyDelete(); });
+            DBGtakenKeyDelete();
             return 0;
         }
         break;
     case WM_LBUTTONDOWN: {
-        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
-        GuardedCall([&] {
-            self->ListSelectionChanged();
-            self->DBGtakenCellClick();
-        });
+        LRESULT r = listHook_.Default(message, wParam, lParam);
+        ListSelectionChanged();
+        DBGtakenCellClick();
         return r;
     }
     case WM_LBUTTONDBLCLK: {
-        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
-        GuardedCall([&] {
-            self->ListSelectionChanged();
-            self->DBGtakenDblClick();
-        });
+        LRESULT r = listHook_.Default(message, wParam, lParam);
+        ListSelectionChanged();
+        DBGtakenDblClick();
         return r;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, ListProc, 1);
-        break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return listHook_.Default(message, wParam, lParam);
 }
 
 // ---- Messages ----
 
-LRESULT CALLBACK TInstelForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* self = static_cast<TInstelForm*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TInstelForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    LRESULT result = 0;
-    bool handled = false;
-    GuardedCall([&] {
-        result = self->Handle(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : 0;
-}
-
-LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateControls();
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window_, &ps);
-        Paint(dc);
-        EndPaint(window_, &ps);
+        PaintScope paint(Hwnd());
+        Paint(paint.get());
         return 0;
     }
     case WM_SIZE:
         if (wParam == SIZE_RESTORED && placeOnRestore_) {
             placeOnRestore_ = false;
-            SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+            SetWindowPos(Hwnd(), nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (wParam != SIZE_MINIMIZED && statusBar_) Layout();
@@ -687,7 +654,7 @@ LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_ACTIVATE:
         // Coming back to the window, the keyboard goes to the list or the open panel.
-        if (LOWORD(wParam) != WA_INACTIVE && !IsChild(window_, GetFocus())) {
+        if (LOWORD(wParam) != WA_INACTIVE && !IsChild(Hwnd(), GetFocus())) {
             if (editMode_)
                 InstelPanel.FocusFirst();
             else
@@ -719,14 +686,14 @@ LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyFonts();
         InstelPanel.SetDpi(dpi_);
         auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, r->left, r->top, 0, 0,
+        SetWindowPos(Hwnd(), nullptr, r->left, r->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         SetClientHeight(clientHeight96_);
         Layout();
         return 0;
     }
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 void TInstelForm::Command(int id, int code) {

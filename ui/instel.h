@@ -18,6 +18,7 @@
 #include "ui/taskbar.h"
 #include "win32/hirestimer.h"
 #include "win32/oneinstance.h"
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -30,7 +31,7 @@ class Shell;
 class TaskImporter;
 struct InstelCore;
 
-class TInstelForm {
+class TInstelForm : public Window {
 public:
     // What the window works with; the program passes the system's, tests their own.
     struct Services {
@@ -74,9 +75,7 @@ public:
     // Builds the window and its components: Timer1 is armed, the tray icon added and the
     // single-instance guard run. Not yet visible; FormCreate and Show follow.
     TInstelForm(const FormatSettings& settings, Services services);
-    ~TInstelForm();
-    TInstelForm(const TInstelForm&) = delete;
-    TInstelForm& operator=(const TInstelForm&) = delete;
+    ~TInstelForm() override;
 
     // True when the single-instance guard ended this copy: it skips the start-up steps.
     bool EndedByGuard() const { return endedByGuard_; }
@@ -114,7 +113,6 @@ public:
     // Until the edit panel exists, tests open "edit mode" through this.
     void SetEditModeForTest(bool on) { editMode_ = on; }
 
-    HWND Handle() const { return window_; }
     HWND DBGtaken() const { return list_; }
     HWND StatusBar() const { return statusBar_; }
     HMENU MainMenu1() const { return mainMenu_.get(); }
@@ -145,11 +143,11 @@ public:
     TaskImporter* Importer() const;
     Scheduler* Scheduling() const;
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT ListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void CreateMenus();
     void ApplyFonts();
@@ -168,8 +166,8 @@ private:
 
     std::string appDir_;
     std::unique_ptr<InstelCore> core_;
-    HWND window_ = nullptr;
     HWND list_ = nullptr;
+    ControlHook listHook_;
     HWND statusBar_ = nullptr;
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;

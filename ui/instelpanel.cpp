@@ -77,24 +77,6 @@ SYSTEMTIME SystemDate(const CivilDate& d) {
     return st;
 }
 
-// The date field can be changed through its calendar only: typing and the keys that step its
-// parts are swallowed; Tab, F4 and Alt+Down (open the calendar) pass.
-LRESULT CALLBACK DateFieldProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                               DWORD_PTR) {
-    switch (message) {
-    case WM_CHAR:
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam != VK_TAB && wParam != VK_F4 && wParam != VK_SHIFT && wParam != VK_CONTROL)
-            return 0;
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, DateFieldProc, id);
-        break;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
-}
-
 } // namespace
 
 std::string PickerDateFormat(const std::string& userShortDate) {
@@ -162,7 +144,13 @@ void TInstelPanel::CreateControls() {
             HWND date = make(0, DATETIMEPICK_CLASSA, "", WS_TABSTOP | DTS_SHORTDATEFORMAT, p.id);
             SendMessageA(date, DTM_SETMCCOLOR, MCSC_BACKGROUND, CalendarYellow);
             SendMessageA(date, DTM_SETMCCOLOR, MCSC_MONTHBK, CalendarYellow);
-            SetWindowSubclass(date, DateFieldProc, 1, 0);
+            // Changed through its calendar only: typing and the keys that step its parts are
+            // swallowed; Tab and F4 (open the calendar) pass, as does Alt+Down.
+            dateHook_.Attach(date, [this](UINT m, WPARAM w, LPARAM l) -> LRESULT {
+                if (m == WM_CHAR) return 0;
+                if (m == WM_KEYDOWN && w != VK_TAB && w != VK_F4) return 0;
+                return dateHook_.Default(m, w, l);
+            });
             break;
         }
         case IdOKbutton:

@@ -94,6 +94,7 @@ private:
     bool loading_ = false;
     TShapedButton OKbutton, AnnuleerButton;
     TSpinButton SBFrekwentie;
+    ControlHook dateHook_;
     UniqueFont font_, labelFont_;
     UniqueGdiObject background_;
 };

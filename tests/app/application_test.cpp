@@ -47,10 +47,10 @@ HWND CreateMainWindow() {
 TEST(Application, HiddenWindowCarriesTheTitle) {
     test::InitApp();
     TApplication& app = TApplication::Instance();
-    HWND handle = app.Handle();
+    HWND handle = app.Hwnd();
     ASSERT_NE(handle, nullptr);
     test::InitApp(); // a second call changes nothing
-    EXPECT_EQ(app.Handle(), handle);
+    EXPECT_EQ(app.Hwnd(), handle);
     EXPECT_EQ(app.Title(), "app_test");
     EXPECT_EQ(test::WindowText(handle), app.Title());
     char cls[64] = {};
@@ -91,10 +91,10 @@ TEST(Application, MinimizeActsOnTheMainWindowThenCallsTheHandler) {
 
     // A close request for the application goes to the main window, which decides.
     received.clear();
-    SendMessageA(app.Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(app.Hwnd(), WM_CLOSE, 0, 0);
     test::PumpFor(20);
     EXPECT_EQ(received, std::vector<UINT>{WM_CLOSE});
-    EXPECT_TRUE(IsWindow(app.Handle()));
+    EXPECT_TRUE(IsWindow(app.Hwnd()));
 
     app.OnMinimize = nullptr;
     app.SetMainWindow(nullptr);
@@ -142,7 +142,7 @@ TEST(ApplicationDeathTest, EndSessionEndsTheProcessAtOnce) {
     EXPECT_EXIT(
         {
             test::InitApp();
-            SendMessageA(TApplication::Instance().Handle(), WM_ENDSESSION, TRUE, 0);
+            SendMessageA(TApplication::Instance().Hwnd(), WM_ENDSESSION, TRUE, 0);
             std::exit(5);
         },
         ::testing::ExitedWithCode(0), "");

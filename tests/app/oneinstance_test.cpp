@@ -122,18 +122,18 @@ TEST(OneInstance, GuardActivatesTheRunningCopyAndEndsThisOne) {
     guard.Enabled = true;
     EXPECT_TRUE(guard.Check());
     EXPECT_FALSE(IsIconic(running)) << "the running copy is restored";
-    EXPECT_EQ(test::WindowText(app.Handle()), "") << "our own window no longer matches";
+    EXPECT_EQ(test::WindowText(app.Hwnd()), "") << "our own window no longer matches";
     EXPECT_TRUE(QuitMessageWaiting());
     EXPECT_TRUE(app.Terminated());
 
     // Without a running copy to find, this copy still ends.
     DestroyWindow(running);
-    SetWindowTextA(app.Handle(), app.Title().c_str());
+    SetWindowTextA(app.Hwnd(), app.Title().c_str());
     EXPECT_TRUE(guard.Check());
     EXPECT_TRUE(QuitMessageWaiting());
 
     detail::SetAnotherInstanceRunning(false);
-    SetWindowTextA(app.Handle(), app.Title().c_str());
+    SetWindowTextA(app.Hwnd(), app.Title().c_str());
 }
 
 } // namespace

@@ -72,7 +72,7 @@ struct Editing : ::testing::Test {
     HWND Control(int id) { return form->InstelPanel.Control(id); }
     std::string Shown(int id) { return WindowText(Control(id)); }
     bool Checked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    void Command(int id) { SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Command(int id) { SendMessageA(form->Hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     void Press(int id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
     void Select(const std::string& omschrijving) {
         ASSERT_TRUE(Table().LocateDescription(omschrijving));
@@ -109,7 +109,7 @@ struct Editing : ::testing::Test {
     }
     int ClientHeight() {
         RECT client;
-        GetClientRect(form->Handle(), &client);
+        GetClientRect(form->Hwnd(), &client);
         return client.bottom;
     }
     std::string Csv() { return files.files[CsvPath]; }
@@ -153,7 +153,7 @@ TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
     HWND at = Control(P::IdEditOmschrijving);
     for (int i = 0; i < 13; ++i) {
         order.push_back(GetDlgCtrlID(at));
-        at = GetNextDlgTabItem(form->Handle(), at, FALSE);
+        at = GetNextDlgTabItem(form->Hwnd(), at, FALSE);
     }
     EXPECT_EQ(order,
               (std::vector<int>{P::IdEditOmschrijving, P::IdEditprogramma, P::IdBladerButton,

@@ -75,8 +75,8 @@ struct Form : ::testing::Test {
         auto it = files.files.find(LogPath);
         return it == files.files.end() ? "" : it->second;
     }
-    bool Visible() const { return IsWindowVisible(form->Handle()); }
-    void SendCommand(int id) { SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    bool Visible() const { return IsWindowVisible(form->Hwnd()); }
+    void SendCommand(int id) { SendMessageA(form->Hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     void Tray(LPARAM mouse) {
         SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage, 0, mouse);
     }
@@ -101,15 +101,15 @@ TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
     // Shown in browse mode at 100, 50, 272 by 170 inside, with the tasks in description order.
     ASSERT_TRUE(Visible());
     RECT outer, client;
-    GetWindowRect(form->Handle(), &outer);
-    GetClientRect(form->Handle(), &client);
+    GetWindowRect(form->Hwnd(), &outer);
+    GetClientRect(form->Hwnd(), &client);
     int dpi = ScreenDpi();
     EXPECT_EQ(outer.left, Scaled(100, dpi));
     EXPECT_EQ(outer.top, Scaled(50, dpi));
     EXPECT_EQ(client.right, Scaled(272, dpi));
     EXPECT_EQ(client.bottom, Scaled(170, dpi));
     EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0), 2);
-    EXPECT_EQ(WindowText(form->Handle()), "KIVO Schakelklok");
+    EXPECT_EQ(WindowText(form->Hwnd()), "KIVO Schakelklok");
     char first[64] = {};
     SendMessageA(form->DBGtaken(), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
     EXPECT_STREQ(first, "Archief");
@@ -177,8 +177,8 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
 
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     Start();
-    SetWindowPos(form->Handle(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SetWindowPos(form->Hwnd(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(Visible());
     EXPECT_FALSE(terminated);
     EXPECT_EQ(Count(Log(), "afgesloten"), 0);
@@ -186,24 +186,24 @@ TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     SendCommand(TInstelForm::IdOpenen1);
     ASSERT_TRUE(Visible());
     RECT outer;
-    GetWindowRect(form->Handle(), &outer);
+    GetWindowRect(form->Hwnd(), &outer);
     EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
 
-    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(form->Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_FALSE(Visible());
     SendCommand(TInstelForm::IdOpenen1);
     EXPECT_TRUE(Visible());
-    EXPECT_FALSE(IsIconic(form->Handle()));
-    GetWindowRect(form->Handle(), &outer);
+    EXPECT_FALSE(IsIconic(form->Hwnd()));
+    GetWindowRect(form->Hwnd(), &outer);
     EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
 
     // With the edit panel open nothing closes, hides or minimizes the window.
     form->SetEditModeForTest(true);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(Visible());
-    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(form->Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(Visible());
-    EXPECT_FALSE(IsIconic(form->Handle()));
+    EXPECT_FALSE(IsIconic(form->Hwnd()));
     form->OpstartTimerTimer();
     EXPECT_TRUE(Visible());
 }
@@ -235,7 +235,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
 
     // The next close in browse mode ends the program without asking.
     form->SetEditModeForTest(false);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(terminated);
     EXPECT_EQ(Count(Log(), "KIVO Schakelklok afgesloten"), 1);
@@ -271,12 +271,12 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     Tray(WM_LBUTTONUP);
     EXPECT_FALSE(form->WinTaskbar->DblClickSeen()) << "the release after a double click";
 
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     Tray(WM_MBUTTONDBLCLK);
     EXPECT_TRUE(Visible());
 
     // A right press opens the tray menu while the window stays hidden; a timer closes it.
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     PumpFor(300); // the hide's activation changes would close a menu at once
     static bool menuSeen;
     menuSeen = false;
@@ -394,13 +394,13 @@ TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
     files.files[LogPath] = "";
     TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
     EXPECT_EQ(viewer->Lines(), std::vector<std::string>{""}) << "an empty file: one empty line";
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
 
     files.files.erase(LogPath);
     viewer = TLogboekForm::Open(Dir, files);
     EXPECT_TRUE(viewer->Lines().empty());
     EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 0);
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
     EXPECT_EQ(shown, 0) << "a missing log is silent";
 
     // More than the rich edit's default 32 KB limit: all of it is shown.
@@ -411,7 +411,7 @@ TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
     viewer = TLogboekForm::Open(Dir, files);
     EXPECT_EQ(viewer->Lines().size(), 1000u);
     EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 1000 * 201 - 2);
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
 }
 
 TEST(ViewerLines, LineEndsAndCtrlZ) {
