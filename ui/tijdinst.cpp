@@ -49,7 +49,15 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
     const int y = std::max<int>(0, over.top + (over.bottom - over.top - height) / 2);
     CreateWindowOf(info, ExStyle, " ", Style, x, y, width, height, owner);
 
-    bigFont_ = MakeFont("Arial", 27, dpi_, true);
+    // Two digits must fit their field; where Arial is missing, a wider font is made smaller.
+    for (int height = 27; height >= 12; --height) {
+        bigFont_ = MakeFont("Arial", height, dpi_, true);
+        WindowDC dc(Hwnd());
+        SelectedObject f(dc.get(), bigFont_.get());
+        SIZE digits{};
+        GetTextExtentPoint32A(dc.get(), "00", 2, &digits);
+        if (digits.cx <= s(41) - 8) break; // the field's edges and inner margin
+    }
     labelFont_ = MakeFont("Arial", 16, dpi_, true);
     buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -64,10 +72,10 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
     };
     // Created in the tab order.
     HWND upUren = make(UPDOWN_CLASSA, "", UDS_ARROWKEYS, IdUpDownUren, 73, 32, 15, 40, nullptr);
-    HWND uren =
-        make("EDIT", "", WS_TABSTOP | ES_READONLY, IdEditUren, 32, 32, 41, 40, bigFont_.get());
-    HWND minuten =
-        make("EDIT", "", WS_TABSTOP | ES_READONLY, IdEditMinuten, 104, 32, 41, 40, bigFont_.get());
+    HWND uren = make("EDIT", "", WS_TABSTOP | ES_READONLY | ES_CENTER, IdEditUren, 32, 32, 41, 40,
+                     bigFont_.get());
+    HWND minuten = make("EDIT", "", WS_TABSTOP | ES_READONLY | ES_CENTER, IdEditMinuten, 104, 32,
+                        41, 40, bigFont_.get());
     HWND upMinuten =
         make(UPDOWN_CLASSA, "", UDS_ARROWKEYS, IdUpDownMinuten, 145, 32, 15, 40, nullptr);
     make("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IdBitBtn1, 10, 88, 80, 25,
