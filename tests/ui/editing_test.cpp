@@ -137,6 +137,15 @@ TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
     const int dpi = ScreenDpi();
     EXPECT_EQ(ClientHeight(), Scaled(170, dpi));
     EXPECT_EQ(GetFocus(), form->DBGtaken()) << "the list has the focus when the window is shown";
+    // On an empty list "Instellen" does nothing and "Verwijderen" only saves.
+    int questions = 0;
+    OnDialogShown = [&](HWND) { ++questions; };
+    Command(TInstelForm::IdBBinstellen);
+    EXPECT_FALSE(form->EditMode());
+    Command(TInstelForm::IdBBverwijder);
+    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(Count(Log(), "Instelling opslaan"), 1);
+    OnDialogShown = nullptr;
 
     Command(TInstelForm::IdBBtoevoegen);
     ASSERT_TRUE(form->EditMode());
@@ -190,9 +199,38 @@ TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
     EXPECT_NE(Csv().find("\"C:\\Tools\\\";\"backup.bat\";;\"12:00\";\"1\";\"True\";\"False\";;"),
               std::string::npos)
         << Csv();
-    EXPECT_EQ(Count(Log(), "Instelling opslaan"), 1);
+    EXPECT_EQ(Count(Log(), "Instelling opslaan"), 2);
     EXPECT_EQ(form->StatusText(2), "Starttijd 12:00");
     EXPECT_TRUE(reports.empty());
+
+    // The status bar's first panel grows to fit the time of the check in the font in use.
+    form->Scheduling()->Timer1Timer();
+    ASSERT_EQ(form->StatusText(0), "Laatste controle 09:00");
+    RECT part{};
+    SendMessageA(form->StatusBar(), SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+    SIZE text{};
+    {
+        WindowDC dc(form->StatusBar());
+        SelectedObject f(
+            dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(form->StatusBar(), WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc.get(), "Laatste controle 09:00", 22, &text);
+    }
+    EXPECT_GE(part.right - part.left, std::max<LONG>(text.cx, Scaled(120, dpi)));
+
+    // A double click on a row opens the panel for that row's task.
+    RECT row;
+    SendMessageA(form->DBGtaken(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    SendMessageA(form->DBGtaken(), WM_LBUTTONDBLCLK, MK_LBUTTON,
+                 MAKELPARAM(row.left + 2, row.top + 2));
+    EXPECT_TRUE(form->EditMode());
+    EXPECT_EQ(Shown(P::IdEditprogramma), "backup.bat");
+    Press(P::IdAnnuleerButton);
+}
+
+TEST(DateField, YearDigitsFollowTheUsersShortDateFormat) {
+    EXPECT_EQ(PickerDateFormat("dd-MM-yyyy"), "dd'-'MM'-'yyyy");
+    EXPECT_EQ(PickerDateFormat("M/d/YYYY"), "dd'-'MM'-'yyyy");
+    EXPECT_EQ(PickerDateFormat("d-M-yy"), "dd'-'MM'-'yy");
 }
 
 TEST_F(Editing, OkOnAnIncompleteTaskDropsItWithoutSavingOrLogging) {
