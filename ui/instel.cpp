@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
+#include "ui/coreservices.h"
 #include "ui/logboek.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"
@@ -48,28 +49,11 @@ std::string ModulePath() {
 
 } // namespace
 
-// The core services that live in AppDir; made by FormCreate once AppDir is known.
-struct InstelCore {
-    InstelCore(TInstelForm& form, TInstelForm::Services& services, const FormatSettings& settings,
-               const std::string& appDir)
-        : log(services.files, services.clock, settings, appDir),
-          taskFile(form.memKivoKlok, form.sfKivoKlok, services.files, log, appDir),
-          importer(form.memKivoKlok, taskFile, log, services.files, services.clock, settings,
-                   appDir),
-          scheduler(form.memKivoKlok, importer, taskFile, log, services.shell, services.clock,
-                    settings, form.Timer1, form.ControleTimer),
-          manualRun(form.memKivoKlok, log, services.shell, form.ProcessStarter1) {}
-    LogBook log;
-    TaskFile taskFile;
-    TaskImporter importer;
-    Scheduler scheduler;
-    ManualRun manualRun;
-};
-
 TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     : settings_(settings), services_(std::move(services)),
       memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
-      sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_) {
+      sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_),
+      taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
     OnReport = [](const std::string& message) {
         TApplication& app = TApplication::Instance();
@@ -185,11 +169,12 @@ void TInstelForm::CreateControls() {
     BBinstellen.Create(Hwnd(), IdBBinstellen, "Instellen", Glyph::Instellen);
     BBverwijder.Create(Hwnd(), IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
     BBtoevoegen.Create(Hwnd(), IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
-    list_ = CreateWindowExA(
+    HWND list = CreateWindowExA(
         WS_EX_CLIENTEDGE, "LISTBOX", "",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
         0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance, nullptr);
-    listHook_.Attach(list_, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
+    taskList_.Attach(list);
+    listHook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)),
                                  instance, nullptr);
@@ -210,7 +195,7 @@ void TInstelForm::ApplyFonts() {
     headerFont_ = MakeFont("Arial Black", 19, dpi_);
     headerBrush_.reset(CreateSolidBrush(PaleGreen));
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
-    SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(taskList_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
@@ -220,9 +205,9 @@ void TInstelForm::Layout() {
     for (int i = 0; i < 3; ++i)
         MoveWindow(buttons[i], s(ButtonLeft), s(ButtonTops[i]), s(ButtonWidth), s(ButtonHeight),
                    TRUE);
-    MoveWindow(list_, s(DBGtakenBox.left), s(DBGtakenBox.top), s(DBGtakenBox.right),
+    MoveWindow(taskList_.Hwnd(), s(DBGtakenBox.left), s(DBGtakenBox.top), s(DBGtakenBox.right),
                s(DBGtakenBox.bottom), TRUE);
-    SendMessageA(list_, LB_SETHORIZONTALEXTENT, 0, 0);
+    SendMessageA(taskList_.Hwnd(), LB_SETHORIZONTALEXTENT, 0, 0);
     RECT client;
     GetClientRect(Hwnd(), &client);
     MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
@@ -320,20 +305,25 @@ void TInstelForm::FormCreate() {
     TApplication::Instance().OnShowRequest = [this] { Openen1Click(); };
     std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
-    core_ = std::make_unique<InstelCore>(*this, services_, settings_, appDir_);
-    auto report = [this](const std::string& m) { Report(m); };
-    core_->taskFile.OnReport = report;
-    core_->importer.OnReport = report;
-    core_->importer.OpstartTimer = &OpstartTimer;
-    core_->scheduler.OnReport = report;
-    core_->scheduler.OnStatusText = [this](int panel, const std::string& text) {
-        SetStatus(panel, text);
-    };
-    core_->scheduler.MainWindow = Hwnd();
-    core_->manualRun.OnAsk = [](const std::string& title, const std::string& message) {
-        return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message, mtWarning,
-                                 mbYes | mbNo, 0, "");
-    };
+    CoreParts parts{
+        .table = memKivoKlok,
+        .format = sfKivoKlok,
+        .files = services_.files,
+        .clock = services_.clock,
+        .shell = services_.shell,
+        .timer1 = Timer1,
+        .controleTimer = ControleTimer,
+        .opstartTimer = OpstartTimer,
+        .processStarter = ProcessStarter1,
+        .mainWindow = Hwnd(),
+        .report = [this](const std::string& m) { Report(m); },
+        .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
+        .ask =
+            [](const std::string& title, const std::string& message) {
+                return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
+                                         mtWarning, mbYes | mbNo, 0, "");
+            }};
+    core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
     // The table stays closed until the task file is loaded: should the start-up fail before
     // that, no import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
@@ -374,7 +364,7 @@ void TInstelForm::ShowBrowseMode() {
     EnableBrowseControls(true);
     SetStatus(2, "Starttijd " + CurrentStartTime());
     // The list has the focus: the arrow, page, home and end keys work without a click.
-    if (IsWindowVisible(Hwnd())) SetFocus(list_);
+    if (IsWindowVisible(Hwnd())) SetFocus(taskList_.Hwnd());
     if (core_) core_->scheduler.ResumeScheduling();
 }
 
@@ -399,7 +389,7 @@ std::string TInstelForm::CurrentStartTime() const {
 void TInstelForm::EnableBrowseControls(bool enabled) {
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen})
         EnableWindow(b->Hwnd(), enabled);
-    EnableWindow(list_, enabled);
+    EnableWindow(taskList_.Hwnd(), enabled);
     UINT flag = MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(mainMenu_.get(), 0, flag);
     HMENU programma = GetSubMenu(mainMenu_.get(), 0);
@@ -565,41 +555,7 @@ void TInstelForm::DBGtakenDblClick() {
 // ---- The task list ----
 
 void TInstelForm::RefreshTaskList() {
-    std::vector<TaskId> ids;
-    std::vector<std::string> texts;
-    int selected = -1;
-    if (memKivoKlok.IsOpen() && !memKivoKlok.IsPending()) {
-        std::optional<TaskId> current = memKivoKlok.CurrentId();
-        memKivoKlok.GotoFirst();
-        while (!memKivoKlok.AtEnd()) {
-            if (auto id = memKivoKlok.CurrentId()) {
-                if (current && *id == *current) selected = static_cast<int>(ids.size());
-                ids.push_back(*id);
-                texts.push_back(memKivoKlok.AsString(Field::Omschrijving));
-            }
-            memKivoKlok.GotoNext();
-        }
-        if (current) memKivoKlok.GotoId(*current);
-    } else if (memKivoKlok.IsOpen()) {
-        return; // a pending change: the list keeps what it shows
-    }
-    if (texts != listTexts_) {
-        SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-        SendMessageA(list_, LB_RESETCONTENT, 0, 0);
-        for (const std::string& t : texts)
-            SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
-        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-    }
-    listIds_ = std::move(ids);
-    listTexts_ = std::move(texts);
-    SendMessageA(list_, LB_SETCURSEL, selected, 0);
-}
-
-void TInstelForm::ListSelectionChanged() {
-    LRESULT row = SendMessageA(list_, LB_GETCURSEL, 0, 0);
-    if (row < 0 || row >= static_cast<LRESULT>(listIds_.size())) return;
-    if (!memKivoKlok.GotoId(listIds_[row])) RefreshTaskList();
+    taskList_.Refresh();
 }
 
 // The list takes no typing; a click makes the row's task current and shows its start time.
@@ -615,13 +571,13 @@ LRESULT TInstelForm::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_LBUTTONDOWN: {
         LRESULT r = listHook_.Default(message, wParam, lParam);
-        ListSelectionChanged();
+        taskList_.SelectionChanged();
         DBGtakenCellClick();
         return r;
     }
     case WM_LBUTTONDBLCLK: {
         LRESULT r = listHook_.Default(message, wParam, lParam);
-        ListSelectionChanged();
+        taskList_.SelectionChanged();
         DBGtakenDblClick();
         return r;
     }
@@ -658,7 +614,7 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (editMode_)
                 InstelPanel.FocusFirst();
             else
-                SetFocus(list_);
+                SetFocus(taskList_.Hwnd());
             return 0;
         }
         break;
@@ -728,7 +684,7 @@ void TInstelForm::Command(int id, int code) {
         BBToevoegenClick();
         break;
     case IdDBGtaken:
-        if (code == LBN_SELCHANGE) ListSelectionChanged();
+        if (code == LBN_SELCHANGE) taskList_.SelectionChanged();
         break;
     default:
         break;

@@ -16,6 +16,7 @@
 #include "ui/controls.h"
 #include "ui/instelpanel.h"
 #include "ui/taskbar.h"
+#include "ui/tasklist.h"
 #include "win32/hirestimer.h"
 #include "win32/oneinstance.h"
 #include "win32/window.h"
@@ -29,7 +30,7 @@ class LogBook;
 class Scheduler;
 class Shell;
 class TaskImporter;
-struct InstelCore;
+struct CoreServices;
 
 class TInstelForm : public Window {
 public:
@@ -113,7 +114,7 @@ public:
     // Until the edit panel exists, tests open "edit mode" through this.
     void SetEditModeForTest(bool on) { editMode_ = on; }
 
-    HWND DBGtaken() const { return list_; }
+    HWND DBGtaken() const { return taskList_.Hwnd(); }
     HWND StatusBar() const { return statusBar_; }
     HMENU MainMenu1() const { return mainMenu_.get(); }
     HMENU TaskbarPopup() const { return trayMenu_.get(); }
@@ -157,7 +158,6 @@ private:
     void Command(int id, int code);
     void SetStatus(int panel, const std::string& text);
     void EnableBrowseControls(bool enabled);
-    void ListSelectionChanged();
     void Report(const std::string& message);
     std::string CurrentStartTime() const;
     void SizeStatusPanels();
@@ -165,8 +165,8 @@ private:
     void DeleteAfterQuestion(const std::function<bool(const std::string& description)>& ask);
 
     std::string appDir_;
-    std::unique_ptr<InstelCore> core_;
-    HWND list_ = nullptr;
+    std::unique_ptr<CoreServices> core_;
+    TaskList taskList_;
     ControlHook listHook_;
     HWND statusBar_ = nullptr;
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
@@ -178,8 +178,6 @@ private:
     UniqueGdiObject headerBrush_;
     int dpi_ = 96;
     int clientHeight96_ = 170;
-    std::vector<TaskId> listIds_;
-    std::vector<std::string> listTexts_;
     bool editMode_ = false;
     bool exitConfirmed_ = false;
     bool endedByGuard_ = false;
