@@ -16,7 +16,7 @@ namespace {
 constexpr COLORREF PaleGreen = RGB(192, 220, 192);
 constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
 constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
-constexpr int LabelLeft = 8;
+constexpr int LabelLeft = 5;
 
 struct Place {
     int id;
@@ -87,6 +87,10 @@ std::string PickerDateFormat(const std::string& userShortDate) {
 TInstelPanel::TInstelPanel(TMemTable& table, const FormatSettings& settings)
     : table_(table), display_(settings) {
     display_.longTimeFormat = "hh:nn";
+}
+
+TInstelPanel::~TInstelPanel() {
+    table_.OnBeforePost = nullptr; // the table may outlive the panel
 }
 
 void TInstelPanel::Create(HWND parent, int dpi) {

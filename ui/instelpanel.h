@@ -42,6 +42,7 @@ public:
     static constexpr const char* ProgramFolder = "c:\\";
 
     TInstelPanel(TMemTable& table, const FormatSettings& settings);
+    ~TInstelPanel() override;
 
     // Made hidden, at its place in the main window.
     void Create(HWND parent, int dpi);
