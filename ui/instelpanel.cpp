@@ -369,7 +369,10 @@ void TInstelPanel::EditlaatstekeerChange(const SYSTEMTIME& date) {
     if (loading_ || !(EditMode && EditMode())) return;
     BeginChange();
     table_.SetDateTime(Field::Laatstekeer, DayNumber({date.wYear, date.wMonth, date.wDay}));
-    ShowField(Field::Laatstekeer);
+    // The picker holds the date already; an empty field now shows it.
+    const std::string format = PickerDateFormat(UserShortDateFormat());
+    SendMessageA(Control(IdEditlaatstekeer), DTM_SETFORMATA, 0,
+                 reinterpret_cast<LPARAM>(format.c_str()));
 }
 
 // ---- Messages ----
