@@ -654,6 +654,13 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TInstelForm::Command(int id, int code) {
     switch (id) {
+    // Enter and Escape in the panel (the dialog keys of the window): OK and "Annuleren".
+    case IDOK:
+        if (editMode_) OKButtonClick();
+        break;
+    case IDCANCEL:
+        if (editMode_) AnnuleerButtonClick();
+        break;
     case IdTaakuitvoeren1:
         Taakuitvoeren1Click();
         break;

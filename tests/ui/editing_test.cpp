@@ -231,7 +231,8 @@ TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
                  MAKELPARAM(row.left + 2, row.top + 2));
     EXPECT_TRUE(form->EditMode());
     EXPECT_EQ(Shown(P::IdEditprogramma), "backup.bat");
-    Press(P::IdAnnuleerButton);
+    Command(IDCANCEL); // Escape
+    EXPECT_FALSE(form->EditMode());
 }
 
 TEST(DateField, YearDigitsFollowTheUsersShortDateFormat) {
