@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "algemeen/datetime.h"
@@ -17,6 +18,7 @@ constexpr COLORREF PaleGreen = RGB(192, 220, 192);
 constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
 constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
 constexpr int LabelLeft = 5;
+constexpr int FieldLeft = 96;
 
 struct Place {
     int id;
@@ -170,7 +172,20 @@ void TInstelPanel::CreateControls() {
 void TInstelPanel::SetDpi(int dpi) {
     dpi_ = dpi;
     font_ = MakeFont("MS Sans Serif", 11, dpi_);
-    labelFont_ = MakeFont("MS Sans Serif", 11, dpi_, true);
+    // The labels must end before their fields; where the font is wider, it is made smaller.
+    for (int height = 11; height >= 8; --height) {
+        labelFont_ = MakeFont("MS Sans Serif", height, dpi_, true);
+        WindowDC dc(Hwnd());
+        SelectedObject f(dc.get(), labelFont_.get());
+        LONG widest = 0;
+        for (const Label& label : Labels) {
+            SIZE size{};
+            GetTextExtentPoint32A(dc.get(), label.text, static_cast<int>(std::strlen(label.text)),
+                                  &size);
+            widest = std::max(widest, size.cx);
+        }
+        if (widest <= Scaled(FieldLeft - LabelLeft - 2, dpi_)) break;
+    }
     for (const Place& p : Places)
         SendMessageA(Control(p.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     OKbutton.SetFont(font_.get());
