@@ -11,8 +11,6 @@
 
 namespace kivo {
 
-std::function<void(HWND)> OnDialogShown;
-
 namespace {
 
 constexpr char kDialogClass[] = "TMessageForm";

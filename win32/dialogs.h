@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "win32/modal.h" // OnDialogShown
+
 namespace kivo {
 
 enum MsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3 };
@@ -59,8 +61,5 @@ void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& m
 // The error display's text: a full stop is added when the last character sorts after '.'.
 std::string ErrorDisplayText(const std::string& message);
 bool IsFormOpen(const std::string& className);
-
-// For tests: called with each dialog/message box window once it is shown (modal loop running).
-extern std::function<void(HWND)> OnDialogShown;
 
 } // namespace kivo

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "scheduler/timercontrol.h"
+#include "platform/timercontrol.h"
 #include "win32/window.h"
 
 namespace kivo {

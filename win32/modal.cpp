@@ -2,10 +2,11 @@
 
 #include <vector>
 
-#include "win32/application.h"
-#include "win32/dialogs.h"
+#include "win32/window.h"
 
 namespace kivo {
+
+std::function<void(HWND)> OnDialogShown;
 
 namespace {
 

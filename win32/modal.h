@@ -7,10 +7,14 @@
 
 namespace kivo {
 
+// For tests: called with each modal window (question, message box, the program's own dialogs)
+// once it is shown and its loop runs.
+extern std::function<void(HWND)> OnDialogShown;
+
 // Shows `dialog` and runs a nested message loop until done() holds. Meanwhile the other windows
 // of the thread take no input, while their timers and tray messages are still handled.
 // filter sees every message first and returns true for one it has handled itself.
-// OnDialogShown (dialogs.h) is called once the loop runs. Input is given back and the window
+// OnDialogShown (above) is called once the loop runs. Input is given back and the window
 // that was active before becomes active again; the dialog itself is left to the caller.
 // Returns false when a quit message ended the loop; it is posted again for the outer loop.
 bool RunModalLoop(HWND dialog, HWND focus, const std::function<bool()>& done,

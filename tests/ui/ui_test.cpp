@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "app/app_test_util.h"
 #include "logbook/logbook.h"
 #include "platform/collation.h"
 #include "platform/locale.h"
-#include "scheduler/scheduler_fakes.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
+#include "support/fake_shell.h"
+#include "support/mem_files.h"
+#include "support/task_spec.h"
+#include "support/win32_test_util.h"
 #include "ui/instel.h"
 #include "ui/logboek.h"
 #include "ui/taskbar.h"
@@ -45,16 +47,7 @@ struct Form : ::testing::Test {
         FormatSettings settings;
         TMemTable table("t", settings, UserCollator(), clock);
         table.OpenTable();
-        for (const TaskSpec& t : tasks) {
-            table.AppendTask();
-            table.SetString(Field::Omschrijving, t.omschrijving);
-            table.SetString(Field::Programma, t.programma);
-            table.SetString(Field::Starttijd, t.starttijd);
-            table.SetInteger(Field::Frekwentie, t.frekwentie);
-            table.SetBoolean(Field::Dagen, true);
-            table.SetBoolean(Field::Uren, false);
-            table.PostTask();
-        }
+        for (const TaskSpec& t : tasks) AddTask(table, t);
         files.files[CsvPath] = TCSVStreamFormat(settings).Write(table);
     }
 
@@ -142,7 +135,7 @@ TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
 
 TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
     files.files[LogPath] = "";
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     std::vector<std::string> shown;
     OnDialogShown = [&](HWND dialog) {
         shown.push_back(ReadBox(dialog).message);
@@ -160,12 +153,12 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
     WriteTasks({{"Back-up", "08:55"}});
     const std::string tasks = files.files[CsvPath];
     files.files[LogPath] = "";
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     OnDialogShown = [&](HWND dialog) { Click(dialog, IDOK); };
     Start();
     // The log can be written again, and an import file arrives: the tick must not save a task
     // file that lacks the user's tasks, which were never loaded.
-    files.readOnly.erase(LogPath);
+    files.unwritable.erase(LogPath);
     files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
     form->Timer1.PostTick(form->Timer1.ArmingId());
     PumpFor(300);
@@ -243,7 +236,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
 
 TEST_F(Form, ExitEndsEvenWhenTheLogCannotBeWritten) {
     Start();
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     int shown = 0;
     OnDialogShown = [&](HWND dialog) {
         ++shown;

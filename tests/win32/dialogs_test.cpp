@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app_test_util.h"
+#include "support/win32_test_util.h"
 #include "win32/hirestimer.h"
 
 namespace kivo {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "algemeen/errors.h"
-#include "app_test_util.h"
+#include "support/win32_test_util.h"
 
 namespace kivo {
 namespace {
@@ -51,7 +51,7 @@ TEST(Application, HiddenWindowCarriesTheTitle) {
     ASSERT_NE(handle, nullptr);
     test::InitApp(); // a second call changes nothing
     EXPECT_EQ(app.Hwnd(), handle);
-    EXPECT_EQ(app.Title(), "app_test");
+    EXPECT_EQ(app.Title(), "win32_test");
     EXPECT_EQ(test::WindowText(handle), app.Title());
     char cls[64] = {};
     GetClassNameA(handle, cls, sizeof cls);
@@ -134,7 +134,7 @@ TEST(Application, HandleExceptionShowsTheErrorDisplay) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].message, "Cannot open file \"a.log\".");
     EXPECT_EQ(shown[1].message, "List index out of bounds (3)"); // ')' sorts before '.'
-    EXPECT_EQ(shown[1].caption, "app_test");
+    EXPECT_EQ(shown[1].caption, "win32_test");
 }
 
 TEST(ApplicationDeathTest, EndSessionEndsTheProcessAtOnce) {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "algemeen/errors.h"
-#include "app_test_util.h"
 #include "support/temp_dir.h"
+#include "support/win32_test_util.h"
 
 namespace kivo {
 namespace {
@@ -81,11 +81,11 @@ TEST(InstanceMutex, SecondCopyIsDetectedByFileNameOnly) {
     const std::string own = OwnPath();
     EXPECT_EQ(RunChildCopy(own, true), 0) << "same executable";
 
-    const std::string sameName = dir.File("APP_TEST.exe"); // other folder, other case
+    const std::string sameName = dir.File("WIN32_TEST.exe"); // other folder, other case
     ASSERT_TRUE(CopyFileA(own.c_str(), sameName.c_str(), FALSE));
     EXPECT_EQ(RunChildCopy(sameName, true), 0);
 
-    const std::string otherName = dir.File("app_test2.exe");
+    const std::string otherName = dir.File("win32_test2.exe");
     ASSERT_TRUE(CopyFileA(own.c_str(), otherName.c_str(), FALSE));
     EXPECT_EQ(RunChildCopy(otherName, false), 0) << "another file name is another program";
 }

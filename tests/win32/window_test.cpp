@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "algemeen/errors.h"
-#include "app/app_test_util.h"
+#include "support/win32_test_util.h"
 #include "win32/window.h"
 
 namespace kivo::test {
