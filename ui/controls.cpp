@@ -99,7 +99,7 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     }
 }
 
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background) {
     int size = Scaled(16, dpi);
     WindowDC screen(nullptr);
     MemoryDC dc(screen.get());
@@ -107,7 +107,7 @@ HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
     {
         SelectedObject s(dc.get(), bitmap);
         RECT box{0, 0, size, size};
-        FillRect(dc.get(), &box, GetSysColorBrush(COLOR_MENU));
+        FillRect(dc.get(), &box, GetSysColorBrush(background));
         DrawGlyph(dc.get(), glyph, box, true);
     }
     return bitmap;

@@ -65,6 +65,6 @@ private:
 // Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
 // The same picture as a menu bitmap (16x16 at the given DPI); the caller owns the bitmap.
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi);
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background = COLOR_MENU);
 
 } // namespace kivo

@@ -78,10 +78,14 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
                         41, 40, bigFont_.get());
     HWND upMinuten =
         make(UPDOWN_CLASSA, "", UDS_ARROWKEYS, IdUpDownMinuten, 145, 32, 15, 40, nullptr);
-    make("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IdBitBtn1, 10, 88, 80, 25,
-         buttonFont_.get());
-    make("BUTTON", "Annuleren", WS_TABSTOP | BS_PUSHBUTTON, IdBitBtn2, 104, 88, 80, 25,
-         buttonFont_.get());
+    HWND ok = make("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IdBitBtn1, 10, 88, 80, 25,
+                   buttonFont_.get());
+    HWND cancel = make("BUTTON", "Annuleren", WS_TABSTOP | BS_PUSHBUTTON, IdBitBtn2, 104, 88, 80,
+                       25, buttonFont_.get());
+    okPicture_.reset(MakeGlyphBitmap(Glyph::Ok, dpi_, COLOR_BTNFACE));
+    cancelPicture_.reset(MakeGlyphBitmap(Glyph::Annuleren, dpi_, COLOR_BTNFACE));
+    SendMessageA(ok, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(okPicture_.get()));
+    SendMessageA(cancel, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(cancelPicture_.get()));
     // The two big digits need the whole width of their fields.
     for (HWND edit : {uren, minuten})
         SendMessageA(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);

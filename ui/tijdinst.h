@@ -25,6 +25,8 @@ public:
 
     // Made hidden, centred over owner; shown by ShowModal.
     explicit TFTijdinstellen(HWND owner);
+    // The window goes before the fonts and pictures its controls use.
+    ~TFTijdinstellen() override { DestroyHwnd(); }
 
     // The time to show, as a fraction of a day; stored before ShowModal.
     TDateTime Time = 0;
@@ -45,6 +47,7 @@ private:
 
     UniqueFont bigFont_, labelFont_, buttonFont_;
     UniqueGdiObject background_;
+    UniqueGdiObject okPicture_, cancelPicture_;
     int dpi_ = 96;
     int result_ = 0;
 };
