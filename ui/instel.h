@@ -111,8 +111,6 @@ public:
     bool EditMode() const { return editMode_; }
     bool ExitConfirmed() const { return exitConfirmed_; }
     const std::string& AppDir() const { return appDir_; }
-    // Until the edit panel exists, tests open "edit mode" through this.
-    void SetEditModeForTest(bool on) { editMode_ = on; }
 
     HWND DBGtaken() const { return taskList_.Hwnd(); }
     HWND StatusBar() const { return statusBar_; }
