@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "algemeen/text.h"
-#include "win32/handles.h"
 #include "win32/application.h"
+#include "win32/handles.h"
+#include "win32/modal.h"
 
 namespace kivo {
 
@@ -145,27 +146,6 @@ UniqueFont CreateDialogFont(int dpi) {
     return UniqueFont(font);
 }
 
-struct Windows {
-    std::vector<HWND> list;
-    HWND except;
-};
-
-BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM param) {
-    auto* windows = reinterpret_cast<Windows*>(param);
-    if (window != windows->except && IsWindowVisible(window) && IsWindowEnabled(window))
-        windows->list.push_back(window);
-    return TRUE;
-}
-
-// Other windows of the thread take no input while the dialog is up.
-std::vector<HWND> DisableThreadWindows(HWND dialog) {
-    Windows windows{{}, dialog};
-    EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
-                      reinterpret_cast<LPARAM>(&windows));
-    for (HWND w : windows.list) EnableWindow(w, FALSE);
-    return windows.list;
-}
-
 HWND FocusTarget(HWND dialog, const std::string& focusName) {
     std::string name = focusName.substr(0, 255);
     if (name.size() >= 2 && SameTextAZ(name.substr(0, 2), "MB")) name.erase(0, 2);
@@ -290,45 +270,36 @@ int RunDialog(const DialogRequest& request) {
                  SWP_NOACTIVATE | SWP_NOZORDER);
 
     HWND previousActive = GetActiveWindow();
-    std::vector<HWND> disabled = DisableThreadWindows(dialog);
+    ThreadWindowsDisabled disabled(dialog);
     ShowWindow(dialog, SW_SHOW);
     SetForegroundWindow(dialog);
     HWND focus = FocusTarget(dialog, request.focusName);
     SetFocus(focus ? focus : firstButton);
     PostMessageA(dialog, kShownMessage, 0, 0);
 
-    bool quit = false;
     int quitCode = 0;
-    MSG msg;
-    while (!state.done && IsWindow(dialog)) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            quit = got == 0;
-            quitCode = static_cast<int>(msg.wParam);
-            state.result = mrCancel;
-            break;
+    auto keys = [&](const MSG& msg) {
+        if (msg.message != WM_KEYDOWN || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+            return false;
+        if (msg.wParam == VK_RETURN) {
+            // Enter presses the focused button, else the default one.
+            HWND focused = GetFocus();
+            Press(dialog, state,
+                  IsOurButton(dialog, focused) ? GetDlgCtrlID(focused) : state.defaultId);
+            return true;
         }
-        if (msg.message == WM_KEYDOWN && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd))) {
-            if (msg.wParam == VK_RETURN) {
-                // Enter presses the focused button, else the default one.
-                HWND focused = GetFocus();
-                Press(dialog, state,
-                      IsOurButton(dialog, focused) ? GetDlgCtrlID(focused) : state.defaultId);
-                continue;
-            }
-            if (msg.wParam == VK_ESCAPE) {
-                if (state.cancelId) Press(dialog, state, state.cancelId);
-                continue;
-            }
+        if (msg.wParam == VK_ESCAPE) {
+            if (state.cancelId) Press(dialog, state, state.cancelId);
+            return true;
         }
-        if (IsDialogMessageA(dialog, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+        return false;
+    };
+    const bool quit = !RunModalLoop(
+        dialog, [&] { return state.done; }, keys, quitCode);
+    if (quit || !state.done) state.result = mrCancel;
 
     // Give input back before the dialog goes, so activation returns to where it was.
-    for (HWND w : disabled)
-        if (IsWindow(w)) EnableWindow(w, TRUE);
+    disabled.Restore();
     if (IsWindow(dialog)) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
         DestroyWindow(dialog);
