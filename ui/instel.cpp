@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
+#include "ui/about.h"
 #include "ui/logboek.h"
 
 namespace kivo {
@@ -437,8 +438,15 @@ void TInstelForm::Logboekbekijken1Click() {
     TLogboekForm::Open(appDir_, services_.files);
 }
 
-// The information window and the edit panel come with the task editing.
-void TInstelForm::Informatie1Click() {}
+void TInstelForm::Informatie1Click() {
+    TAboutBox::Execute();
+}
+
+void TInstelForm::Informatie2Click() {
+    Informatie1Click();
+}
+
+// The edit panel comes with the task editing.
 void TInstelForm::BBInstellenClick() {}
 void TInstelForm::BBVerwijderClick() {}
 void TInstelForm::BBToevoegenClick() {}
@@ -612,8 +620,10 @@ void TInstelForm::Command(int id, int code) {
         Afsluiten1Click();
         break;
     case IdInformatie1:
-    case IdInformatie2:
         Informatie1Click();
+        break;
+    case IdInformatie2:
+        Informatie2Click();
         break;
     case IdOpenen1:
         Openen1Click();
