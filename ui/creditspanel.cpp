@@ -315,7 +315,7 @@ bool TCreditsPanel::Step() {
     // Paused or stopped since the wait ended: no step.
     if (!enabled_ || interval_ == 0) return true;
     if (credits::NextScrollPos(scrollPos_, scrollLimit_, cycled_) == credits::Step::Finished) {
-        PostMessageA(Hwnd(), kDeactivateMessage, activation_, 0);
+        if (Hwnd()) PostMessageA(Hwnd(), kDeactivateMessage, activation_, 0);
         return false;
     }
     if (frameImage_) DrawFrame();
@@ -386,6 +386,12 @@ void TCreditsPanel::Paint(HDC dc) {
     else
         Fill(dc, inside, color_);
 
+    if (GetFocus() == Hwnd()) { // in the ring around the text area, which the steps leave alone
+        RECT focus = inside;
+        InflateRect(&focus, -1, -1);
+        DrawFocusRect(dc, &focus);
+    }
+
     BITMAP picture{};
     if (active_ && glyph_ && GetObjectA(glyph_, sizeof picture, &picture)) {
         HDC source = CreateCompatibleDC(dc);
@@ -438,7 +444,7 @@ void TCreditsPanel::ThreadMain() {
         bool going = true;
         if (AsyncDrawing)
             going = Step();
-        else if (!stepPosted_.exchange(true))
+        else if (Hwnd() && !stepPosted_.exchange(true))
             PostMessageA(Hwnd(), kStepMessage, 0, 0);
         lock.lock();
         if (!going) finished_ = true;
@@ -482,11 +488,16 @@ LRESULT TCreditsPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (PtInRect(&client, at)) Click();
         return 0;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        break;
     case WM_CAPTURECHANGED:
         pressed_ = false;
         return 0;
     case WM_KEYDOWN:
-        if (wParam == VK_SPACE) Click();
+        if (wParam != VK_SPACE) break;
+        Click(); // the keyboard's click, once the panel has the focus
         return 0;
     case kStepMessage:
         stepPosted_ = false;

@@ -151,6 +151,24 @@ TEST_F(About, APanelThatIsNotCycledStopsItselfAfterTheLastLine) {
     EXPECT_EQ(stopped, 2);
 }
 
+TEST_F(About, StoppingMidStepOrWhilePausedIsPrompt) {
+    TAboutBox box(nullptr);
+    TCreditsPanel& panel = box.CreditsPanel1;
+    DWORD slowest = 0;
+    for (int i = 0; i < 200; ++i) {
+        panel.SetInterval(1);
+        panel.SetActive(true);
+        Sleep(i % 4);
+        if (i % 3 == 0) panel.SetInterval(0);                     // paused, perhaps inside a step
+        if (i % 5 == 0) panel.SetLines(TAboutBox::CreditLines()); // the layout again, meanwhile
+        const DWORD start = GetTickCount();
+        panel.SetActive(false);
+        slowest = std::max(slowest, GetTickCount() - start);
+    }
+    EXPECT_LT(slowest, 500u);
+    EXPECT_EQ(TCreditsPanel::RunningThreads(), 0);
+}
+
 TEST_F(About, ClickPausesAndResumesEscapeKeepsItOpenEnterClosesIt) {
     int shown = 0, paused = -1, stillPaused = -1, resumed = -1;
     HWND shownWindow = nullptr;
@@ -170,6 +188,8 @@ TEST_F(About, ClickPausesAndResumesEscapeKeepsItOpenEnterClosesIt) {
         EXPECT_EQ(panel.Interval(), TAboutBox::ScrollInterval);
         WaitFor([&] { return panel.ScrollPos() > paused; });
         resumed = panel.ScrollPos();
+        SendMessageA(panel.Hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+        EXPECT_EQ(panel.Interval(), 0u) << "Space clicks the focused panel";
         // Keys go through the modal loop: Escape first, then Enter.
         HWND focus = GetFocus() ? GetFocus() : box->OKButton();
         PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
