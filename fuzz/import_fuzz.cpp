@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "scheduler/scheduler_fakes.h"
 #include "store/import.h"
+#include "store/store_world.h"
 #include "store/taskrecord.h"
+#include "support/mem_files.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(reader.ReadLine().empty());
 
     test::MemFiles files;
-    test::World w(files, "C:\\Fuzz\\");
+    test::StoreWorld w(files, "C:\\Fuzz\\");
     w.Add({.omschrijving = "Eigen taak"});
     w.Add({.omschrijving = "KIVO TAAK bestaand", .parameters = "-x"});
     files.files["C:\\Fuzz\\kivoklok.tkn"] = content;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up and idle cost of kivoklok.exe under Wine, against an empty Win32 program that only shows
-# a window and a tray icon (tests/e2e/emptytray.cpp).
+# a window and a tray icon (tests/app/emptytray.cpp).
 #  - start-up: from starting the process to the tray icon being there; kivoklok writes its start-up
 #    line right after adding the icon and loading, emptytray writes a file "started" after both.
 #    Median of RUNS starts each (default 9), taken in turns.

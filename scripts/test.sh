@@ -9,6 +9,9 @@ export KIVO_WERROR=${KIVO_WERROR:-ON}
 
 step() { printf '\n==== %s ====\n' "$*"; }
 
+step "layers: no include runs up a layer, no include loop"
+python3 scripts/check-layers.py
+
 step "native build and tests"
 cmake --preset native >/dev/null
 cmake --build --preset native

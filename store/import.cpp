@@ -10,7 +10,7 @@
 #include "logbook/logbook.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "scheduler/timercontrol.h"
+#include "platform/timercontrol.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "store/taskrecord.h"

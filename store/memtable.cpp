@@ -1,493 +1,300 @@
 #include "store/memtable.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
-#include <vector>
 
 #include "algemeen/errors.h"
-#include "algemeen/text.h"
 #include "platform/clock.h"
 #include "platform/collation.h"
+#include "store/fields.h"
 
 namespace kivo {
 
-namespace {
+TMemTable::TMemTable(std::string name, const FormatSettings& settings, const Collator& collator,
+                     const Clock& clock)
+    : name_(std::move(name)), settings_(settings), collator_(collator), clock_(clock) {}
 
-enum class Pending { None, Edit, Insert };
-
-struct Row {
-    TaskId id;
-    TaskRecord rec;
-};
-
-// Day numbers of 1-1-0001 and 31-12-9999: the dates the text forms can show.
-constexpr double MinDay = -693593.0;
-constexpr double MaxDay = 2958465.0;
-
-std::optional<std::string>* TextSlot(TaskRecord& rec, Field field) {
-    switch (field) {
-    case Field::Omschrijving:
-        return &rec.Omschrijving;
-    case Field::Werkdirectory:
-        return &rec.Werkdirectory;
-    case Field::Programma:
-        return &rec.Programma;
-    case Field::Parameters:
-        return &rec.Parameters;
-    default:
-        return nullptr;
-    }
+void TMemTable::Fail(const std::string& message) const {
+    throw KivoError(name_ + ": " + message);
 }
 
-const std::optional<std::string>* TextSlot(const TaskRecord& rec, Field field) {
-    return TextSlot(const_cast<TaskRecord&>(rec), field);
+void TMemTable::CheckOpen() const {
+    if (!open_) Fail("Cannot perform this operation on a closed dataset");
 }
 
-std::optional<bool>* BoolSlot(TaskRecord& rec, Field field) {
-    if (field == Field::Dagen) return &rec.Dagen;
-    if (field == Field::Uren) return &rec.Uren;
-    return nullptr;
+void TMemTable::CheckEditing() const {
+    if (pending_ == Pending::None) Fail("Dataset is not in edit mode.");
 }
 
-bool IsNullIn(const TaskRecord& rec, Field field) {
-    switch (field) {
-    case Field::Omschrijving:
-        return !rec.Omschrijving;
-    case Field::Werkdirectory:
-        return !rec.Werkdirectory;
-    case Field::Programma:
-        return !rec.Programma;
-    case Field::Parameters:
-        return !rec.Parameters;
-    case Field::Starttijd:
-        return !rec.Starttijd;
-    case Field::Frekwentie:
-        return !rec.Frekwentie;
-    case Field::Dagen:
-        return !rec.Dagen;
-    case Field::Uren:
-        return !rec.Uren;
-    case Field::Laatstekeer:
-        return !rec.Laatstekeer;
-    }
-    return true;
+void TMemTable::Discard() {
+    pending_ = Pending::None;
+    assigned_ = false;
+    buffer_ = TaskRecord{};
 }
 
 // The hook may itself store; it is not run again from inside itself.
-void RunBeforePost(const std::function<void()>& hook, bool& running) {
-    if (!hook || running) return;
-    running = true;
+void TMemTable::RunBeforePost() {
+    if (!OnBeforePost || inBeforePost_) return;
+    inBeforePost_ = true;
     try {
-        hook();
+        OnBeforePost();
     } catch (...) {
-        running = false;
+        inBeforePost_ = false;
         throw;
     }
-    running = false;
+    inBeforePost_ = false;
 }
 
-std::string TypeMismatch(Field field) {
-    return std::string("Invalid type conversion for field '") + FieldName(field) + "'";
+// Null first, then the linguistic order with case.
+int TMemTable::CompareDesc(const std::optional<std::string>& a,
+                           const std::optional<std::string>& b) const {
+    if (!a) return b ? -1 : 0;
+    if (!b) return 1;
+    return collator_.Compare(*a, *b, false);
 }
 
-} // namespace
-
-struct TMemTable::Impl {
-    Impl(std::string n, const FormatSettings& s, const Collator& c, const Clock& k)
-        : name(std::move(n)), settings(s), collator(c), clock(k) {}
-
-    std::string name;
-    const FormatSettings& settings;
-    const Collator& collator;
-    const Clock& clock;
-
-    bool open = true;
-    std::vector<Row> rows; // the current order
-    int cursor = -1;       // index of the current task; -1 only while the table is empty
-    bool atEnd = true;
-    Pending pending = Pending::None;
-    TaskRecord buffer; // the pending edit or new task
-    bool assigned = false;
-    bool sorted = false;
-    bool inBeforePost = false;
-    TaskId nextId = 1;
-
-    [[noreturn]] void Fail(const std::string& message) const {
-        throw KivoError(name + ": " + message);
+// Where a description goes among rows (the row at skip left out): after its equals, so
+// that storing a task never overtakes one with the same description.
+int TMemTable::SortedPlace(const std::optional<std::string>& desc, int skip) const {
+    int count = static_cast<int>(rows_.size()) - (skip >= 0 ? 1 : 0);
+    int lo = 0;
+    int hi = count;
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        int probe = (skip >= 0 && mid >= skip) ? mid + 1 : mid;
+        if (CompareDesc(desc, rows_[probe].rec.Omschrijving) < 0)
+            hi = mid;
+        else
+            lo = mid + 1;
     }
-    void CheckOpen() const {
-        if (!open) Fail("Cannot perform this operation on a closed dataset");
-    }
-    void CheckEditing() const {
-        if (pending == Pending::None) Fail("Dataset is not in edit mode.");
-    }
+    return lo;
+}
 
-    void Discard() {
-        pending = Pending::None;
-        assigned = false;
-        buffer = TaskRecord{};
-    }
-
-    // Null first, then the linguistic order with case.
-    int CompareDesc(const std::optional<std::string>& a,
-                    const std::optional<std::string>& b) const {
-        if (!a) return b ? -1 : 0;
-        if (!b) return 1;
-        return collator.Compare(*a, *b, false);
-    }
-
-    // Where a description goes among rows (the row at skip left out): after its equals, so
-    // that storing a task never overtakes one with the same description.
-    int SortedPlace(const std::optional<std::string>& desc, int skip) const {
-        int count = static_cast<int>(rows.size()) - (skip >= 0 ? 1 : 0);
-        int lo = 0;
-        int hi = count;
-        while (lo < hi) {
-            int mid = lo + (hi - lo) / 2;
-            int probe = (skip >= 0 && mid >= skip) ? mid + 1 : mid;
-            if (CompareDesc(desc, rows[probe].rec.Omschrijving) < 0)
-                hi = mid;
-            else
-                lo = mid + 1;
+// Stores the pending change. Everything that can fail (the collation) runs before the
+// table changes, so a failure leaves the change pending.
+void TMemTable::Store() {
+    if (pending_ == Pending::Insert) {
+        int place =
+            sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(rows_.size());
+        rows_.insert(rows_.begin() + place, Row{nextId_++, std::move(buffer_)});
+        cursor_ = place;
+        atEnd_ = false;
+    } else if (pending_ == Pending::Edit) {
+        Row& row = rows_[cursor_];
+        int place = cursor_;
+        if (sorted_ && row.rec.Omschrijving != buffer_.Omschrijving) {
+            int last = static_cast<int>(rows_.size()) - 1;
+            bool inPlace =
+                (cursor_ == 0 ||
+                 CompareDesc(rows_[cursor_ - 1].rec.Omschrijving, buffer_.Omschrijving) <= 0) &&
+                (cursor_ == last ||
+                 CompareDesc(buffer_.Omschrijving, rows_[cursor_ + 1].rec.Omschrijving) <= 0);
+            if (!inPlace) place = SortedPlace(buffer_.Omschrijving, cursor_);
         }
-        return lo;
+        row.rec = std::move(buffer_);
+        if (place != cursor_) {
+            Row moved = std::move(row);
+            rows_.erase(rows_.begin() + cursor_);
+            rows_.insert(rows_.begin() + place, std::move(moved));
+            cursor_ = place;
+        }
     }
+    Discard();
+}
 
-    // Stores the pending change. Everything that can fail (the collation) runs before the
-    // table changes, so a failure leaves the change pending.
-    void Store() {
-        if (pending == Pending::Insert) {
-            int place =
-                sorted ? SortedPlace(buffer.Omschrijving, -1) : static_cast<int>(rows.size());
-            rows.insert(rows.begin() + place, Row{nextId++, std::move(buffer)});
-            cursor = place;
-            atEnd = false;
-        } else if (pending == Pending::Edit) {
-            Row& row = rows[cursor];
-            int place = cursor;
-            if (sorted && row.rec.Omschrijving != buffer.Omschrijving) {
-                int last = static_cast<int>(rows.size()) - 1;
-                bool inPlace =
-                    (cursor == 0 ||
-                     CompareDesc(rows[cursor - 1].rec.Omschrijving, buffer.Omschrijving) <= 0) &&
-                    (cursor == last ||
-                     CompareDesc(buffer.Omschrijving, rows[cursor + 1].rec.Omschrijving) <= 0);
-                if (!inPlace) place = SortedPlace(buffer.Omschrijving, cursor);
+// A stable merge sort of row numbers; the rows move only once it has finished, so any
+// collator, even an inconsistent or failing one, leaves the table whole.
+void TMemTable::Sort() {
+    const std::size_t n = rows_.size();
+    // A table loaded from its own file, or kept sorted since, needs one look only.
+    bool inOrder = true;
+    for (std::size_t i = 1; i < n && inOrder; ++i)
+        inOrder = CompareDesc(rows_[i - 1].rec.Omschrijving, rows_[i].rec.Omschrijving) <= 0;
+    if (inOrder) {
+        sorted_ = true;
+        return;
+    }
+    std::vector<std::size_t> from(n), to(n);
+    for (std::size_t i = 0; i < n; ++i) from[i] = i;
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, n);
+            const std::size_t hi = std::min(lo + 2 * width, n);
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) {
+                if (CompareDesc(rows_[from[j]].rec.Omschrijving, rows_[from[i]].rec.Omschrijving) <
+                    0)
+                    to[k++] = from[j++];
+                else
+                    to[k++] = from[i++];
             }
-            row.rec = std::move(buffer);
-            if (place != cursor) {
-                Row moved = std::move(row);
-                rows.erase(rows.begin() + cursor);
-                rows.insert(rows.begin() + place, std::move(moved));
-                cursor = place;
-            }
+            while (i < mid) to[k++] = from[i++];
+            while (j < hi) to[k++] = from[j++];
         }
-        Discard();
+        std::swap(from, to);
     }
-
-    // A stable merge sort of row numbers; the rows move only once it has finished, so any
-    // collator, even an inconsistent or failing one, leaves the table whole.
-    void Sort() {
-        const std::size_t n = rows.size();
-        // A table loaded from its own file, or kept sorted since, needs one look only.
-        bool inOrder = true;
-        for (std::size_t i = 1; i < n && inOrder; ++i)
-            inOrder = CompareDesc(rows[i - 1].rec.Omschrijving, rows[i].rec.Omschrijving) <= 0;
-        if (inOrder) {
-            sorted = true;
-            return;
-        }
-        std::vector<std::size_t> from(n), to(n);
-        for (std::size_t i = 0; i < n; ++i) from[i] = i;
-        for (std::size_t width = 1; width < n; width *= 2) {
-            for (std::size_t lo = 0; lo < n; lo += 2 * width) {
-                const std::size_t mid = std::min(lo + width, n);
-                const std::size_t hi = std::min(lo + 2 * width, n);
-                std::size_t i = lo, j = mid, k = lo;
-                while (i < mid && j < hi) {
-                    if (CompareDesc(rows[from[j]].rec.Omschrijving,
-                                    rows[from[i]].rec.Omschrijving) < 0)
-                        to[k++] = from[j++];
-                    else
-                        to[k++] = from[i++];
-                }
-                while (i < mid) to[k++] = from[i++];
-                while (j < hi) to[k++] = from[j++];
-            }
-            std::swap(from, to);
-        }
-        std::vector<Row> sortedRows;
-        sortedRows.reserve(n);
-        int newCursor = -1;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (static_cast<int>(from[k]) == cursor) newCursor = static_cast<int>(k);
-            sortedRows.push_back(std::move(rows[from[k]]));
-        }
-        rows = std::move(sortedRows);
-        cursor = newCursor;
-        sorted = true;
+    std::vector<Row> sortedRows;
+    sortedRows.reserve(n);
+    int newCursor = -1;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (static_cast<int>(from[k]) == cursor_) newCursor = static_cast<int>(k);
+        sortedRows.push_back(std::move(rows_[from[k]]));
     }
-
-    // Assigning from text by the field's rules. The year places dates without a four-digit
-    // year; without one the clock is asked.
-    void AssignString(TaskRecord& rec, Field field, std::string_view text,
-                      std::optional<int> year) const {
-        switch (field) {
-        case Field::Starttijd:
-            if (text.empty())
-                rec.Starttijd.reset();
-            else
-                StoreTime(rec, StrToTime(text, settings));
-            break;
-        case Field::Laatstekeer:
-            if (text.empty()) {
-                rec.Laatstekeer.reset();
-            } else {
-                if (!year) year = clock.Now().date.year;
-                StoreDate(rec, StrToDate(text, settings, *year));
-            }
-            break;
-        case Field::Frekwentie:
-            if (text.empty()) {
-                rec.Frekwentie.reset();
-            } else {
-                auto value = TryStrToInt(text);
-                if (!value)
-                    throw KivoError("'" + std::string(text) +
-                                    "' is not a valid integer value for field '" +
-                                    FieldName(field) + "'");
-                StoreInteger(rec, field, *value);
-            }
-            break;
-        case Field::Dagen:
-        case Field::Uren:
-            if (text.empty())
-                BoolSlot(rec, field)->reset();
-            else if (SameTextAZ(text, "True"))
-                *BoolSlot(rec, field) = true;
-            else if (SameTextAZ(text, "False"))
-                *BoolSlot(rec, field) = false;
-            else
-                throw KivoError("'" + std::string(text) +
-                                "' is not a valid boolean value for field '" + FieldName(field) +
-                                "'");
-            break;
-        default:
-            StoreText(rec, field, text);
-            break;
-        }
-    }
-
-    static void AssignDateTime(TaskRecord& rec, Field field, TDateTime value) {
-        switch (field) {
-        case Field::Starttijd:
-            StoreTime(rec, value);
-            break;
-        case Field::Laatstekeer:
-            StoreDate(rec, value);
-            break;
-        default:
-            throw KivoError(TypeMismatch(field));
-        }
-    }
-
-    static void StoreTime(TaskRecord& rec, TDateTime value) {
-        if (!std::isfinite(value)) throw KivoError("Invalid floating point operation");
-        // Only the time of day counts; far-off days would not fit the millisecond count.
-        if (std::fabs(value) > 1e9) value = std::fmod(value, 1.0);
-        std::int64_t ms = ToMilliseconds(value) % MSecsPerDay;
-        if (ms < 0) ms += MSecsPerDay;
-        rec.Starttijd = static_cast<std::int32_t>(ms);
-    }
-
-    static void StoreDate(TaskRecord& rec, TDateTime value) {
-        if (!std::isfinite(value) || value < MinDay || value >= MaxDay + 1)
-            throw KivoError("'" + FormatGeneral(value) + "' is not a valid date");
-        std::int64_t days = ToMilliseconds(value) / MSecsPerDay;
-        if (days > static_cast<std::int64_t>(MaxDay)) days = static_cast<std::int64_t>(MaxDay);
-        rec.Laatstekeer = static_cast<std::int32_t>(days);
-    }
-
-    static void StoreInteger(TaskRecord& rec, Field field, std::int64_t value) {
-        if (value < -32768 || value > 32767)
-            throw KivoError(FormatGeneral(static_cast<double>(value)) +
-                            " is not a valid value for field '" + FieldName(field) +
-                            "'. The allowed range is " + FormatGeneral(-32768) + " to " +
-                            FormatGeneral(32767));
-        rec.Frekwentie = static_cast<std::int16_t>(value);
-    }
-
-    static void StoreText(TaskRecord& rec, Field field, std::string_view text) {
-        text = text.substr(0, text.find('\0'));
-        text = text.substr(0, static_cast<std::size_t>(FieldLimit(field)));
-        *TextSlot(rec, field) = text;
-    }
-};
-
-TMemTable::TMemTable(std::string name, const FormatSettings& settings, const Collator& collator,
-                     const Clock& clock)
-    : impl_(new Impl(std::move(name), settings, collator, clock)) {}
-
-TMemTable::~TMemTable() {
-    delete impl_;
+    rows_ = std::move(sortedRows);
+    cursor_ = newCursor;
+    sorted_ = true;
 }
 
 const std::string& TMemTable::Name() const {
-    return impl_->name;
+    return name_;
 }
 
 bool TMemTable::IsOpen() const {
-    return impl_->open;
+    return open_;
 }
 
 void TMemTable::OpenTable() {
-    if (impl_->open) return;
-    impl_->open = true;
-    impl_->sorted = false;
-    impl_->cursor = -1;
-    impl_->atEnd = true;
+    if (open_) return;
+    open_ = true;
+    sorted_ = false;
+    cursor_ = -1;
+    atEnd_ = true;
 }
 
 void TMemTable::CloseTable() {
-    impl_->open = false;
-    impl_->rows.clear();
-    impl_->Discard();
-    impl_->sorted = false;
-    impl_->cursor = -1;
-    impl_->atEnd = true;
+    open_ = false;
+    rows_.clear();
+    Discard();
+    sorted_ = false;
+    cursor_ = -1;
+    atEnd_ = true;
 }
 
 void TMemTable::ClearTable() {
     // Also allowed while closed: the file reader closes, clears and reopens.
-    impl_->rows.clear();
-    impl_->Discard();
-    impl_->cursor = -1;
-    impl_->atEnd = true;
+    rows_.clear();
+    Discard();
+    cursor_ = -1;
+    atEnd_ = true;
 }
 
 int TMemTable::TaskCount() const {
-    impl_->CheckOpen();
-    return static_cast<int>(impl_->rows.size());
+    CheckOpen();
+    return static_cast<int>(rows_.size());
 }
 
 const TaskRecord& TMemTable::TaskAt(int index) const {
-    impl_->CheckOpen();
-    if (index < 0 || index >= static_cast<int>(impl_->rows.size()))
-        impl_->Fail("Task index out of range");
-    return impl_->rows[index].rec;
+    CheckOpen();
+    if (index < 0 || index >= static_cast<int>(rows_.size())) Fail("Task index out of range");
+    return rows_[index].rec;
 }
 
 void TMemTable::GotoFirst() {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    if (impl_->rows.empty()) {
-        impl_->cursor = -1;
-        impl_->atEnd = true;
+    if (rows_.empty()) {
+        cursor_ = -1;
+        atEnd_ = true;
     } else {
-        impl_->cursor = 0;
-        impl_->atEnd = false;
+        cursor_ = 0;
+        atEnd_ = false;
     }
 }
 
 void TMemTable::GotoNext() {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    if (impl_->cursor + 1 < static_cast<int>(impl_->rows.size())) {
-        ++impl_->cursor;
-        impl_->atEnd = false;
+    if (cursor_ + 1 < static_cast<int>(rows_.size())) {
+        ++cursor_;
+        atEnd_ = false;
     } else {
-        impl_->atEnd = true;
+        atEnd_ = true;
     }
 }
 
 bool TMemTable::AtEnd() const {
-    return impl_->atEnd;
+    return atEnd_;
 }
 
 void TMemTable::EditCurrent() {
-    impl_->CheckOpen();
-    if (impl_->pending != Pending::None) return;
-    if (impl_->rows.empty()) {
+    CheckOpen();
+    if (pending_ != Pending::None) return;
+    if (rows_.empty()) {
         AppendTask();
         return;
     }
-    impl_->pending = Pending::Edit;
-    impl_->buffer = impl_->rows[impl_->cursor].rec;
-    impl_->assigned = false;
+    pending_ = Pending::Edit;
+    buffer_ = rows_[cursor_].rec;
+    assigned_ = false;
 }
 
 void TMemTable::AppendTask() {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    impl_->pending = Pending::Insert;
-    impl_->buffer = TaskRecord{};
-    impl_->assigned = false;
-    // The defaults of a new task; they count as assignments.
-    SetDateTime(Field::Starttijd, 0.5);
-    SetInteger(Field::Frekwentie, 1);
-    SetBoolean(Field::Dagen, true);
-    SetBoolean(Field::Uren, false);
+    pending_ = Pending::Insert;
+    // The defaults of a new task count as assignments.
+    buffer_ = NewTask();
+    assigned_ = true;
 }
 
 void TMemTable::PostTask() {
-    impl_->CheckOpen();
-    if (impl_->pending == Pending::None) return;
-    RunBeforePost(OnBeforePost, impl_->inBeforePost);
-    impl_->Store();
+    CheckOpen();
+    if (pending_ == Pending::None) return;
+    RunBeforePost();
+    Store();
 }
 
 void TMemTable::CancelTask() {
-    impl_->CheckOpen();
-    impl_->Discard();
+    CheckOpen();
+    Discard();
 }
 
 void TMemTable::DeleteCurrent() {
-    impl_->CheckOpen();
-    if (impl_->pending == Pending::Insert) {
-        impl_->Discard();
+    CheckOpen();
+    if (pending_ == Pending::Insert) {
+        Discard();
         return;
     }
-    if (impl_->rows.empty()) impl_->Fail("Cannot perform this operation on an empty dataset");
-    impl_->Discard();
-    impl_->rows.erase(impl_->rows.begin() + impl_->cursor);
-    int count = static_cast<int>(impl_->rows.size());
+    if (rows_.empty()) Fail("Cannot perform this operation on an empty dataset");
+    Discard();
+    rows_.erase(rows_.begin() + cursor_);
+    int count = static_cast<int>(rows_.size());
     if (count == 0) {
-        impl_->cursor = -1;
-        impl_->atEnd = true;
+        cursor_ = -1;
+        atEnd_ = true;
     } else {
-        if (impl_->cursor >= count) impl_->cursor = count - 1;
-        impl_->atEnd = false;
+        if (cursor_ >= count) cursor_ = count - 1;
+        atEnd_ = false;
     }
 }
 
 void TMemTable::SettlePending() {
-    impl_->CheckOpen();
-    if (impl_->pending == Pending::None) return;
-    RunBeforePost(OnBeforePost, impl_->inBeforePost);
-    if (impl_->assigned)
-        impl_->Store();
+    CheckOpen();
+    if (pending_ == Pending::None) return;
+    RunBeforePost();
+    if (assigned_)
+        Store();
     else
-        impl_->Discard();
+        Discard();
 }
 
 bool TMemTable::IsPending() const {
-    return impl_->pending != Pending::None;
+    return pending_ != Pending::None;
 }
 
 bool TMemTable::IsSorted() const {
-    return impl_->sorted;
+    return sorted_;
 }
 
 bool TMemTable::LocateDescription(std::string_view description) {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < impl_->rows.size(); ++i) {
-        const auto& desc = impl_->rows[i].rec.Omschrijving;
-        if (impl_->collator.Compare(desc ? std::string_view(*desc) : std::string_view(),
-                                    description, true) == 0) {
-            impl_->cursor = static_cast<int>(i);
-            impl_->atEnd = false;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const auto& desc = rows_[i].rec.Omschrijving;
+        if (collator_.Compare(desc ? std::string_view(*desc) : std::string_view(), description,
+                              true) == 0) {
+            cursor_ = static_cast<int>(i);
+            atEnd_ = false;
             return true;
         }
     }
@@ -495,24 +302,24 @@ bool TMemTable::LocateDescription(std::string_view description) {
 }
 
 void TMemTable::SortByDescription() {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    impl_->Sort();
+    Sort();
 }
 
 std::optional<TaskId> TMemTable::CurrentId() const {
-    impl_->CheckOpen();
-    if (impl_->pending == Pending::Insert || impl_->cursor < 0) return std::nullopt;
-    return impl_->rows[impl_->cursor].id;
+    CheckOpen();
+    if (pending_ == Pending::Insert || cursor_ < 0) return std::nullopt;
+    return rows_[cursor_].id;
 }
 
 bool TMemTable::GotoId(TaskId id) {
-    impl_->CheckOpen();
+    CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < impl_->rows.size(); ++i) {
-        if (impl_->rows[i].id == id) {
-            impl_->cursor = static_cast<int>(i);
-            impl_->atEnd = false;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].id == id) {
+            cursor_ = static_cast<int>(i);
+            atEnd_ = false;
             return true;
         }
     }
@@ -521,216 +328,91 @@ bool TMemTable::GotoId(TaskId id) {
 
 const TaskRecord& TMemTable::Current() const {
     static const TaskRecord none;
-    impl_->CheckOpen();
-    if (impl_->pending != Pending::None) return impl_->buffer;
-    if (impl_->cursor < 0) return none;
-    return impl_->rows[impl_->cursor].rec;
+    CheckOpen();
+    if (pending_ != Pending::None) return buffer_;
+    if (cursor_ < 0) return none;
+    return rows_[cursor_].rec;
 }
 
 bool TMemTable::IsNull(Field field) const {
-    return IsNullIn(Current(), field);
+    return IsNullField(Current(), field);
 }
 
 std::string TMemTable::AsString(Field field) const {
-    const TaskRecord& rec = Current();
-    if (IsNullIn(rec, field)) return "";
-    switch (field) {
-    case Field::Starttijd:
-        return FormatTime(static_cast<double>(*rec.Starttijd) / MSecsPerDay, impl_->settings);
-    case Field::Laatstekeer:
-        return FormatDate(*rec.Laatstekeer, impl_->settings);
-    case Field::Frekwentie:
-        return std::to_string(*rec.Frekwentie);
-    case Field::Dagen:
-        return *rec.Dagen ? "True" : "False";
-    case Field::Uren:
-        return *rec.Uren ? "True" : "False";
-    default:
-        return **TextSlot(rec, field);
-    }
+    return FieldText(Current(), field, settings_);
 }
 
 std::int32_t TMemTable::AsInteger(Field field) const {
-    const TaskRecord& rec = Current();
-    if (IsNullIn(rec, field)) return 0;
-    switch (field) {
-    case Field::Frekwentie:
-        return *rec.Frekwentie;
-    case Field::Dagen:
-        return *rec.Dagen ? 1 : 0;
-    case Field::Uren:
-        return *rec.Uren ? 1 : 0;
-    case Field::Starttijd:
-        return *rec.Starttijd;
-    case Field::Laatstekeer:
-        return *rec.Laatstekeer;
-    default: {
-        const std::string& text = **TextSlot(rec, field);
-        if (auto value = TryStrToInt(text)) return *value;
-        throw KivoError("'" + text + "' is not a valid integer value");
-    }
-    }
+    return FieldInteger(Current(), field);
 }
 
 bool TMemTable::AsBoolean(Field field) const {
-    const TaskRecord& rec = Current();
-    if (IsNullIn(rec, field)) return false;
-    switch (field) {
-    case Field::Dagen:
-        return *rec.Dagen;
-    case Field::Uren:
-        return *rec.Uren;
-    case Field::Frekwentie:
-        return *rec.Frekwentie != 0;
-    case Field::Starttijd:
-    case Field::Laatstekeer:
-        throw KivoError(TypeMismatch(field));
-    default:
-        return **TextSlot(rec, field) == "True";
-    }
+    return FieldBoolean(Current(), field);
 }
 
 TDateTime TMemTable::AsDateTime(Field field) const {
-    const TaskRecord& rec = Current();
-    if (IsNullIn(rec, field)) return 0;
-    switch (field) {
-    case Field::Starttijd:
-        return static_cast<double>(*rec.Starttijd) / MSecsPerDay;
-    case Field::Laatstekeer:
-        return *rec.Laatstekeer;
-    case Field::Frekwentie:
-        return *rec.Frekwentie;
-    default:
-        throw KivoError(TypeMismatch(field));
-    }
+    return FieldDateTime(Current(), field);
 }
 
 void TMemTable::SetString(Field field, std::string_view text) {
-    impl_->CheckOpen();
-    impl_->CheckEditing();
-    impl_->AssignString(impl_->buffer, field, text, std::nullopt);
-    impl_->assigned = true;
+    CheckOpen();
+    CheckEditing();
+    AssignFieldText(buffer_, field, text, settings_, YearSource{&clock_});
+    assigned_ = true;
 }
 
-TaskRecord TMemTable::NewTaskRecord() const {
-    TaskRecord task;
-    Impl::StoreTime(task, 0.5);
-    Impl::StoreInteger(task, Field::Frekwentie, 1);
-    task.Dagen = true;
-    task.Uren = false;
-    return task;
+void TMemTable::SetInteger(Field field, std::int64_t value) {
+    CheckOpen();
+    CheckEditing();
+    AssignFieldInteger(buffer_, field, value);
+    assigned_ = true;
 }
 
-void TMemTable::AssignString(TaskRecord& task, Field field, std::string_view text,
-                             int currentYear) const {
-    impl_->AssignString(task, field, text, currentYear);
+void TMemTable::SetBoolean(Field field, bool value) {
+    CheckOpen();
+    CheckEditing();
+    AssignFieldBoolean(buffer_, field, value);
+    assigned_ = true;
 }
 
-void TMemTable::AssignDateTime(TaskRecord& task, Field field, TDateTime value) const {
-    Impl::AssignDateTime(task, field, value);
+void TMemTable::SetDateTime(Field field, TDateTime value) {
+    CheckOpen();
+    CheckEditing();
+    AssignFieldDateTime(buffer_, field, value);
+    assigned_ = true;
+}
+
+void TMemTable::Clear(Field field) {
+    CheckOpen();
+    CheckEditing();
+    ClearField(buffer_, field);
+    assigned_ = true;
 }
 
 int TMemTable::CurrentYear() const {
-    return impl_->clock.Now().date.year;
+    return clock_.Now().date.year;
 }
 
 void TMemTable::AppendFilled(TaskRecord task) {
-    impl_->CheckOpen();
-    if (impl_->pending == Pending::None && !OnBeforePost && !impl_->sorted) {
+    CheckOpen();
+    if (pending_ == Pending::None && !OnBeforePost && !sorted_) {
         // Nothing to settle, no hook to run and no sorted place to find: the task simply goes
         // last, as Store would put it.
-        impl_->rows.push_back(Row{impl_->nextId, std::move(task)});
-        ++impl_->nextId;
-        impl_->cursor = static_cast<int>(impl_->rows.size()) - 1;
-        impl_->atEnd = false;
+        rows_.push_back(Row{nextId_, std::move(task)});
+        ++nextId_;
+        cursor_ = static_cast<int>(rows_.size()) - 1;
+        atEnd_ = false;
         return;
     }
     SettlePending();
-    impl_->pending = Pending::Insert;
-    impl_->buffer = std::move(task);
-    impl_->assigned = true;
+    pending_ = Pending::Insert;
+    buffer_ = std::move(task);
+    assigned_ = true;
     PostTask();
 }
 
 void TMemTable::ReserveTasks(int more) {
-    if (more > 0) impl_->rows.reserve(impl_->rows.size() + static_cast<std::size_t>(more));
-}
-
-void TMemTable::SetInteger(Field field, std::int64_t value) {
-    impl_->CheckOpen();
-    impl_->CheckEditing();
-    switch (field) {
-    case Field::Frekwentie:
-        impl_->StoreInteger(impl_->buffer, field, value);
-        break;
-    case Field::Starttijd:
-        impl_->StoreTime(impl_->buffer, static_cast<double>(value));
-        break;
-    case Field::Laatstekeer:
-        impl_->StoreDate(impl_->buffer, static_cast<double>(value));
-        break;
-    case Field::Dagen:
-    case Field::Uren:
-        *BoolSlot(impl_->buffer, field) = value != 0;
-        break;
-    default:
-        impl_->StoreText(impl_->buffer, field, std::to_string(value));
-        break;
-    }
-    impl_->assigned = true;
-}
-
-void TMemTable::SetBoolean(Field field, bool value) {
-    impl_->CheckOpen();
-    impl_->CheckEditing();
-    switch (field) {
-    case Field::Dagen:
-    case Field::Uren:
-        *BoolSlot(impl_->buffer, field) = value;
-        break;
-    case Field::Frekwentie:
-        impl_->StoreInteger(impl_->buffer, field, value ? 1 : 0);
-        break;
-    case Field::Starttijd:
-    case Field::Laatstekeer:
-        throw KivoError(TypeMismatch(field));
-    default:
-        impl_->StoreText(impl_->buffer, field, value ? "True" : "False");
-        break;
-    }
-    impl_->assigned = true;
-}
-
-void TMemTable::SetDateTime(Field field, TDateTime value) {
-    impl_->CheckOpen();
-    impl_->CheckEditing();
-    Impl::AssignDateTime(impl_->buffer, field, value);
-    impl_->assigned = true;
-}
-
-void TMemTable::Clear(Field field) {
-    impl_->CheckOpen();
-    impl_->CheckEditing();
-    TaskRecord& rec = impl_->buffer;
-    switch (field) {
-    case Field::Starttijd:
-        rec.Starttijd.reset();
-        break;
-    case Field::Frekwentie:
-        rec.Frekwentie.reset();
-        break;
-    case Field::Laatstekeer:
-        rec.Laatstekeer.reset();
-        break;
-    case Field::Dagen:
-    case Field::Uren:
-        BoolSlot(rec, field)->reset();
-        break;
-    default:
-        TextSlot(rec, field)->reset();
-        break;
-    }
-    impl_->assigned = true;
+    if (more > 0) rows_.reserve(rows_.size() + static_cast<std::size_t>(more));
 }
 
 } // namespace kivo

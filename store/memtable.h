@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "algemeen/datetime.h"
 #include "algemeen/formatsettings.h"
@@ -24,7 +25,6 @@ public:
     // The clock gives the current year for reading two-digit years.
     TMemTable(std::string name, const FormatSettings& settings, const Collator& collator,
               const Clock& clock);
-    ~TMemTable();
     TMemTable(const TMemTable&) = delete;
     TMemTable& operator=(const TMemTable&) = delete;
 
@@ -77,14 +77,10 @@ public:
     void SetDateTime(Field field, TDateTime value);
     void Clear(Field field);
 
-    // Filling in bulk (the file reader): a task is built apart from the table with the same
-    // rules and messages as the setters, then stored as AppendTask, the assignments and PostTask
-    // together would store it.
-    TaskRecord NewTaskRecord() const; // the values of a new task
-    // As SetString; a date without a four-digit year is placed by currentYear.
-    void AssignString(TaskRecord& task, Field field, std::string_view text, int currentYear) const;
-    // As SetDateTime.
-    void AssignDateTime(TaskRecord& task, Field field, TDateTime value) const;
+    // Filling in bulk (the file reader): a task is built apart from the table by the field rules
+    // (store/fields.h) with the table's settings and year, then stored as AppendTask, the
+    // assignments and PostTask together would store it.
+    const FormatSettings& Settings() const { return settings_; }
     int CurrentYear() const;
     void AppendFilled(TaskRecord task);
     // Room for this many more stored tasks, so that a long file does not regrow the table.
@@ -95,8 +91,37 @@ public:
     std::function<void()> OnBeforePost;
 
 private:
-    struct Impl;
-    Impl* impl_;
+    enum class Pending { None, Edit, Insert };
+    struct Row {
+        TaskId id;
+        TaskRecord rec;
+    };
+
+    [[noreturn]] void Fail(const std::string& message) const;
+    void CheckOpen() const;
+    void CheckEditing() const;
+    void Discard();
+    int CompareDesc(const std::optional<std::string>& a, const std::optional<std::string>& b) const;
+    int SortedPlace(const std::optional<std::string>& desc, int skip) const;
+    void Store();
+    void Sort();
+    void RunBeforePost();
+
+    std::string name_;
+    const FormatSettings& settings_;
+    const Collator& collator_;
+    const Clock& clock_;
+
+    bool open_ = true;
+    std::vector<Row> rows_; // the current order
+    int cursor_ = -1;       // index of the current task; -1 only while the table is empty
+    bool atEnd_ = true;
+    Pending pending_ = Pending::None;
+    TaskRecord buffer_; // the pending edit or new task
+    bool assigned_ = false;
+    bool sorted_ = false;
+    bool inBeforePost_ = false;
+    TaskId nextId_ = 1;
 };
 
 } // namespace kivo

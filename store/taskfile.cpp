@@ -12,22 +12,13 @@
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
 #include "platform/files.h"
+#include "store/fields.h"
 #include "store/memtable.h"
 #include "store/taskrecord.h"
 
 namespace kivo {
 
 namespace {
-
-constexpr Field AllFields[FieldCount] = {
-    Field::Omschrijving, Field::Werkdirectory, Field::Programma,
-    Field::Parameters,   Field::Starttijd,     Field::Frekwentie,
-    Field::Dagen,        Field::Uren,          Field::Laatstekeer,
-};
-
-bool IsTextField(Field field) {
-    return FieldLimit(field) > 0;
-}
 
 bool IsBreak(char c) {
     return c == '\r' || c == '\n' || c == '\0';
@@ -182,38 +173,6 @@ std::string_view Unescape(std::string_view text, std::string& scratch) {
     return scratch;
 }
 
-void ClearField(TaskRecord& task, Field field) {
-    switch (field) {
-    case Field::Omschrijving:
-        task.Omschrijving.reset();
-        break;
-    case Field::Werkdirectory:
-        task.Werkdirectory.reset();
-        break;
-    case Field::Programma:
-        task.Programma.reset();
-        break;
-    case Field::Parameters:
-        task.Parameters.reset();
-        break;
-    case Field::Starttijd:
-        task.Starttijd.reset();
-        break;
-    case Field::Frekwentie:
-        task.Frekwentie.reset();
-        break;
-    case Field::Dagen:
-        task.Dagen.reset();
-        break;
-    case Field::Uren:
-        task.Uren.reset();
-        break;
-    case Field::Laatstekeer:
-        task.Laatstekeer.reset();
-        break;
-    }
-}
-
 // Characters that are written in a second form: 1 always (the quote), 2 in escaped text.
 constexpr std::array<unsigned char, 256> SpecialChars = [] {
     std::array<unsigned char, 256> table{};
@@ -244,8 +203,8 @@ void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
 }
 
 std::optional<Field> FieldOfColumn(std::string_view name) {
-    for (Field field : AllFields)
-        if (SameTextAZ(name, FieldName(field))) return field;
+    for (const FieldRule& rule : FieldRules)
+        if (SameTextAZ(name, rule.name)) return rule.field;
     return std::nullopt;
 }
 
@@ -260,33 +219,30 @@ std::string TCSVStreamFormat::Write(TMemTable& table) const {
     const int count = table.TaskCount();
     std::string out;
     out.reserve(160 + static_cast<std::size_t>(count) * 128);
-    for (Field field : AllFields) {
-        AppendQuoted(out, FieldName(field), false);
+    for (const FieldRule& rule : FieldRules) {
+        AppendQuoted(out, rule.name, false);
         out += ';';
     }
     out += "\r\n";
     for (int i = 0; i < count; ++i) {
         const TaskRecord& rec = table.TaskAt(i);
-        for (const auto* value :
-             {&rec.Omschrijving, &rec.Werkdirectory, &rec.Programma, &rec.Parameters}) {
-            if (*value) AppendQuoted(out, **value, true);
+        for (const FieldRule& rule : FieldRules) {
+            // Texts go with their escapes; the other fields in their text form, the time always
+            // with ":" whatever the user's separator, so the file loads under any settings.
+            switch (rule.kind) {
+            case FieldKind::Text:
+                if (rec.*rule.text) AppendQuoted(out, *(rec.*rule.text), true);
+                break;
+            case FieldKind::Boolean:
+                if (rec.*rule.flag) AppendQuoted(out, *(rec.*rule.flag) ? "True" : "False", false);
+                break;
+            default:
+                if (!IsNullField(rec, rule.field))
+                    AppendQuoted(out, FieldText(rec, rule.field, fileSettings_), false);
+                break;
+            }
             out += ';';
         }
-        // Always ":" whatever the user's separator, so the file loads under any settings.
-        if (rec.Starttijd)
-            AppendQuoted(
-                out,
-                FormatTime(static_cast<double>(*rec.Starttijd) / MSecsPerDay, fileSettings_, ':'),
-                false);
-        out += ';';
-        if (rec.Frekwentie) AppendQuoted(out, std::to_string(*rec.Frekwentie), false);
-        out += ';';
-        for (const auto* value : {&rec.Dagen, &rec.Uren}) {
-            if (*value) AppendQuoted(out, **value ? "True" : "False", false);
-            out += ';';
-        }
-        if (rec.Laatstekeer) AppendQuoted(out, FormatDate(*rec.Laatstekeer, settings_), false);
-        out += ';';
         out += "\r\n";
     }
     return out;
@@ -333,30 +289,31 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
         try {
             // Whatever was pending is settled first, as a new task would settle it.
             table.SettlePending();
-            TaskRecord task = table.NewTaskRecord();
+            TaskRecord task = NewTask();
             std::size_t pos = 0;
             for (std::size_t col = 0; col < columns.size() && pos < line.size(); ++col) {
                 bool quoted = NextValue(line, pos, value, quoteScratch);
                 if (!columns[col]) continue;
                 Field field = *columns[col];
+                const FieldRule& rule = RuleOf(field);
                 if (!quoted && value.empty()) {
                     ClearField(task, field);
-                } else if (IsTextField(field)) {
-                    table.AssignString(task, field, Unescape(value, escapeScratch), 0);
-                } else if (field == Field::Dagen) {
-                    task.Dagen = value == "True";
-                } else if (field == Field::Uren) {
-                    task.Uren = value == "True";
+                } else if (rule.kind == FieldKind::Text) {
+                    AssignTextValue(task, rule, Unescape(value, escapeScratch));
+                } else if (rule.kind == FieldKind::Boolean) {
+                    // The file knows only "True"; anything else reads as false.
+                    AssignFieldBoolean(task, field, value == "True");
                 } else if (field == Field::Starttijd && !value.empty()) {
                     // The file's ":" first, then the user's own separator.
                     auto time = TryStrToTime(value, fileSettings_);
                     if (!time) time = TryStrToTime(value, settings_);
                     if (!time) throw KivoError("'" + std::string(value) + "' is not a valid time");
-                    table.AssignDateTime(task, field, *time);
+                    AssignFieldDateTime(task, field, *time);
                 } else {
                     if (field == Field::Laatstekeer && !value.empty() && !year)
                         year = table.CurrentYear();
-                    table.AssignString(task, field, value, year.value_or(0));
+                    AssignFieldText(task, field, value, table.Settings(),
+                                    YearSource{nullptr, year.value_or(0)});
                 }
             }
             table.AppendFilled(std::move(task));

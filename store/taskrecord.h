@@ -20,6 +20,7 @@ enum class Field {
 };
 constexpr int FieldCount = 9;
 
+// From the field table (store/fields.h).
 const char* FieldName(Field field);
 // Text limits of the four text fields; 0 for the others.
 int FieldLimit(Field field);

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "ui/controls.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"
+#include "win32/fonts.h"
 #include "win32/modal.h"
 
 namespace kivo {
@@ -33,9 +33,7 @@ const std::vector<std::string>& TAboutBox::CreditLines() {
     return lines;
 }
 
-int TAboutBox::Execute() {
-    HWND owner = GetActiveWindow();
-    if (!owner || !IsWindowVisible(owner)) owner = TApplication::Instance().Handle();
+int TAboutBox::Execute(HWND owner) {
     auto box = std::make_unique<TAboutBox>(owner);
     return box->ShowModal();
 }

@@ -26,8 +26,9 @@ public:
     // The credits, line by line.
     static const std::vector<std::string>& CreditLines();
 
-    // Creates, shows modally and destroys a new window; also destroyed when showing it failed.
-    static int Execute();
+    // Creates, shows modally and destroys a new window owned by `owner` (may be null); also
+    // destroyed when showing it failed.
+    static int Execute(HWND owner);
 
     // Built hidden; the owner is disabled while it is shown modally.
     explicit TAboutBox(HWND owner);

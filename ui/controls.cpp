@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "win32/application.h"
-
 namespace kivo {
 
 namespace {
@@ -37,20 +35,6 @@ void Line(HDC dc, const GlyphGrid& g, int x1, int y1, int x2, int y2) {
 }
 
 } // namespace
-
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold, BYTE charset) {
-    return UniqueFont(CreateFontA(-Scaled(heightPx96, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
-                                  FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                  face));
-}
 
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     GlyphGrid g{box};
@@ -117,73 +101,42 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
 
 HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
     int size = Scaled(16, dpi);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
-    ReleaseDC(nullptr, screen);
+    WindowDC screen(nullptr);
+    MemoryDC dc(screen.get());
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), size, size);
     {
-        SelectedObject s(dc, bitmap);
+        SelectedObject s(dc.get(), bitmap);
         RECT box{0, 0, size, size};
-        FillRect(dc, &box, GetSysColorBrush(COLOR_MENU));
-        DrawGlyph(dc, glyph, box, true);
+        FillRect(dc.get(), &box, GetSysColorBrush(COLOR_MENU));
+        DrawGlyph(dc.get(), glyph, box, true);
     }
-    DeleteDC(dc);
     return bitmap;
 }
 
 void TShapedButton::Create(HWND parent, int id, const std::string& caption, Glyph glyph) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    if (!GetClassInfoExA(instance, ClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = ClassName;
-        RegisterClassExA(&wc);
-    }
     caption_ = caption;
     glyph_ = glyph;
-    window_.reset(CreateWindowExA(0, ClassName, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
-                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  instance, this));
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.style = CS_HREDRAW | CS_VREDRAW;
+    info.background = nullptr;
+    CreateWindowOf(info, 0, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
 }
 
-LRESULT CALLBACK TShapedButton::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TShapedButton*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || message == WM_NCCREATE || message == WM_NCDESTROY)
-        return DefWindowProcA(window, message, wParam, lParam);
-    LRESULT result = 0;
-    GuardedCall([&] { result = self->Handle(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT TShapedButton::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_.get();
+LRESULT TShapedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = Hwnd();
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
+        PaintScope paint(window);
         RECT client;
         GetClientRect(window, &client);
         // Drawn off screen first so a hover does not flicker.
-        HDC memory = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-        {
-            SelectedObject s(memory, bitmap);
-            Paint(memory, client);
-            BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        }
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        EndPaint(window, &ps);
+        MemoryDC memory(paint.get());
+        UniqueGdiObject bitmap(CreateCompatibleBitmap(paint.get(), client.right, client.bottom));
+        SelectedObject s(memory.get(), bitmap.get());
+        Paint(memory.get(), client);
+        BitBlt(paint.get(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
         return 0;
     }
     case WM_ERASEBKGND:
@@ -227,17 +180,17 @@ LRESULT TShapedButton::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_SETTEXT: {
-        LRESULT r = DefWindowProcA(window, message, wParam, lParam);
+        LRESULT r = DefaultMessage(message, wParam, lParam);
         caption_ = reinterpret_cast<const char*>(lParam);
         InvalidateRect(window, nullptr, FALSE);
         return r;
     }
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 void TShapedButton::Click() {
-    HWND window = window_.get();
+    HWND window = Hwnd();
     if (!IsWindowEnabled(window)) return;
     int id = GetDlgCtrlID(window);
     SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -245,7 +198,7 @@ void TShapedButton::Click() {
 }
 
 void TShapedButton::Paint(HDC dc, const RECT& client) const {
-    HWND window = window_.get();
+    HWND window = Hwnd();
     HWND parent = GetParent(window);
     // The corners outside the rounded shape show the parent's face colour.
     HBRUSH face = reinterpret_cast<HBRUSH>(SendMessageA(
@@ -271,9 +224,9 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
     bool enabled = IsWindowEnabled(window);
     COLORREF from = hot_ && enabled ? HotStart : GradientStart;
     COLORREF to = hot_ && enabled ? HotEnd : GradientEnd;
-    HRGN shape =
-        CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, round);
-    SelectClipRgn(dc, shape);
+    UniqueGdiObject shape(
+        CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, round));
+    SelectClipRgn(dc, static_cast<HRGN>(shape.get()));
     int steps = bodyW + bodyH;
     for (int d = 0; d <= steps; ++d) {
         UniqueGdiObject pen(CreatePen(PS_SOLID, 2, Blend(from, to, d, steps)));
@@ -282,7 +235,6 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
         LineTo(dc, body.left + d - bodyH - 1, body.top + bodyH + 1);
     }
     SelectClipRgn(dc, nullptr);
-    DeleteObject(shape);
     {
         UniqueGdiObject outline(CreatePen(PS_SOLID, hot_ && enabled ? 2 : 1, RGB(0, 0, 0)));
         SelectedObject p(dc, outline.get());

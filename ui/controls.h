@@ -1,29 +1,15 @@
 #pragma once
-// Small building blocks shared by the program's windows: DPI scaling, fonts and
-// the shaped push button of the main window.
+// Small building blocks shared by the program's windows: the pictures and the shaped push
+// button of the main window.
 #include <windows.h>
 
 #include <string>
 
+#include "win32/fonts.h"
 #include "win32/handles.h"
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
+#include "win32/window.h"
 
 namespace kivo {
-
-// Dots per inch of the screen (the whole program is laid out once for it, and again when a
-// window is told it moved to a monitor of another DPI).
-int ScreenDpi();
-// A length in pixels at 96 DPI, scaled to the given DPI.
-inline int Scaled(int pixels, int dpi) {
-    return MulDiv(pixels, dpi, 96);
-}
-
-// A font by face name and character height in pixels at 96 DPI (points x 96 / 72).
-UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold = false,
-                    BYTE charset = DEFAULT_CHARSET);
 
 // Pictures on the shaped buttons and in the tray menu.
 enum class Glyph { Instellen, Verwijderen, Toevoegen, Ok, Annuleren, Logboek, Informatie };
@@ -31,25 +17,22 @@ enum class Glyph { Instellen, Verwijderen, Toevoegen, Ok, Annuleren, Logboek, In
 // A rounded, gradient-filled push button with a shadow and a small picture. It never takes the
 // keyboard focus: clicking it leaves the focus where it was. A click (mouse or BM_CLICK) sends
 // WM_COMMAND with BN_CLICKED to the parent.
-class TShapedButton {
+class TShapedButton : public Window {
 public:
     static constexpr const char* ClassName = "TShapedButton";
     TShapedButton() = default;
-    TShapedButton(const TShapedButton&) = delete;
-    TShapedButton& operator=(const TShapedButton&) = delete;
 
     void Create(HWND parent, int id, const std::string& caption, Glyph glyph);
-    HWND Handle() const { return window_.get(); }
     bool Hot() const { return hot_; }
     void SetFont(HFONT font) { font_ = font; }
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint(HDC dc, const RECT& client) const;
     void Click();
 
-    UniqueWindow window_;
     std::string caption_;
     Glyph glyph_ = Glyph::Ok;
     HFONT font_ = nullptr;

@@ -29,41 +29,24 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
     FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-class PaintScope {
-public:
-    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &ps_)) {}
-    ~PaintScope() { EndPaint(window_, &ps_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT ps_{};
-    HDC dc_;
-};
-
 } // namespace
 
 // The text area as the latest step drew it: a 32-bit top-down DIB section in a memory DC.
 class TCreditsPanel::FrameImage {
 public:
-    explicit FrameImage(HWND window) {
-        WindowDC screen(window);
-        dc_ = CreateCompatibleDC(screen.get());
-        if (!dc_) throw KivoError("Out of system resources: " + LastErrorText());
-        SetBkMode(dc_, TRANSPARENT);
+    explicit FrameImage(HWND window) : dc_(WindowDC(window).get()) {
+        if (!dc_.get()) throw KivoError("Out of system resources: " + LastErrorText());
+        SetBkMode(dc_.get(), TRANSPARENT);
     }
     ~FrameImage() {
-        if (oldFont_) SelectObject(dc_, oldFont_);
-        if (oldBitmap_) SelectObject(dc_, oldBitmap_);
-        bitmap_.reset();
-        DeleteDC(dc_);
+        // Out of the DC before the DC and the bitmap go.
+        if (oldFont_) SelectObject(dc_.get(), oldFont_);
+        if (oldBitmap_) SelectObject(dc_.get(), oldBitmap_);
     }
     FrameImage(const FrameImage&) = delete;
     FrameImage& operator=(const FrameImage&) = delete;
 
-    HDC Dc() const { return dc_; }
+    HDC Dc() const { return dc_.get(); }
     int Width() const { return width_; }
     int Height() const { return height_; }
     const std::uint32_t* Bits() const { return bits_; }
@@ -80,9 +63,9 @@ public:
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HBITMAP bitmap = CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (!bitmap) throw KivoError("Out of system resources: " + LastErrorText());
-        HGDIOBJ old = SelectObject(dc_, bitmap);
+        HGDIOBJ old = SelectObject(dc_.get(), bitmap);
         if (!oldBitmap_) oldBitmap_ = old;
         bitmap_.reset(bitmap); // the one selected before is out of the DC now
         bits_ = static_cast<std::uint32_t*>(bits);
@@ -90,12 +73,12 @@ public:
         height_ = height;
     }
     void SetFont(HFONT font) {
-        HGDIOBJ old = SelectObject(dc_, font);
+        HGDIOBJ old = SelectObject(dc_.get(), font);
         if (!oldFont_) oldFont_ = old;
     }
 
 private:
-    HDC dc_ = nullptr;
+    MemoryDC dc_;
     UniqueGdiObject bitmap_;
     HGDIOBJ oldBitmap_ = nullptr;
     HGDIOBJ oldFont_ = nullptr;

@@ -6,14 +6,15 @@
 
 #include "algemeen/errors.h"
 #include "algemeen/text.h"
-#include "win32/dialogs.h"
-#include "win32/application.h"
 #include "logbook/logbook.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
 #include "ui/about.h"
+#include "ui/coreservices.h"
 #include "ui/logboek.h"
+#include "win32/application.h"
+#include "win32/dialogs.h"
 
 namespace kivo {
 
@@ -48,55 +49,31 @@ std::string ModulePath() {
 
 } // namespace
 
-// The core services that live in AppDir; made by FormCreate once AppDir is known.
-struct InstelCore {
-    InstelCore(TInstelForm& form, TInstelForm::Services& services, const FormatSettings& settings,
-               const std::string& appDir)
-        : log(services.files, services.clock, settings, appDir),
-          taskFile(form.memKivoKlok, form.sfKivoKlok, services.files, log, appDir),
-          importer(form.memKivoKlok, taskFile, log, services.files, services.clock, settings,
-                   appDir),
-          scheduler(form.memKivoKlok, importer, taskFile, log, services.shell, services.clock,
-                    settings, form.Timer1, form.ControleTimer),
-          manualRun(form.memKivoKlok, log, services.shell, form.ProcessStarter1) {}
-    LogBook log;
-    TaskFile taskFile;
-    TaskImporter importer;
-    Scheduler scheduler;
-    ManualRun manualRun;
-};
-
 TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     : settings_(settings), services_(std::move(services)),
       memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
-      sfKivoKlok(settings_), ProcessStarter1(services_.shell) {
+      sfKivoKlok(settings_), ProcessStarter1(services_.shell), taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
-    OnReport = [](const std::string& message) { ShowPlainMessage(message); };
+    OnReport = [](const std::string& message) {
+        TApplication& app = TApplication::Instance();
+        ShowPlainMessage(app.DialogOwner(), app.Title(), message);
+    };
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     dpi_ = ScreenDpi();
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    if (!GetClassInfoExA(instance, ClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.hIcon = LoadIconA(instance, "MAINICON");
-        wc.lpszClassName = ClassName;
-        RegisterClassExA(&wc);
-    }
     CreateMenus();
     RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(BrowseHeight, dpi_)};
     AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
-    window_ = CreateWindowExA(0, ClassName, Caption, FormStyle, Scaled(FormLeft, dpi_),
-                              Scaled(FormTop, dpi_), frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, mainMenu_.get(), instance, this);
-    if (!window_) throw KivoError("Error creating window: " + LastErrorText());
-    if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window_);
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.iconResource = "MAINICON";
+    HWND window = CreateWindowOf(info, 0, Caption, FormStyle, Scaled(FormLeft, dpi_),
+                                 Scaled(FormTop, dpi_), frame.right - frame.left,
+                                 frame.bottom - frame.top, nullptr, mainMenu_.get());
+    if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window);
 
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
@@ -115,13 +92,13 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
                                                   GetSystemMetrics(SM_CXSMICON),
                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     if (!trayIcon_) trayIcon_.reset(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)));
-    WinTaskbar = std::make_unique<TWinTaskbar>(window_);
+    WinTaskbar = std::make_unique<TWinTaskbar>(window);
     WinTaskbar->SetHint(Caption);
     WinTaskbar->SetIcon(trayIcon_.get());
     WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
     WinTaskbar->PopUpMenu = trayMenu_.get();
     WinTaskbar->SetShowIcon(true);
-    ProcessStarter1.MainWindow = window_;
+    ProcessStarter1.MainWindow = window;
 
     // Every component exists: the single-instance guard acts now.
     endedByGuard_ = OneInstance1.Check();
@@ -131,12 +108,10 @@ TInstelForm::~TInstelForm() {
     Timer1.SetEnabled(false);
     OpstartTimer.SetEnabled(false);
     WinTaskbar.reset(); // the icon leaves the notification area
-    if (window_) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-        if (TApplication::Instance().MainWindow() == window_)
-            TApplication::Instance().SetMainWindow(nullptr);
-        DestroyWindow(window_);
-    }
+    if (Hwnd() && TApplication::Instance().MainWindow() == Hwnd())
+        TApplication::Instance().SetMainWindow(nullptr);
+    // The window goes while the members its handlers use are still there.
+    DestroyHwnd();
 }
 
 LogBook* TInstelForm::Log() const {
@@ -187,18 +162,18 @@ void TInstelForm::CreateMenus() {
 
 void TInstelForm::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    BBinstellen.Create(window_, IdBBinstellen, "Instellen", Glyph::Instellen);
-    BBverwijder.Create(window_, IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
-    BBtoevoegen.Create(window_, IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
-    list_ = CreateWindowExA(
+    BBinstellen.Create(Hwnd(), IdBBinstellen, "Instellen", Glyph::Instellen);
+    BBverwijder.Create(Hwnd(), IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
+    BBtoevoegen.Create(Hwnd(), IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
+    HWND list = CreateWindowExA(
         WS_EX_CLIENTEDGE, "LISTBOX", "",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
-        0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance,
-        nullptr);
-    SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    statusBar_ = CreateWindowExA(
-        0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
+        0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdDBGtaken)), instance, nullptr);
+    taskList_.Attach(list);
+    listHook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
+    statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)),
+                                 instance, nullptr);
     ApplyFonts();
     Layout();
     SetStatus(0, "Laatste controle");
@@ -207,26 +182,26 @@ void TInstelForm::CreateControls() {
 }
 
 void TInstelForm::ApplyFonts() {
-    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    font_ = DialogFont(dpi_);
     labelFont_ = MakeFont("MS Sans Serif", 13, dpi_, true);
     headerFont_ = MakeFont("Arial Black", 19, dpi_);
     headerBrush_.reset(CreateSolidBrush(PaleGreen));
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
-    SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(taskList_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
 void TInstelForm::Layout() {
     auto s = [&](int px) { return Scaled(px, dpi_); };
-    HWND buttons[] = {BBinstellen.Handle(), BBverwijder.Handle(), BBtoevoegen.Handle()};
+    HWND buttons[] = {BBinstellen.Hwnd(), BBverwijder.Hwnd(), BBtoevoegen.Hwnd()};
     for (int i = 0; i < 3; ++i)
         MoveWindow(buttons[i], s(ButtonLeft), s(ButtonTops[i]), s(ButtonWidth), s(ButtonHeight),
                    TRUE);
-    MoveWindow(list_, s(DBGtakenBox.left), s(DBGtakenBox.top), s(DBGtakenBox.right),
+    MoveWindow(taskList_.Hwnd(), s(DBGtakenBox.left), s(DBGtakenBox.top), s(DBGtakenBox.right),
                s(DBGtakenBox.bottom), TRUE);
-    SendMessageA(list_, LB_SETHORIZONTALEXTENT, 0, 0);
+    SendMessageA(taskList_.Hwnd(), LB_SETHORIZONTALEXTENT, 0, 0);
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, s(StatusHeight), 0);
     int edges[3];
@@ -234,23 +209,23 @@ void TInstelForm::Layout() {
     for (int i = 0; i < 3; ++i) edges[i] = right += s(StatusWidths[i]);
     edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
     SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 void TInstelForm::SetClientHeight(int height96) {
     clientHeight96_ = height96;
     RECT frame{0, 0, Scaled(FormWidth, dpi_), Scaled(height96, dpi_)};
     AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    SetWindowPos(Hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // A menu bar that wraps takes client height: correct for it once.
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     int missing = Scaled(height96, dpi_) - client.bottom;
     if (missing != 0) {
         RECT outer;
-        GetWindowRect(window_, &outer);
-        SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left,
+        GetWindowRect(Hwnd(), &outer);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, outer.right - outer.left,
                      outer.bottom - outer.top + missing,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -260,7 +235,7 @@ void TInstelForm::Paint(HDC dc) {
     auto s = [&](int px) { return Scaled(px, dpi_); };
     RECT panel{s(Panel1.left), s(Panel1.top), s(Panel1.right), s(Panel1.bottom)};
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     panel.right = client.right;
     FillRect(dc, &panel, static_cast<HBRUSH>(headerBrush_.get()));
     DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
@@ -279,7 +254,7 @@ void TInstelForm::Paint(HDC dc) {
 }
 
 HWND TInstelForm::Button(int id) const {
-    return GetDlgItem(window_, id);
+    return GetDlgItem(Hwnd(), id);
 }
 
 void TInstelForm::SetStatus(int panel, const std::string& text) {
@@ -305,19 +280,25 @@ void TInstelForm::FormCreate() {
     TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
     std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
-    core_ = std::make_unique<InstelCore>(*this, services_, settings_, appDir_);
-    auto report = [this](const std::string& m) { Report(m); };
-    core_->taskFile.OnReport = report;
-    core_->importer.OnReport = report;
-    core_->importer.OpstartTimer = &OpstartTimer;
-    core_->scheduler.OnReport = report;
-    core_->scheduler.OnStatusText = [this](int panel, const std::string& text) {
-        SetStatus(panel, text);
-    };
-    core_->scheduler.MainWindow = window_;
-    core_->manualRun.OnAsk = [](const std::string& title, const std::string& message) {
-        return ShowMessageDialog(title, message, mtWarning, mbYes | mbNo, 0, "");
-    };
+    CoreParts parts{
+        .table = memKivoKlok,
+        .format = sfKivoKlok,
+        .files = services_.files,
+        .clock = services_.clock,
+        .shell = services_.shell,
+        .timer1 = Timer1,
+        .controleTimer = ControleTimer,
+        .opstartTimer = OpstartTimer,
+        .processStarter = ProcessStarter1,
+        .mainWindow = Hwnd(),
+        .report = [this](const std::string& m) { Report(m); },
+        .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
+        .ask =
+            [](const std::string& title, const std::string& message) {
+                return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
+                                         mtWarning, mbYes | mbNo, 0, "");
+            }};
+    core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
     // The table stays closed until the task file is loaded: should the start-up fail before
     // that, no import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
@@ -336,16 +317,16 @@ void TInstelForm::FormCreate() {
 }
 
 void TInstelForm::Show() {
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
+    ShowWindow(Hwnd(), SW_SHOWNORMAL);
+    UpdateWindow(Hwnd());
 }
 
 void TInstelForm::FormShow() {
     // A minimized window is placed when it is restored, so the restore does not undo it.
-    if (IsIconic(window_)) {
+    if (IsIconic(Hwnd())) {
         placeOnRestore_ = true;
     } else {
-        SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+        SetWindowPos(Hwnd(), nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ShowBrowseMode();
@@ -366,19 +347,19 @@ std::string TInstelForm::CurrentStartTime() const {
 
 void TInstelForm::EnableBrowseControls(bool enabled) {
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen})
-        EnableWindow(b->Handle(), enabled);
-    EnableWindow(list_, enabled);
+        EnableWindow(b->Hwnd(), enabled);
+    EnableWindow(taskList_.Hwnd(), enabled);
     UINT flag = MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(mainMenu_.get(), 0, flag);
     HMENU programma = GetSubMenu(mainMenu_.get(), 0);
     for (int i = 0, n = GetMenuItemCount(programma); i < n; ++i) EnableMenuItem(programma, i, flag);
-    DrawMenuBar(window_);
+    DrawMenuBar(Hwnd());
 }
 
 void TInstelForm::FormClose() {
     if (editMode_) return; // an open edit panel keeps the window, confirmed or not
     if (!exitConfirmed_) {
-        ShowWindow(window_, SW_HIDE);
+        ShowWindow(Hwnd(), SW_HIDE);
         return;
     }
     // A log book that cannot be written must not make the program impossible to end.
@@ -394,7 +375,7 @@ void TInstelForm::Hoofdschermverbergen() {
     if (editMode_) {
         TApplication::Instance().Restore();
     } else {
-        ShowWindow(window_, SW_HIDE);
+        ShowWindow(Hwnd(), SW_HIDE);
     }
 }
 
@@ -404,12 +385,12 @@ void TInstelForm::OpstartTimerTimer() {
 }
 
 void TInstelForm::Openen1Click() {
-    ShowWindow(window_, SW_SHOW);
-    SetForegroundWindow(window_);
-    BringWindowToTop(window_);
+    ShowWindow(Hwnd(), SW_SHOW);
+    SetForegroundWindow(Hwnd());
+    BringWindowToTop(Hwnd());
     TApplication& app = TApplication::Instance();
     if (app.IsMinimized()) app.Restore();
-    if (IsIconic(window_) || IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+    if (IsIconic(Hwnd()) || IsZoomed(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
 }
 
 void TInstelForm::WinTaskbarDblClick() {
@@ -417,9 +398,10 @@ void TInstelForm::WinTaskbarDblClick() {
 }
 
 void TInstelForm::Afsluiten1Click() {
-    if (ShowMessageDialog("KIVO Klok", ExitQuestion, mtWarning, mbYes | mbNo, 0, "") == mrYes) {
+    if (ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok", ExitQuestion,
+                          mtWarning, mbYes | mbNo, 0, "") == mrYes) {
         exitConfirmed_ = true; // stays set, also when the close is refused
-        SendMessageA(window_, WM_CLOSE, 0, 0);
+        SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
     }
 }
 
@@ -439,7 +421,7 @@ void TInstelForm::Logboekbekijken1Click() {
 }
 
 void TInstelForm::Informatie1Click() {
-    TAboutBox::Execute();
+    TAboutBox::Execute(TApplication::Instance().DialogOwner());
 }
 
 void TInstelForm::Informatie2Click() {
@@ -464,109 +446,46 @@ void TInstelForm::DBGtakenDblClick() {
 // ---- The task list ----
 
 void TInstelForm::RefreshTaskList() {
-    std::vector<TaskId> ids;
-    std::vector<std::string> texts;
-    int selected = -1;
-    if (memKivoKlok.IsOpen() && !memKivoKlok.IsPending()) {
-        std::optional<TaskId> current = memKivoKlok.CurrentId();
-        memKivoKlok.GotoFirst();
-        while (!memKivoKlok.AtEnd()) {
-            if (auto id = memKivoKlok.CurrentId()) {
-                if (current && *id == *current) selected = static_cast<int>(ids.size());
-                ids.push_back(*id);
-                texts.push_back(memKivoKlok.AsString(Field::Omschrijving));
-            }
-            memKivoKlok.GotoNext();
-        }
-        if (current) memKivoKlok.GotoId(*current);
-    } else if (memKivoKlok.IsOpen()) {
-        return; // a pending change: the list keeps what it shows
-    }
-    if (texts != listTexts_) {
-        SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-        SendMessageA(list_, LB_RESETCONTENT, 0, 0);
-        for (const std::string& t : texts)
-            SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
-        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-    }
-    listIds_ = std::move(ids);
-    listTexts_ = std::move(texts);
-    SendMessageA(list_, LB_SETCURSEL, selected, 0);
-}
-
-void TInstelForm::ListSelectionChanged() {
-    LRESULT row = SendMessageA(list_, LB_GETCURSEL, 0, 0);
-    if (row < 0 || row >= static_cast<LRESULT>(listIds_.size())) return;
-    if (!memKivoKlok.GotoId(listIds_[row])) RefreshTaskList();
+    taskList_.Refresh();
 }
 
 // The list takes no typing; a click makes the row's task current and shows its start time.
-LRESULT CALLBACK TInstelForm::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<TInstelForm*>(data);
+LRESULT TInstelForm::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CHAR:
         return 0;
     case WM_LBUTTONDOWN: {
-        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
-        GuardedCall([&] {
-            self->ListSelectionChanged();
-            self->DBGtakenCellClick();
-        });
+        LRESULT r = listHook_.Default(message, wParam, lParam);
+        taskList_.SelectionChanged();
+        DBGtakenCellClick();
         return r;
     }
     case WM_LBUTTONDBLCLK: {
-        LRESULT r = DefSubclassProc(window, message, wParam, lParam);
-        GuardedCall([&] {
-            self->ListSelectionChanged();
-            self->DBGtakenDblClick();
-        });
+        LRESULT r = listHook_.Default(message, wParam, lParam);
+        taskList_.SelectionChanged();
+        DBGtakenDblClick();
         return r;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, ListProc, 1);
-        break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return listHook_.Default(message, wParam, lParam);
 }
 
 // ---- Messages ----
 
-LRESULT CALLBACK TInstelForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* self = static_cast<TInstelForm*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TInstelForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    LRESULT result = 0;
-    bool handled = false;
-    GuardedCall([&] {
-        result = self->Handle(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : 0;
-}
-
-LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateControls();
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window_, &ps);
-        Paint(dc);
-        EndPaint(window_, &ps);
+        PaintScope paint(Hwnd());
+        Paint(paint.get());
         return 0;
     }
     case WM_SIZE:
         if (wParam == SIZE_RESTORED && placeOnRestore_) {
             placeOnRestore_ = false;
-            SetWindowPos(window_, nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
+            SetWindowPos(Hwnd(), nullptr, Scaled(FormLeft, dpi_), Scaled(FormTop, dpi_), 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (wParam != SIZE_MINIMIZED && statusBar_) Layout();
@@ -597,14 +516,14 @@ LRESULT TInstelForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         dpi_ = HIWORD(wParam);
         ApplyFonts();
         auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, r->left, r->top, 0, 0,
+        SetWindowPos(Hwnd(), nullptr, r->left, r->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         SetClientHeight(clientHeight96_);
         Layout();
         return 0;
     }
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 void TInstelForm::Command(int id, int code) {
@@ -641,7 +560,7 @@ void TInstelForm::Command(int id, int code) {
         BBToevoegenClick();
         break;
     case IdDBGtaken:
-        if (code == LBN_SELCHANGE) ListSelectionChanged();
+        if (code == LBN_SELCHANGE) taskList_.SelectionChanged();
         break;
     default:
         break;

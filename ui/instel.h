@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "algemeen/formatsettings.h"
-#include "win32/hirestimer.h"
-#include "win32/oneinstance.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "ui/controls.h"
 #include "ui/taskbar.h"
+#include "ui/tasklist.h"
+#include "win32/hirestimer.h"
+#include "win32/oneinstance.h"
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -27,9 +29,9 @@ class LogBook;
 class Scheduler;
 class Shell;
 class TaskImporter;
-struct InstelCore;
+struct CoreServices;
 
-class TInstelForm {
+class TInstelForm : public Window {
 public:
     // What the window works with; the program passes the system's, tests their own.
     struct Services {
@@ -73,9 +75,7 @@ public:
     // Builds the window and its components: Timer1 is armed, the tray icon added and the
     // single-instance guard run. Not yet visible; FormCreate and Show follow.
     TInstelForm(const FormatSettings& settings, Services services);
-    ~TInstelForm();
-    TInstelForm(const TInstelForm&) = delete;
-    TInstelForm& operator=(const TInstelForm&) = delete;
+    ~TInstelForm() override;
 
     // True when the single-instance guard ended this copy: it skips the start-up steps.
     bool EndedByGuard() const { return endedByGuard_; }
@@ -109,8 +109,7 @@ public:
     // Until the edit panel exists, tests open "edit mode" through this.
     void SetEditModeForTest(bool on) { editMode_ = on; }
 
-    HWND Handle() const { return window_; }
-    HWND DBGtaken() const { return list_; }
+    HWND DBGtaken() const { return taskList_.Hwnd(); }
     HWND StatusBar() const { return statusBar_; }
     HMENU MainMenu1() const { return mainMenu_.get(); }
     HMENU TaskbarPopup() const { return trayMenu_.get(); }
@@ -139,11 +138,11 @@ public:
     TaskImporter* Importer() const;
     Scheduler* Scheduling() const;
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT ListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void CreateMenus();
     void ApplyFonts();
@@ -153,14 +152,13 @@ private:
     void Command(int id, int code);
     void SetStatus(int panel, const std::string& text);
     void EnableBrowseControls(bool enabled);
-    void ListSelectionChanged();
     void Report(const std::string& message);
     std::string CurrentStartTime() const;
 
     std::string appDir_;
-    std::unique_ptr<InstelCore> core_;
-    HWND window_ = nullptr;
-    HWND list_ = nullptr;
+    std::unique_ptr<CoreServices> core_;
+    TaskList taskList_;
+    ControlHook listHook_;
     HWND statusBar_ = nullptr;
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;
@@ -171,8 +169,6 @@ private:
     UniqueGdiObject headerBrush_;
     int dpi_ = 96;
     int clientHeight96_ = 170;
-    std::vector<TaskId> listIds_;
-    std::vector<std::string> listTexts_;
     bool editMode_ = false;
     bool exitConfirmed_ = false;
     bool endedByGuard_ = false;

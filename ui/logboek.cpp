@@ -4,7 +4,6 @@
 #include <richedit.h>
 
 #include "algemeen/errors.h"
-#include "win32/application.h"
 #include "platform/files.h"
 
 namespace kivo {
@@ -14,20 +13,6 @@ namespace {
 constexpr int FormWidth = 440, FormHeight = 322; // outer size
 constexpr int StripHeight = 41;
 constexpr int OkLeft = 179, OkTop = 8, OkWidth = 75, OkHeight = 25;
-
-void RegisterViewerClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXA wc{};
-    if (GetClassInfoExA(instance, TLogboekForm::ClassName, &wc)) return;
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconA(instance, "MAINICON");
-    wc.lpszClassName = TLogboekForm::ClassName;
-    RegisterClassExA(&wc);
-}
 
 } // namespace
 
@@ -53,8 +38,6 @@ TLogboekForm::TLogboekForm(std::string appDir, FileSystem& files)
 TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
     static HMODULE richEdit = LoadLibraryA("riched20.dll");
     (void)richEdit;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    RegisterViewerClass(instance, WindowProc);
 
     auto* form = new TLogboekForm(appDir, files);
     form->dpi_ = ScreenDpi();
@@ -63,41 +46,26 @@ TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int left = work.left + (work.right - work.left - width) / 2;
     int top = work.top + (work.bottom - work.top - height) / 2;
-    HWND window = CreateWindowExA(0, ClassName, "Logboek", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                  left, top, width, height, nullptr, nullptr, instance, form);
-    if (!window) {
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.style = CS_HREDRAW | CS_VREDRAW;
+    info.iconResource = "MAINICON";
+    HWND window = nullptr;
+    try {
+        window = form->CreateWindowOf(info, 0, "Logboek", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                      left, top, width, height, nullptr);
+    } catch (...) {
         delete form;
-        throw KivoError("Error creating window: " + LastErrorText());
+        throw;
     }
+    // From here on the window owns the viewer: it frees it on its last message.
+    form->freesItself_ = true;
     ShowWindow(window, SW_SHOWNORMAL);
     SetFocus(form->edit_);
     return form;
 }
 
-LRESULT CALLBACK TLogboekForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* self = static_cast<TLogboekForm*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TLogboekForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete self;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    LRESULT result = 0;
-    bool handled = false;
-    GuardedCall([&] {
-        result = self->Handle(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : DefWindowProcA(window, message, wParam, lParam);
-}
-
-LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateControls();
@@ -112,13 +80,11 @@ LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(edit_);
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window_, &ps);
+        PaintScope paint(Hwnd());
         RECT client;
-        GetClientRect(window_, &client);
+        GetClientRect(Hwnd(), &client);
         RECT strip{0, client.bottom - Scaled(StripHeight, dpi_), client.right, client.bottom};
-        DrawEdge(dc, &strip, BDR_RAISEDINNER, BF_RECT);
-        EndPaint(window_, &ps);
+        DrawEdge(paint.get(), &strip, BDR_RAISEDINNER, BF_RECT);
         return 0;
     }
     case WM_COMMAND:
@@ -129,69 +95,67 @@ LRESULT TLogboekForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE:
         // Closing frees the viewer, whichever way it is closed.
-        DestroyWindow(window_);
+        DestroyHwnd();
         return 0;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         font_ = MakeFont("Courier New", 13, dpi_, false, ANSI_CHARSET);
-        buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
+        buttonFont_ = DialogFont(dpi_);
         SendMessageA(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
         SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), TRUE);
         auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+        SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 void TLogboekForm::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     font_ = MakeFont("Courier New", 13, dpi_, false, ANSI_CHARSET);
-    buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
+    buttonFont_ = DialogFont(dpi_);
     edit_ = CreateWindowExA(
         WS_EX_CLIENTEDGE, "RichEdit20A", "",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
             ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL,
-        0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(LogboekEditId)), instance,
+        0, 0, 0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(LogboekEditId)), instance,
         nullptr);
     if (edit_) {
         SendMessageA(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         // No word wrap: each log line is one visual line.
         SendMessageA(edit_, EM_SETTARGETDEVICE, 0, 1);
-        SetWindowSubclass(edit_, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        editHook_.Attach(edit_,
+                         [this](UINT m, WPARAM w, LPARAM l) { return EditMessage(m, w, l); });
     }
     ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          0, 0, 0, 0, window_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(BBOkId)), instance, nullptr);
+                          0, 0, 0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(BBOkId)),
+                          instance, nullptr);
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
     Layout();
 }
 
 void TLogboekForm::Layout() {
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Hwnd(), &client);
     int strip = Scaled(StripHeight, dpi_);
     int editHeight = client.bottom - strip;
     if (editHeight < 0) editHeight = 0;
     if (edit_) MoveWindow(edit_, 0, 0, client.right, editHeight, TRUE);
     MoveWindow(ok_, Scaled(OkLeft, dpi_), editHeight + Scaled(OkTop, dpi_), Scaled(OkWidth, dpi_),
                Scaled(OkHeight, dpi_), TRUE);
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 // Enter anywhere in the text presses the default button.
-LRESULT CALLBACK TLogboekForm::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<TLogboekForm*>(data);
+LRESULT TLogboekForm::EditMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-        PostMessageA(self->window_, WM_COMMAND, MAKEWPARAM(BBOkId, BN_CLICKED), 0);
+        PostMessageA(Hwnd(), WM_COMMAND, MAKEWPARAM(BBOkId, BN_CLICKED), 0);
         return 0;
     }
     if (message == WM_CHAR && (wParam == '\r' || wParam == '\n')) return 0;
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, EditProc, 1);
-    return DefSubclassProc(window, message, wParam, lParam);
+    return editHook_.Default(message, wParam, lParam);
 }
 
 void TLogboekForm::FormShow() {
@@ -218,7 +182,7 @@ void TLogboekForm::FormShow() {
 }
 
 void TLogboekForm::BBOkClick() {
-    PostMessageA(window_, WM_CLOSE, 0, 0);
+    PostMessageA(Hwnd(), WM_CLOSE, 0, 0);
 }
 
 } // namespace kivo

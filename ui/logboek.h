@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -16,7 +17,7 @@ class FileSystem;
 // Ctrl+Z; the first line is taken before the end is tested, so an empty content gives one line.
 std::vector<std::string> ViewerLines(std::string_view content);
 
-class TLogboekForm {
+class TLogboekForm : public Window {
 public:
     static constexpr const char* ClassName = "TLogboekForm";
     static constexpr int BBOkId = 1;
@@ -26,19 +27,21 @@ public:
     // is closed; the returned pointer is valid until then.
     static TLogboekForm* Open(const std::string& appDir, FileSystem& files);
 
-    HWND Handle() const { return window_; }
     HWND LogboekEdit() const { return edit_; }
     HWND BBOk() const { return ok_; }
     // What the last filling read; empty when the file could not be opened.
     const std::vector<std::string>& Lines() const { return lines_; }
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage() override {
+        if (freesItself_) delete this;
+    }
+
 private:
     TLogboekForm(std::string appDir, FileSystem& files);
-    ~TLogboekForm() = default;
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    ~TLogboekForm() override = default;
+    LRESULT EditMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void Layout();
     void FormShow();
@@ -46,13 +49,14 @@ private:
 
     std::string appDir_;
     FileSystem& files_;
-    HWND window_ = nullptr;
     HWND edit_ = nullptr;
+    ControlHook editHook_;
     HWND ok_ = nullptr;
     int dpi_ = 96;
     UniqueFont font_;
     UniqueFont buttonFont_;
     std::vector<std::string> lines_;
+    bool freesItself_ = false; // set once the window exists, so a failed creation frees it once
 };
 
 } // namespace kivo

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win32/application.h"
-
 namespace kivo {
 
 namespace {
@@ -15,24 +13,17 @@ TWinTaskbar::TWinTaskbar(HWND mainWindow) : mainWindow_(mainWindow) {
     NotifyIcon = [](DWORD message, NOTIFYICONDATAA* data) {
         return Shell_NotifyIconA(message, data);
     };
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    if (!GetClassInfoExA(instance, CallbackClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = CallbackClassName;
-        RegisterClassExA(&wc);
-    }
     // Never shown; it only receives the shell's notifications.
-    callback_ = CreateWindowExA(WS_EX_TOOLWINDOW, CallbackClassName, "", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, instance, this);
+    WindowClassInfo info;
+    info.name = CallbackClassName;
+    info.background = nullptr;
+    CreateWindowOf(info, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr);
     // The shell broadcasts this when its taskbar was (re)created: the icon must be added again.
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
     // The first, smallest form of the record: the same on every call.
     data_.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data_.hWnd = callback_;
+    data_.hWnd = Hwnd();
     data_.uID = 0;
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data_.uCallbackMessage = CallbackMessage;
@@ -42,11 +33,7 @@ TWinTaskbar::TWinTaskbar(HWND mainWindow) : mainWindow_(mainWindow) {
 
 TWinTaskbar::~TWinTaskbar() {
     SetShowIcon(false);
-    if (callback_) {
-        KillTimer(callback_, RetryTimerId);
-        SetWindowLongPtrA(callback_, GWLP_USERDATA, 0);
-        DestroyWindow(callback_);
-    }
+    if (Hwnd()) KillTimer(Hwnd(), RetryTimerId);
 }
 
 void TWinTaskbar::SetHint(const std::string& hint) {
@@ -75,7 +62,7 @@ void TWinTaskbar::UpdateTrayIcon() {
         }
     } else {
         data_.hIcon = nullptr;
-        if (callback_) KillTimer(callback_, RetryTimerId);
+        if (Hwnd()) KillTimer(Hwnd(), RetryTimerId);
         NotifyIcon(NIM_DELETE, &data_);
     }
 }
@@ -86,31 +73,18 @@ void TWinTaskbar::AddIcon() {
     data_.hIcon = icon_;
     if (NotifyIcon(NIM_ADD, &data_) || NotifyIcon(NIM_MODIFY, &data_)) {
         addRetries_ = 0;
-        KillTimer(callback_, RetryTimerId);
+        KillTimer(Hwnd(), RetryTimerId);
         return;
     }
     data_.hIcon = nullptr;
     if (addRetries_ < MaxAddRetries) {
-        SetTimer(callback_, RetryTimerId, RetryIntervalMs, nullptr);
+        SetTimer(Hwnd(), RetryTimerId, RetryIntervalMs, nullptr);
     } else {
-        KillTimer(callback_, RetryTimerId);
+        KillTimer(Hwnd(), RetryTimerId);
     }
 }
 
-LRESULT CALLBACK TWinTaskbar::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TWinTaskbar*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || message == WM_NCCREATE) return DefWindowProcA(window, message, wParam, lParam);
-    LRESULT result = 0;
-    GuardedCall([&] { result = self->Handle(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT TWinTaskbar::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TWinTaskbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     POINT at{};
     GetCursorPos(&at);
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
@@ -126,11 +100,11 @@ LRESULT TWinTaskbar::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (showIcon_ && icon_ && !data_.hIcon) {
             AddIcon();
         } else {
-            KillTimer(callback_, RetryTimerId);
+            KillTimer(Hwnd(), RetryTimerId);
         }
         return 0;
     }
-    if (message != CallbackMessage) return DefWindowProcA(callback_, message, wParam, lParam);
+    if (message != CallbackMessage) return DefaultMessage(message, wParam, lParam);
     switch (static_cast<UINT>(lParam)) {
     case WM_MOUSEMOVE:
         break; // nothing is assigned to a move

@@ -7,9 +7,12 @@
 #include <functional>
 #include <string>
 
+#include "win32/window.h"
+
 namespace kivo {
 
-class TWinTaskbar {
+// The hidden callback window that receives the shell's notifications is this object's window.
+class TWinTaskbar : public Window {
 public:
     static constexpr UINT CallbackMessage = WM_USER + 123; // 1147
     static constexpr const char* CallbackClassName = "TWinTaskbarCallback";
@@ -20,7 +23,7 @@ public:
 
     // The owner is the main window; its handle is taken here.
     explicit TWinTaskbar(HWND mainWindow);
-    ~TWinTaskbar(); // removes the icon
+    ~TWinTaskbar() override; // removes the icon
     TWinTaskbar(const TWinTaskbar&) = delete;
     TWinTaskbar& operator=(const TWinTaskbar&) = delete;
 
@@ -33,7 +36,7 @@ public:
     std::function<void()> OnDblClick;
     std::function<void()> OnClick;
 
-    HWND CallbackWindow() const { return callback_; }
+    HWND CallbackWindow() const { return Hwnd(); }
     const NOTIFYICONDATAA& NotifyData() const { return data_; }
     // True while the icon is in the notification area.
     bool IconAdded() const { return data_.hIcon != nullptr; }
@@ -42,9 +45,10 @@ public:
     // The shell call; tests replace it to watch or refuse the calls.
     std::function<BOOL(DWORD, NOTIFYICONDATAA*)> NotifyIcon;
 
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void UpdateTrayIcon();
     void AddIcon();
     void DblClick();
@@ -54,7 +58,6 @@ private:
     void ShowTrayMenu(POINT at);
 
     HWND mainWindow_;
-    HWND callback_ = nullptr;
     UINT taskbarCreated_ = 0;
     NOTIFYICONDATAA data_{};
     std::string hint_;

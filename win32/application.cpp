@@ -14,14 +14,6 @@ std::string ModuleFileName() {
     return std::string(buffer, length);
 }
 
-// A top-level window that takes part in dialog navigation (Tab, Alt+letter) by its own choice.
-HWND DialogNavigationTarget(HWND window) {
-    if (!window) return nullptr;
-    HWND root = GetAncestor(window, GA_ROOT);
-    if (!root) return nullptr;
-    return (GetWindowLongPtrA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) ? root : nullptr;
-}
-
 } // namespace
 
 std::string ApplicationTitleFromPath(const std::string& exePath) {
@@ -33,31 +25,75 @@ std::string ApplicationTitleFromPath(const std::string& exePath) {
     return name;
 }
 
+// The hidden window: never shown; the main window carries the taskbar button, this one only
+// carries the title by which a second copy finds us.
+class TApplication::AppWindow : public Window {
+public:
+    explicit AppWindow(TApplication& app) : app_(app) {
+        WindowClassInfo info;
+        info.name = kApplicationClass;
+        info.background = nullptr;
+        info.iconResource = "MAINICON";
+        CreateWindowOf(info, 0, app.title_.c_str(),
+                       WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, nullptr);
+    }
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) app_.EndSession();
+            return 0;
+        case WM_CLOSE:
+            // A close request for the program is the main window's to decide.
+            if (app_.mainWindow_) PostMessageA(app_.mainWindow_, WM_CLOSE, 0, 0);
+            return 0;
+        case WM_ACTIVATE:
+            // Activated from outside (a second copy): pass it on to a visible main window.
+            if (LOWORD(wParam) != WA_INACTIVE && app_.mainWindow_ &&
+                IsWindowVisible(app_.mainWindow_) && IsWindowEnabled(app_.mainWindow_)) {
+                SetForegroundWindow(app_.mainWindow_);
+                return 0;
+            }
+            break;
+        }
+        return DefaultMessage(message, wParam, lParam);
+    }
+
+private:
+    TApplication& app_;
+};
+
+TApplication::TApplication() : title_(ApplicationTitleFromPath(ModuleFileName())) {
+    SetUncaughtExceptionHandler([](const std::exception& e) { Instance().HandleException(e); });
+}
+
+TApplication::~TApplication() {
+    // The process ends with its windows; nothing is destroyed during static destruction.
+    (void)window_.release();
+}
+
 TApplication& TApplication::Instance() {
     static TApplication application;
     return application;
 }
 
 void TApplication::Initialize(HINSTANCE instance) {
-    if (handle_) return;
+    if (window_ && window_->Hwnd()) return;
     instance_ = instance ? instance : GetModuleHandleA(nullptr);
     title_ = ApplicationTitleFromPath(ModuleFileName());
+    window_.reset();
+    try {
+        window_ = std::make_unique<AppWindow>(*this);
+    } catch (const std::exception&) {
+        // Without a desktop there is no window to find us by; the program goes on without.
+    }
+}
 
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance_;
-    wc.hIcon = LoadIconA(instance_, "MAINICON");
-    if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = kApplicationClass;
-    RegisterClassExA(&wc); // a second registration fails harmlessly
-
-    // Never shown: the main window carries the taskbar button; this one only carries the title by
-    // which a second copy finds us.
-    handle_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                              WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
-                              nullptr, nullptr, instance_, nullptr);
+HWND TApplication::Hwnd() const {
+    return window_ ? window_->Hwnd() : nullptr;
 }
 
 void TApplication::Minimize() {
@@ -76,31 +112,15 @@ bool TApplication::IsMinimized() const {
 int TApplication::Run() {
     MSG msg = {};
     BOOL got;
-    while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
-        HWND target = DialogNavigationTarget(msg.hwnd);
-        if (target && IsDialogMessageA(target, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) DispatchWithDialogKeys(msg);
     terminated_ = true;
     return got == 0 ? static_cast<int>(msg.wParam) : -1;
 }
 
 bool TApplication::ProcessMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Leave it for the loop that owns the program's end.
-            terminated_ = true;
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        HWND target = DialogNavigationTarget(msg.hwnd);
-        if (target && IsDialogMessageA(target, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return true;
+    if (PumpWaitingMessages()) return true;
+    terminated_ = true;
+    return false;
 }
 
 void TApplication::Terminate() {
@@ -110,41 +130,19 @@ void TApplication::Terminate() {
 
 void TApplication::HandleException(const std::exception& e) {
     try {
-        ShowErrorDisplay(e.what());
+        ShowErrorDisplay(DialogOwner(), title_, e.what());
     } catch (...) {
         // Nothing is left to tell the user with; the loop goes on.
     }
 }
 
-void TApplication::EndSession() {
-    ExitProcess(0);
+HWND TApplication::DialogOwner() const {
+    HWND active = GetActiveWindow();
+    return active && IsWindowVisible(active) ? active : Hwnd();
 }
 
-LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TApplication& app = Instance();
-    switch (message) {
-    case WM_QUERYENDSESSION:
-        return TRUE;
-    case WM_ENDSESSION:
-        if (wParam) app.EndSession();
-        return 0;
-    case WM_CLOSE:
-        // A close request for the program is the main window's to decide.
-        if (app.mainWindow_) PostMessageA(app.mainWindow_, WM_CLOSE, 0, 0);
-        return 0;
-    case WM_ACTIVATE:
-        // Activated from outside (a second copy): pass it on to a visible main window.
-        if (LOWORD(wParam) != WA_INACTIVE && app.mainWindow_ && IsWindowVisible(app.mainWindow_) &&
-            IsWindowEnabled(app.mainWindow_)) {
-            SetForegroundWindow(app.mainWindow_);
-            return 0;
-        }
-        break;
-    case WM_DESTROY:
-        if (window == app.handle_) app.handle_ = nullptr;
-        break;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+void TApplication::EndSession() {
+    ExitProcess(0);
 }
 
 } // namespace kivo

@@ -4,8 +4,10 @@
 
 #include <exception>
 #include <functional>
-#include <stdexcept>
+#include <memory>
 #include <string>
+
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -28,7 +30,7 @@ public:
 
     // Registers the "TApplication" class and creates the hidden window. Safe to call twice.
     void Initialize(HINSTANCE instance);
-    HWND Handle() const { return handle_; }
+    HWND Hwnd() const;
     HINSTANCE InstanceHandle() const { return instance_; }
     const std::string& Title() const { return title_; }
 
@@ -49,18 +51,23 @@ public:
     void Terminate(); // PostQuitMessage(0)
     bool Terminated() const { return terminated_; }
 
-    // Top-level error display for a failure no handler caught; the loop goes on.
+    // Top-level error display for a failure no handler caught; the loop goes on. Every window's
+    // GuardedCall ends here once the application exists.
     void HandleException(const std::exception& e);
+    // The owner of a dialog shown now: the active window while it is visible, else the hidden
+    // application window (so a box of a hidden program gets no taskbar button of its own).
+    HWND DialogOwner() const;
 
     // Log-off or shut-down agreed: the process ends here and now.
     [[noreturn]] void EndSession();
 
 private:
-    TApplication() = default;
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    class AppWindow;
+    TApplication();
+    ~TApplication();
 
     HINSTANCE instance_ = nullptr;
-    HWND handle_ = nullptr;
+    std::unique_ptr<AppWindow> window_;
     HWND mainWindow_ = nullptr;
     std::string title_;
     bool terminated_ = false;
@@ -68,17 +75,5 @@ private:
 
 // "C:\dir\kivoklok.exe" -> "kivoklok"; "KIVO.Klok.exe" -> "Kivo".
 std::string ApplicationTitleFromPath(const std::string& exePath);
-
-// Runs a handler inside a window procedure: a std::exception goes to the top-level error display
-// (exceptions must never cross Win32 frames).
-template <typename F> void GuardedCall(F&& f) noexcept {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        TApplication::Instance().HandleException(e);
-    } catch (...) {
-        TApplication::Instance().HandleException(std::runtime_error("Unknown error"));
-    }
-}
 
 } // namespace kivo

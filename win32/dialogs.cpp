@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "algemeen/text.h"
-#include "win32/application.h"
+#include "win32/fonts.h"
 #include "win32/handles.h"
 #include "win32/modal.h"
+#include "win32/window.h"
 
 namespace kivo {
 
@@ -45,6 +46,7 @@ constexpr const char* kCaptionWords[] = {"Waarschuwing", "Fout", "Informatie", "
 
 // What a dialog shows; the three kinds of box differ only in these.
 struct DialogRequest {
+    HWND owner = nullptr;
     std::string caption;
     std::string message;
     LPCSTR icon = nullptr; // a system icon, or none
@@ -58,14 +60,6 @@ struct DialogState {
     int defaultId = 0;
     int cancelId = 0; // 0: Escape does nothing
 };
-
-std::string ApplicationTitle() {
-    const std::string& title = TApplication::Instance().Title();
-    if (!title.empty()) return title;
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return ApplicationTitleFromPath(std::string(buffer, length));
-}
 
 bool IsOurButton(HWND dialog, HWND control) {
     if (!control || GetParent(control) != dialog) return false;
@@ -81,70 +75,51 @@ void Press(HWND dialog, DialogState& state, int id) {
     state.done = true;
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    switch (message) {
-    case WM_NCCREATE: {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        break;
+// The dialog window; it only records which button answered.
+class MessageForm : public Window {
+public:
+    explicit MessageForm(DialogState& state) : state_(state) {}
+    ~MessageForm() override { DestroyHwnd(); }
+    void DestroyNow() { DestroyHwnd(); }
+
+    void Create(const DialogRequest& request) {
+        WindowClassInfo info;
+        info.name = kDialogClass;
+        info.background = GetSysColorBrush(COLOR_BTNFACE);
+        CreateWindowOf(info, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, request.caption.c_str(),
+                       WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, request.owner);
     }
-    case WM_COMMAND:
-        if (!state) break;
-        if (LOWORD(wParam) == IDCANCEL && !lParam) {
-            // Escape through the dialog manager.
-            if (state->cancelId) Press(window, *state, state->cancelId);
-        } else if (HIWORD(wParam) == BN_CLICKED) {
-            Press(window, *state, LOWORD(wParam));
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL && !lParam) {
+                // Escape through the dialog manager.
+                if (state_.cancelId) Press(Hwnd(), state_, state_.cancelId);
+            } else if (HIWORD(wParam) == BN_CLICKED) {
+                Press(Hwnd(), state_, LOWORD(wParam));
+            }
+            return 0;
+        case DM_GETDEFID:
+            if (state_.defaultId) return MAKELRESULT(state_.defaultId, DC_HASDEFID);
+            return 0;
+        case WM_CLOSE:
+            state_.result = mrCancel;
+            state_.done = true;
+            return 0;
+        case kShownMessage:
+            if (OnDialogShown) OnDialogShown(Hwnd());
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
-        return 0;
-    case DM_GETDEFID:
-        if (state && state->defaultId) return MAKELRESULT(state->defaultId, DC_HASDEFID);
-        return 0;
-    case WM_CLOSE:
-        if (state) {
-            state->result = mrCancel;
-            state->done = true;
-        }
-        return 0;
-    case kShownMessage:
-        if (OnDialogShown) GuardedCall([&] { OnDialogShown(window); });
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return DefaultMessage(message, wParam, lParam);
     }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
-void RegisterDialogClass() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DialogProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = kDialogClass;
-        return RegisterClassExA(&wc) != 0;
-    }();
-    (void)registered;
-}
-
-int ScreenDpi() {
-    WindowDC dc(nullptr);
-    int dpi = dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
-    return dpi > 0 ? dpi : 96;
-}
-
-// The main window's font: MS Sans Serif, 8 points, at the screen's resolution.
-UniqueFont CreateDialogFont(int dpi) {
-    HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
-    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    return UniqueFont(font);
-}
+private:
+    DialogState& state_;
+};
 
 HWND FocusTarget(HWND dialog, const std::string& focusName) {
     std::string name = focusName.substr(0, 255);
@@ -157,9 +132,8 @@ HWND FocusTarget(HWND dialog, const std::string& focusName) {
 
 int RunDialog(const DialogRequest& request) {
     // Step one: whatever waits in the queue is handled before the question appears.
-    if (!TApplication::Instance().ProcessMessages()) return mrCancel;
+    if (!PumpWaitingMessages()) return mrCancel;
 
-    RegisterDialogClass();
     HINSTANCE instance = GetModuleHandleA(nullptr);
     DialogState state;
     for (const ButtonKind& b : kButtons) {
@@ -175,16 +149,17 @@ int RunDialog(const DialogRequest& request) {
     else if (request.buttons & mbOK)
         state.cancelId = mrOk;
 
-    HWND owner = GetActiveWindow();
-    if (!owner || !IsWindowVisible(owner)) owner = TApplication::Instance().Handle();
-    HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kDialogClass,
-                                  request.caption.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                                  0, 0, owner, nullptr, instance, &state);
-    if (!dialog) return mrCancel;
+    MessageForm form(state);
+    try {
+        form.Create(request);
+    } catch (const std::exception&) {
+        return mrCancel;
+    }
+    HWND dialog = form.Hwnd();
 
     // Layout in dialog units of the font, as the system's own message boxes do it.
     int dpi = ScreenDpi();
-    UniqueFont font = CreateDialogFont(dpi);
+    UniqueFont font = DialogFont(dpi);
     SIZE unit{};
     RECT textRect{};
     int buttonTextWidth = 0;
@@ -294,16 +269,12 @@ int RunDialog(const DialogRequest& request) {
         }
         return false;
     };
-    const bool quit = !RunModalLoop(
-        dialog, [&] { return state.done; }, keys, quitCode);
+    const bool quit = !RunModalLoop(dialog, [&] { return state.done; }, keys, quitCode);
     if (quit || !state.done) state.result = mrCancel;
 
     // Give input back before the dialog goes, so activation returns to where it was.
     disabled.Restore();
-    if (IsWindow(dialog)) {
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-        DestroyWindow(dialog);
-    }
+    form.DestroyNow();
     if (previousActive && IsWindow(previousActive) && previousActive != dialog)
         SetActiveWindow(previousActive);
     if (quit) PostQuitMessage(quitCode); // the outer loop ends the program
@@ -312,10 +283,11 @@ int RunDialog(const DialogRequest& request) {
 
 } // namespace
 
-int ShowMessageDialog(const std::string& title, const std::string& message, int type,
+int ShowMessageDialog(HWND owner, const std::string& title, const std::string& message, int type,
                       unsigned buttons, int /*helpContext*/, const std::string& focusName) {
     static const LPCSTR kIcons[] = {IDI_EXCLAMATION, IDI_HAND, IDI_ASTERISK, IDI_QUESTION};
     DialogRequest request;
+    request.owner = owner;
     const bool known = type >= mtWarning && type <= mtConfirmation;
     std::string word = known ? kCaptionWords[type] : "";
     request.caption = title.empty() ? word : title + " - " + word;
@@ -326,9 +298,10 @@ int ShowMessageDialog(const std::string& title, const std::string& message, int 
     return RunDialog(request);
 }
 
-void ShowPlainMessage(const std::string& message) {
+void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message) {
     DialogRequest request;
-    request.caption = ApplicationTitle();
+    request.owner = owner;
+    request.caption = title;
     request.message = message;
     RunDialog(request);
 }
@@ -338,9 +311,10 @@ std::string ErrorDisplayText(const std::string& message) {
     return message;
 }
 
-void ShowErrorDisplay(const std::string& message) {
+void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message) {
     DialogRequest request;
-    request.caption = ApplicationTitle();
+    request.owner = owner;
+    request.caption = title;
     request.message = ErrorDisplayText(message);
     request.icon = IDI_HAND;
     RunDialog(request);

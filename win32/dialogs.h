@@ -45,10 +45,15 @@ inline constexpr int kDialogHelpButtonId = 11;
 // button, else the default (OK, Yes, Retry); Escape the cancel button (Cancel, No, OK); the close
 // box returns mrCancel. focusName names a button ("No", "mbNo", case-blind) to focus first.
 // Other windows of the thread are disabled meanwhile; their timers and tray messages still run.
-int ShowMessageDialog(const std::string& title, const std::string& message, int type,
+// The dialog is owned by `owner` (may be null); `title` is the caller's, the caption adds the
+// type's word.
+int ShowMessageDialog(HWND owner, const std::string& title, const std::string& message, int type,
                       unsigned buttons, int helpContext, const std::string& focusName);
-void ShowPlainMessage(const std::string& message); // the plain message box (caption = app title)
-void ShowErrorDisplay(const std::string& message); // top-level error display (stop icon, '.' rule)
+// The plain message box: no icon, "OK"; the caption is `title` (the program passes its
+// application title).
+void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message);
+// The top-level error display: stop icon, "OK", the message with the full-stop rule below.
+void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message);
 // The error display's text: a full stop is added when the last character sorts after '.'.
 std::string ErrorDisplayText(const std::string& message);
 bool IsFormOpen(const std::string& className);

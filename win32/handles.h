@@ -1,36 +1,11 @@
 #pragma once
-// Owning wrappers for Win32 handles: one template, one small traits struct per handle kind.
+// Owning wrappers for the window layer's handles and scopes for device contexts. The template and
+// the kernel and file handles come from the platform layer, which owns handles too.
 #include <windows.h>
 
-#include <utility>
+#include "platform/win32/uniquehandle.h"
 
 namespace kivo {
-
-template <typename Traits> class UniqueHandle {
-public:
-    using Handle = typename Traits::Handle;
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Traits::Invalid(); }
-    Handle release() { return std::exchange(handle_, Traits::Invalid()); }
-    void reset(Handle handle = Traits::Invalid()) {
-        if (handle_ != Traits::Invalid()) Traits::Close(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = Traits::Invalid();
-};
 
 struct WindowTraits {
     using Handle = HWND;
@@ -57,20 +32,14 @@ struct MenuTraits {
     static HMENU Invalid() { return nullptr; }
     static void Close(HMENU h) { DestroyMenu(h); }
 };
-struct KernelTraits {
-    using Handle = HANDLE;
-    static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE h) { CloseHandle(h); }
-};
 
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
-using UniqueKernelHandle = UniqueHandle<KernelTraits>;
 
-// A device context of a window for the length of a scope.
+// A device context of a window (null: the screen) for the length of a scope.
 class WindowDC {
 public:
     explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
@@ -83,6 +52,37 @@ public:
 
 private:
     HWND window_;
+    HDC dc_;
+};
+
+// BeginPaint/EndPaint for the length of a WM_PAINT handler.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC get() const { return dc_; }
+    const RECT& Dirty() const { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+// A memory DC compatible with another, for drawing off screen.
+class MemoryDC {
+public:
+    explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
+    ~MemoryDC() {
+        if (dc_) DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
     HDC dc_;
 };
 

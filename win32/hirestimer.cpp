@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "algemeen/errors.h"
-#include "win32/application.h"
 
 namespace kivo {
 
@@ -19,18 +18,6 @@ constexpr UINT kTickMessage = WM_USER + 1;
 // Arming ids are unique in the process, so a tick meant for a destroyed timer can never match
 // another timer that happens to get the same window handle.
 std::atomic<unsigned> nextArmingId{1};
-
-void RegisterTimerWindowClass() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = kTimerWindowClass;
-        return RegisterClassExA(&wc) != 0;
-    }();
-    (void)registered;
-}
 
 TIMECAPS DeviceCaps() {
     TIMECAPS caps = {};
@@ -54,18 +41,21 @@ THiResTimer::THiResTimer() {
     TIMECAPS caps = DeviceCaps();
     resolution_ = caps.wPeriodMin;
     timeBeginPeriod(resolution_);
-    RegisterTimerWindowClass();
-    window_ = CreateWindowExA(0, kTimerWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
+    WindowClassInfo info;
+    info.name = kTimerWindowClass;
+    info.background = nullptr;
+    try {
+        CreateWindowOf(info, 0, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
+    } catch (const std::exception&) {
+        // Without its window the timer never ticks; Enabled still reads as set.
+    }
 }
 
 THiResTimer::~THiResTimer() {
     *alive_ = false;
     // The event goes first, so no callback posts to a window that is gone.
     Disarm();
-    if (window_) DestroyWindow(window_);
+    DestroyHwnd();
     timeEndPeriod(resolution_);
 }
 
@@ -96,8 +86,8 @@ void THiResTimer::SetEnabled(bool enabled) {
 void THiResTimer::Arm() {
     armingId_ = nextArmingId.fetch_add(1);
     busy_ = false;
-    if (interval_ == 0 || !window_) return;
-    eventId_ = timeSetEvent(interval_, resolution_, TimerCallback, PackUser(window_, armingId_),
+    if (interval_ == 0 || !Hwnd()) return;
+    eventId_ = timeSetEvent(interval_, resolution_, TimerCallback, PackUser(Hwnd(), armingId_),
                             TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
     if (eventId_ == 0) throw KivoError("Not enough timers available");
 }
@@ -108,7 +98,7 @@ void THiResTimer::Disarm() {
 }
 
 void THiResTimer::PostTick(unsigned armingId) {
-    PostMessageA(window_, kTickMessage, armingId, 0);
+    PostMessageA(Hwnd(), kTickMessage, armingId, 0);
 }
 
 void CALLBACK THiResTimer::TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
@@ -124,26 +114,18 @@ void THiResTimer::Tick(unsigned armingId) {
     busy_ = true;
     auto alive = alive_;
     auto handler = OnTimer; // the handler may destroy this timer, and OnTimer with it
-    try {
-        if (handler) handler();
-    } catch (const std::exception& e) {
-        // Stays busy: ticks are discarded until the timer is armed again.
-        TApplication::Instance().HandleException(e);
-        return;
-    } catch (...) {
-        TApplication::Instance().HandleException(std::runtime_error("Unknown error"));
-        return;
-    }
+    // A failure leaves the timer busy (ticks are discarded until it is armed again) and goes to
+    // the error display through the window base.
+    if (handler) handler();
     if (*alive) busy_ = false;
 }
 
-LRESULT CALLBACK THiResTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT THiResTimer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTickMessage) {
-        auto* timer = reinterpret_cast<THiResTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (timer) timer->Tick(static_cast<unsigned>(wParam));
+        Tick(static_cast<unsigned>(wParam));
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefaultMessage(message, wParam, lParam);
 }
 
 } // namespace kivo

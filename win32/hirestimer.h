@@ -5,17 +5,18 @@
 #include <functional>
 #include <memory>
 
-#include "scheduler/timercontrol.h"
+#include "platform/timercontrol.h"
+#include "win32/window.h"
 
 namespace kivo {
 
 // Ticks arrive as messages posted from the timeSetEvent callback to a hidden message window of the
 // component; a tick is handled only when tagged with the latest arming id, the timer is enabled and
-// the component is not busy; it is busy during OnTimer. An error escaping OnTimer goes to
-// TApplication::HandleException and the component stays busy until it is armed again.
+// the component is not busy; it is busy during OnTimer. An error escaping OnTimer goes to the
+// window base's error display and the component stays busy until it is armed again.
 // The system timer runs whenever Enabled is true and Interval is not 0; an unset OnTimer is
 // skipped. Create, use and destroy it on the UI thread only.
-class THiResTimer : public TimerControl {
+class THiResTimer : public TimerControl, private Window {
 public:
     THiResTimer();  // timeBeginPeriod with the finest resolution
     ~THiResTimer(); // timeEndPeriod
@@ -39,10 +40,9 @@ private:
     void Arm();
     void Disarm();
     void Tick(unsigned armingId);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     static void CALLBACK TimerCallback(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
 
-    HWND window_ = nullptr;
     UINT eventId_ = 0;
     unsigned interval_ = 1000;
     unsigned resolution_ = 1;

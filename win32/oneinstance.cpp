@@ -56,7 +56,7 @@ void CreateProgramMutex() {
 
 void ActivateRunningInstance() {
     if (!anotherInstanceRunning) return;
-    HWND own = TApplication::Instance().Handle();
+    HWND own = TApplication::Instance().Hwnd();
     if (!own) return;
     char title[256] = {};
     GetWindowTextA(own, title, sizeof title);

@@ -1,10 +1,34 @@
 #include "win32/window.h"
 
+#include <commctrl.h>
+
 #include "algemeen/errors.h"
 #include "platform/files.h"
-#include "win32/application.h"
 
 namespace kivo {
+
+namespace {
+
+UncaughtExceptionHandler uncaughtHandler = nullptr;
+
+constexpr UINT_PTR kHookId = 1;
+
+} // namespace
+
+void SetUncaughtExceptionHandler(UncaughtExceptionHandler handler) {
+    uncaughtHandler = handler;
+}
+
+void HandleUncaughtException(const std::exception& e) noexcept {
+    try {
+        if (uncaughtHandler)
+            uncaughtHandler(e);
+        else
+            MessageBoxA(nullptr, e.what(), "", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    } catch (...) {
+        // Nothing is left to tell the user with; the loop goes on.
+    }
+}
 
 void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -16,7 +40,10 @@ void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc) {
     wc.hInstance = instance;
     wc.hCursor = info.cursor ? info.cursor : LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = info.background;
-    if (info.iconResource) wc.hIcon = LoadIconA(instance, info.iconResource);
+    if (info.iconResource) {
+        wc.hIcon = LoadIconA(instance, info.iconResource);
+        if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    }
     wc.lpszClassName = info.name;
     RegisterClassExA(&wc);
 }
@@ -75,6 +102,67 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         GuardedCall([&] { self->OnFinalMessage(); });
     }
     return result;
+}
+
+void ControlHook::Attach(HWND control, Handler handler) {
+    Detach();
+    if (!control) return;
+    handler_ = std::move(handler);
+    if (SetWindowSubclass(control, Procedure, kHookId, reinterpret_cast<DWORD_PTR>(this)))
+        control_ = control;
+}
+
+void ControlHook::Detach() {
+    if (control_) RemoveWindowSubclass(control_, Procedure, kHookId);
+    control_ = nullptr;
+}
+
+LRESULT ControlHook::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefSubclassProc(control_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ControlHook::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<ControlHook*>(data);
+    if (message == WM_NCDESTROY) {
+        self->Detach();
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
+    if (!self->handler_) return DefSubclassProc(hwnd, message, wParam, lParam);
+    LRESULT result = 0;
+    GuardedCall([&] { result = self->handler_(message, wParam, lParam); });
+    return result;
+}
+
+namespace {
+
+// A top-level window that takes part in dialog navigation (Tab, Alt+letter) by its own choice.
+HWND DialogNavigationTarget(HWND window) {
+    if (!window) return nullptr;
+    HWND root = GetAncestor(window, GA_ROOT);
+    if (!root) return nullptr;
+    return (GetWindowLongPtrA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) ? root : nullptr;
+}
+
+} // namespace
+
+void DispatchWithDialogKeys(MSG& msg) {
+    HWND target = DialogNavigationTarget(msg.hwnd);
+    if (target && IsDialogMessageA(target, &msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+bool PumpWaitingMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        DispatchWithDialogKeys(msg);
+    }
+    return true;
 }
 
 } // namespace kivo

@@ -3,7 +3,33 @@
 // back from GWLP_USERDATA and handles its messages in one member, under one exception policy.
 #include <windows.h>
 
+#include <exception>
+#include <functional>
+#include <stdexcept>
+
 namespace kivo {
+
+// ---- Exception policy ----
+
+// Where a failure that no handler caught goes. The application installs its top-level error
+// display (TApplication does so when it is made); before that a plain stop box stands in.
+using UncaughtExceptionHandler = void (*)(const std::exception&);
+void SetUncaughtExceptionHandler(UncaughtExceptionHandler handler);
+void HandleUncaughtException(const std::exception& e) noexcept;
+
+// Runs a handler where exceptions must not cross Win32 frames: a failure goes once to the
+// top-level error display, and the caller goes on.
+template <typename F> void GuardedCall(F&& f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        HandleUncaughtException(e);
+    } catch (...) {
+        HandleUncaughtException(std::runtime_error("Unknown error"));
+    }
+}
+
+// ---- Window classes and objects ----
 
 // How a window class looks; registered once per class name and module.
 struct WindowClassInfo {
@@ -11,7 +37,7 @@ struct WindowClassInfo {
     UINT style = 0;
     HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     HCURSOR cursor = nullptr;           // null: the arrow
-    const char* iconResource = nullptr; // e.g. "MAINICON"; null: no icon
+    const char* iconResource = nullptr; // e.g. "MAINICON" (else the system's); null: no icon
 };
 
 // Registers the class unless this module already has it (a second registration is harmless).
@@ -19,7 +45,8 @@ void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc);
 
 // Base of every window object. The object owns its HWND: destroying the object destroys the
 // window. The window's own destruction (DestroyWindow, WM_CLOSE's default) detaches the object:
-// no message reaches it after WM_NCDESTROY, and OnFinalMessage runs last.
+// no message reaches it after WM_NCDESTROY, and OnFinalMessage runs last. A derived class whose
+// handlers must see the window's last messages calls DestroyHwnd in its own destructor.
 //
 // Exception policy: a failure escaping OnMessage goes once to the top-level error display
 // (GuardedCall) and the message counts as handled with the result 0; the window stays usable.
@@ -58,5 +85,38 @@ private:
 
     HWND hwnd_ = nullptr;
 };
+
+// A system control (list box, edit, ...) whose messages pass through a handler of ours first,
+// under the same exception policy as Window. The handler calls Default for the control's own
+// behaviour. Detaches when the control is destroyed or the hook goes.
+class ControlHook {
+public:
+    using Handler = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM lParam)>;
+    ControlHook() = default;
+    ~ControlHook() { Detach(); }
+    ControlHook(const ControlHook&) = delete;
+    ControlHook& operator=(const ControlHook&) = delete;
+
+    void Attach(HWND control, Handler handler);
+    void Detach();
+    // The control's own handling of a message; only from inside the handler.
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    HWND Hwnd() const { return control_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
+    HWND control_ = nullptr;
+    Handler handler_;
+};
+
+// ---- Message pumping ----
+
+// Translates and dispatches one message; a top-level window with the WS_EX_CONTROLPARENT style
+// gets dialog keys (Tab, Alt+letter) through IsDialogMessage.
+void DispatchWithDialogKeys(MSG& msg);
+// Handles every waiting message without blocking. Returns false once the quit message was seen;
+// it is posted again for the loop that owns the program's end.
+bool PumpWaitingMessages();
 
 } // namespace kivo

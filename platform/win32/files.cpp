@@ -4,6 +4,7 @@
 
 #include "algemeen/errors.h"
 #include "platform/files.h"
+#include "platform/win32/uniquehandle.h"
 #include "platform/win32/win32error.h"
 
 namespace kivo {
@@ -12,26 +13,6 @@ namespace {
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
-
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (valid()) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    bool close() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != 0;
-    }
-
-private:
-    HANDLE h_;
-};
 
 class Win32FileSystem : public FileSystem {
 public:
@@ -42,9 +23,9 @@ public:
 
     std::string ReadAll(const std::string& path) const override {
         // Shared for reading only: a file another process is still writing is refused.
-        Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid())
+        UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
             throw FileOpenError("Cannot open file " + Quoted(path) + ". " +
                                 Win32ErrorText(GetLastError()));
         std::string content;
@@ -69,9 +50,9 @@ public:
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(ERROR_ACCESS_DENIED));
         std::string temp = path + ".tmp" + std::to_string(GetCurrentProcessId());
-        Handle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid())
+        UniqueFile file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
         const char* data = content.data();
@@ -85,7 +66,7 @@ public:
             left -= written;
         }
         ok = ok && FlushFileBuffers(file.get());
-        if (!file.close() || !ok) {
+        if (!CloseFile(file) || !ok) {
             DeleteFileA(temp.c_str());
             throw KivoError("Stream write error");
         }

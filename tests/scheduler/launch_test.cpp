@@ -238,7 +238,7 @@ TEST_F(ManualRunTest, DirectoryIsSetBackCutAndAfterFailures) {
     EXPECT_EQ(w.shell.dirChanges.back(), deep.substr(0, 255));
 
     w.shell.cwd = "C:\\Start";
-    files.readOnly.insert(w.log.Path());
+    files.unwritable.insert(w.log.Path());
     EXPECT_THROW(w.manual.Taakuitvoeren1Click(), KivoError);
     EXPECT_EQ(w.shell.dirChanges.back(), "C:\\Start");
     EXPECT_EQ(w.shell.calls.size(), 1u); // no start after the failed log line

@@ -340,7 +340,7 @@ TEST(TickFailure, NoteThatCannotBeWrittenEscapes) {
     MemFiles files;
     World w(files, "C:\\App\\");
     w.Add({.omschrijving = "A", .starttijd = "08:00"});
-    files.readOnly.insert(w.log.Path());
+    files.unwritable.insert(w.log.Path());
     w.At(8, 0, 30);
     EXPECT_THROW(w.scheduler.Timer1Timer(), KivoError);
     EXPECT_FALSE(w.timer1.enabled);

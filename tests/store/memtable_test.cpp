@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "algemeen/errors.h"
-#include "store/store_fakes.h"
 #include "store/taskrecord.h"
 #include "support/fake_clock.h"
+#include "support/mem_files.h"
+#include "support/test_collator.h"
 
 namespace kivo {
 namespace {

@@ -8,9 +8,10 @@
 #include "algemeen/errors.h"
 #include "algemeen/text.h"
 #include "store/memtable.h"
-#include "store/store_fakes.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
+#include "support/mem_files.h"
+#include "support/test_collator.h"
 
 namespace kivo {
 namespace {

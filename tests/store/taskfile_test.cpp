@@ -15,9 +15,10 @@
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "store/memtable.h"
-#include "store/store_fakes.h"
 #include "support/fake_clock.h"
+#include "support/mem_files.h"
 #include "support/temp_dir.h"
+#include "support/test_collator.h"
 
 namespace kivo {
 namespace {
@@ -226,7 +227,7 @@ class TaskFileTest : public TaskFormatTest {
 protected:
     const std::string dir = "C:\\app\\";
     const std::string path = dir + "kivoklok.csv";
-    test::MemFileSystem files;
+    test::MemFiles files;
     LogBook log{files, clock, settings, dir};
     TaskFile taskFile{table, format, files, log, dir};
     std::vector<std::string> reports;

@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
             SetTimer(window, 1, seconds * 1000u,
                      [](HWND w, UINT, UINT_PTR, DWORD) { PostMessageA(w, WM_CLOSE, 0, 0); });
     };
-    TAboutBox::Execute();
+    TAboutBox::Execute(nullptr);
     return 0;
 }

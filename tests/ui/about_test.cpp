@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_test_util.h"
 #include "platform/collation.h"
-#include "scheduler/scheduler_fakes.h"
 #include "support/fake_clock.h"
+#include "support/fake_shell.h"
+#include "support/mem_files.h"
+#include "support/win32_test_util.h"
 #include "ui/about.h"
 #include "ui/instel.h"
 
@@ -195,7 +196,7 @@ TEST_F(About, ClickPausesAndResumesEscapeKeepsItOpenEnterClosesIt) {
         PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 0);
     });
-    EXPECT_EQ(TAboutBox::Execute(), mrOk) << "Escape did not close it, Enter pressed OK";
+    EXPECT_EQ(TAboutBox::Execute(nullptr), mrOk) << "Escape did not close it, Enter pressed OK";
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(stillPaused, paused);
     EXPECT_GT(resumed, paused);
@@ -222,15 +223,15 @@ TEST_F(AboutFromTheMenus, BothMenuItemsOpenItModallyCentredAndSized) {
     RECT outer{};
     DialogHook hook([&](HWND window) {
         captions.push_back(WindowText(window));
-        formDisabled = !IsWindowEnabled(form.Handle());
+        formDisabled = !IsWindowEnabled(form.Hwnd());
         GetWindowRect(window, &outer);
         ASSERT_NE(AboutBoxOf(window), nullptr);
         SendMessageA(AboutBoxOf(window)->OKButton(), BM_CLICK, 0, 0);
     });
-    SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(TInstelForm::IdInformatie1, 0), 0);
+    SendMessageA(form.Hwnd(), WM_COMMAND, MAKEWPARAM(TInstelForm::IdInformatie1, 0), 0);
     EXPECT_TRUE(formDisabled);
-    EXPECT_TRUE(IsWindowEnabled(form.Handle())) << "input given back";
-    SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(TInstelForm::IdInformatie2, 0), 0);
+    EXPECT_TRUE(IsWindowEnabled(form.Hwnd())) << "input given back";
+    SendMessageA(form.Hwnd(), WM_COMMAND, MAKEWPARAM(TInstelForm::IdInformatie2, 0), 0);
     EXPECT_EQ(captions, (std::vector<std::string>{"Informatie", "Informatie"}));
 
     const int dpi = ScreenDpi();
@@ -252,7 +253,7 @@ TEST_F(About, HundredOpeningsLeaveNoObjectsAndNoThreadsBehind) {
             else
                 SendMessageA(box->OKButton(), BM_CLICK, 0, 0);
         });
-        TAboutBox::Execute();
+        TAboutBox::Execute(nullptr);
     };
     // Classes registered, fonts cached, the system's helper threads started: what stays.
     for (int i = 0; i < 6; ++i) cycle(i);

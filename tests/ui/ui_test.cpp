@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "app/app_test_util.h"
 #include "logbook/logbook.h"
 #include "platform/collation.h"
 #include "platform/locale.h"
-#include "scheduler/scheduler_fakes.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
+#include "support/fake_shell.h"
+#include "support/mem_files.h"
+#include "support/task_spec.h"
+#include "support/win32_test_util.h"
 #include "ui/instel.h"
 #include "ui/logboek.h"
 #include "ui/taskbar.h"
@@ -45,16 +47,7 @@ struct Form : ::testing::Test {
         FormatSettings settings;
         TMemTable table("t", settings, UserCollator(), clock);
         table.OpenTable();
-        for (const TaskSpec& t : tasks) {
-            table.AppendTask();
-            table.SetString(Field::Omschrijving, t.omschrijving);
-            table.SetString(Field::Programma, t.programma);
-            table.SetString(Field::Starttijd, t.starttijd);
-            table.SetInteger(Field::Frekwentie, t.frekwentie);
-            table.SetBoolean(Field::Dagen, true);
-            table.SetBoolean(Field::Uren, false);
-            table.PostTask();
-        }
+        for (const TaskSpec& t : tasks) AddTask(table, t);
         files.files[CsvPath] = TCSVStreamFormat(settings).Write(table);
     }
 
@@ -75,8 +68,8 @@ struct Form : ::testing::Test {
         auto it = files.files.find(LogPath);
         return it == files.files.end() ? "" : it->second;
     }
-    bool Visible() const { return IsWindowVisible(form->Handle()); }
-    void SendCommand(int id) { SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    bool Visible() const { return IsWindowVisible(form->Hwnd()); }
+    void SendCommand(int id) { SendMessageA(form->Hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     void Tray(LPARAM mouse) {
         SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage, 0, mouse);
     }
@@ -101,15 +94,15 @@ TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
     // Shown in browse mode at 100, 50, 272 by 170 inside, with the tasks in description order.
     ASSERT_TRUE(Visible());
     RECT outer, client;
-    GetWindowRect(form->Handle(), &outer);
-    GetClientRect(form->Handle(), &client);
+    GetWindowRect(form->Hwnd(), &outer);
+    GetClientRect(form->Hwnd(), &client);
     int dpi = ScreenDpi();
     EXPECT_EQ(outer.left, Scaled(100, dpi));
     EXPECT_EQ(outer.top, Scaled(50, dpi));
     EXPECT_EQ(client.right, Scaled(272, dpi));
     EXPECT_EQ(client.bottom, Scaled(170, dpi));
     EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0), 2);
-    EXPECT_EQ(WindowText(form->Handle()), "KIVO Schakelklok");
+    EXPECT_EQ(WindowText(form->Hwnd()), "KIVO Schakelklok");
     char first[64] = {};
     SendMessageA(form->DBGtaken(), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
     EXPECT_STREQ(first, "Archief");
@@ -142,7 +135,7 @@ TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
 
 TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
     files.files[LogPath] = "";
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     std::vector<std::string> shown;
     OnDialogShown = [&](HWND dialog) {
         shown.push_back(ReadBox(dialog).message);
@@ -160,12 +153,12 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
     WriteTasks({{"Back-up", "08:55"}});
     const std::string tasks = files.files[CsvPath];
     files.files[LogPath] = "";
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     OnDialogShown = [&](HWND dialog) { Click(dialog, IDOK); };
     Start();
     // The log can be written again, and an import file arrives: the tick must not save a task
     // file that lacks the user's tasks, which were never loaded.
-    files.readOnly.erase(LogPath);
+    files.unwritable.erase(LogPath);
     files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
     form->Timer1.PostTick(form->Timer1.ArmingId());
     PumpFor(300);
@@ -177,8 +170,8 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
 
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     Start();
-    SetWindowPos(form->Handle(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SetWindowPos(form->Hwnd(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(Visible());
     EXPECT_FALSE(terminated);
     EXPECT_EQ(Count(Log(), "afgesloten"), 0);
@@ -186,24 +179,24 @@ TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     SendCommand(TInstelForm::IdOpenen1);
     ASSERT_TRUE(Visible());
     RECT outer;
-    GetWindowRect(form->Handle(), &outer);
+    GetWindowRect(form->Hwnd(), &outer);
     EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
 
-    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(form->Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_FALSE(Visible());
     SendCommand(TInstelForm::IdOpenen1);
     EXPECT_TRUE(Visible());
-    EXPECT_FALSE(IsIconic(form->Handle()));
-    GetWindowRect(form->Handle(), &outer);
+    EXPECT_FALSE(IsIconic(form->Hwnd()));
+    GetWindowRect(form->Hwnd(), &outer);
     EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
 
     // With the edit panel open nothing closes, hides or minimizes the window.
     form->SetEditModeForTest(true);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(Visible());
-    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(form->Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(Visible());
-    EXPECT_FALSE(IsIconic(form->Handle()));
+    EXPECT_FALSE(IsIconic(form->Hwnd()));
     form->OpstartTimerTimer();
     EXPECT_TRUE(Visible());
 }
@@ -235,7 +228,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
 
     // The next close in browse mode ends the program without asking.
     form->SetEditModeForTest(false);
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(terminated);
     EXPECT_EQ(Count(Log(), "KIVO Schakelklok afgesloten"), 1);
@@ -243,7 +236,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
 
 TEST_F(Form, ExitEndsEvenWhenTheLogCannotBeWritten) {
     Start();
-    files.readOnly.insert(LogPath);
+    files.unwritable.insert(LogPath);
     int shown = 0;
     OnDialogShown = [&](HWND dialog) {
         ++shown;
@@ -271,12 +264,12 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     Tray(WM_LBUTTONUP);
     EXPECT_FALSE(form->WinTaskbar->DblClickSeen()) << "the release after a double click";
 
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     Tray(WM_MBUTTONDBLCLK);
     EXPECT_TRUE(Visible());
 
     // A right press opens the tray menu while the window stays hidden; a timer closes it.
-    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     PumpFor(300); // the hide's activation changes would close a menu at once
     static bool menuSeen;
     menuSeen = false;
@@ -394,13 +387,13 @@ TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
     files.files[LogPath] = "";
     TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
     EXPECT_EQ(viewer->Lines(), std::vector<std::string>{""}) << "an empty file: one empty line";
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
 
     files.files.erase(LogPath);
     viewer = TLogboekForm::Open(Dir, files);
     EXPECT_TRUE(viewer->Lines().empty());
     EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 0);
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
     EXPECT_EQ(shown, 0) << "a missing log is silent";
 
     // More than the rich edit's default 32 KB limit: all of it is shown.
@@ -411,7 +404,7 @@ TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
     viewer = TLogboekForm::Open(Dir, files);
     EXPECT_EQ(viewer->Lines().size(), 1000u);
     EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 1000 * 201 - 2);
-    DestroyWindow(viewer->Handle());
+    DestroyWindow(viewer->Hwnd());
 }
 
 TEST(ViewerLines, LineEndsAndCtrlZ) {

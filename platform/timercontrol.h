@@ -1,5 +1,6 @@
 #pragma once
-// What the scheduler and the import need of a timer: read and switch its running state.
+// What the scheduler and the import need of a timer: read and switch its running state. The
+// window layer implements it (THiResTimer); tests hold only the state.
 
 namespace kivo {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "support/win32_test_util.h"
 #include "win32/hirestimer.h"
-#include "app_test_util.h"
 
 namespace kivo {
 namespace {
@@ -34,7 +34,8 @@ TEST(MessageDialog, YesNoWarningWithEmptyTitle) {
             EXPECT_EQ(focus, GetDlgItem(dialog, mrYes)) << "focus starts on the first button";
             PressKey(GetFocus(), VK_RETURN);
         });
-        EXPECT_EQ(ShowMessageDialog("", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""), mrYes);
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""),
+                  mrYes);
     }
     EXPECT_EQ(box.caption, "Waarschuwing");
     EXPECT_EQ(box.message, "Doorgaan?");
@@ -45,15 +46,18 @@ TEST(MessageDialog, YesNoWarningWithEmptyTitle) {
 
     {
         DialogHook hook([](HWND) { PressKey(GetFocus(), VK_ESCAPE); });
-        EXPECT_EQ(ShowMessageDialog("", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""), mrNo);
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""),
+                  mrNo);
     }
     {
         DialogHook hook([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
-        EXPECT_EQ(ShowMessageDialog("", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""), mrCancel);
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""),
+                  mrCancel);
     }
     {
         DialogHook hook([](HWND dialog) { Click(dialog, mrNo); });
-        EXPECT_EQ(ShowMessageDialog("", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""), mrNo);
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "Doorgaan?", mtWarning, mbYes | mbNo, 0, ""),
+                  mrNo);
     }
 }
 
@@ -64,10 +68,10 @@ TEST(MessageDialog, CaptionsPerType) {
         captions.push_back(WindowText(dialog));
         PostMessageA(dialog, WM_CLOSE, 0, 0);
     });
-    ShowMessageDialog("KIVO Klok", "x", mtWarning, mbYes | mbNo, 0, "");
-    ShowMessageDialog("KIVO Schakelklok", "x", mtConfirmation, mbYes | mbNo, 0, "");
-    ShowMessageDialog("T", "x", mtError, mbOK, 0, "");
-    ShowMessageDialog("", "x", mtInformation, mbOK, 0, "");
+    ShowMessageDialog(nullptr, "KIVO Klok", "x", mtWarning, mbYes | mbNo, 0, "");
+    ShowMessageDialog(nullptr, "KIVO Schakelklok", "x", mtConfirmation, mbYes | mbNo, 0, "");
+    ShowMessageDialog(nullptr, "T", "x", mtError, mbOK, 0, "");
+    ShowMessageDialog(nullptr, "", "x", mtInformation, mbOK, 0, "");
     EXPECT_EQ(captions, (std::vector<std::string>{"KIVO Klok - Waarschuwing",
                                                   "KIVO Schakelklok - Bevestiging", "T - Fout",
                                                   "Informatie"}));
@@ -101,7 +105,7 @@ TEST(MessageDialog, AllButtonsInOrderWithTheirCaptions) {
         openAfterHelp = IsWindowVisible(dialog) != FALSE;
         Click(dialog, mrNoToAll);
     });
-    EXPECT_EQ(ShowMessageDialog("", "Alles", mtConfirmation, 0x7FF, 0, ""), mrNoToAll);
+    EXPECT_EQ(ShowMessageDialog(nullptr, "", "Alles", mtConfirmation, 0x7FF, 0, ""), mrNoToAll);
     ASSERT_EQ(captions.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(captions[i], expected[i].second);
@@ -116,7 +120,7 @@ TEST(MessageDialog, DefaultAndCancelButtons) {
     test::InitApp();
     auto answer = [](unsigned buttons, WPARAM key) {
         DialogHook hook([key](HWND) { PressKey(GetFocus(), key); });
-        return ShowMessageDialog("", "?", mtConfirmation, buttons, 0, "");
+        return ShowMessageDialog(nullptr, "", "?", mtConfirmation, buttons, 0, "");
     };
     EXPECT_EQ(answer(mbOK | mbCancel, VK_RETURN), mrOk);
     EXPECT_EQ(answer(mbOK | mbCancel, VK_ESCAPE), mrCancel);
@@ -134,7 +138,7 @@ TEST(MessageDialog, DefaultAndCancelButtons) {
             PressKey(dialog, VK_ESCAPE);
             PressKey(dialog, VK_RETURN);
         });
-        result = ShowMessageDialog("", "?", mtError, mbAbort | mbRetry | mbIgnore, 0, "");
+        result = ShowMessageDialog(nullptr, "", "?", mtError, mbAbort | mbRetry | mbIgnore, 0, "");
     }
     EXPECT_EQ(result, mrRetry);
     {
@@ -142,7 +146,7 @@ TEST(MessageDialog, DefaultAndCancelButtons) {
             SetFocus(dialog);
             PressKey(dialog, VK_RETURN);
         });
-        result = ShowMessageDialog("", "?", mtConfirmation, mbYes | mbNo | mbOK, 0, "");
+        result = ShowMessageDialog(nullptr, "", "?", mtConfirmation, mbYes | mbNo | mbOK, 0, "");
     }
     EXPECT_EQ(result, mrOk) << "OK wins over Yes as default";
 }
@@ -157,14 +161,16 @@ TEST(MessageDialog, FocusNameWithOrWithoutPrefix) {
             defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
             PressKey(GetFocus(), VK_RETURN);
         });
-        EXPECT_EQ(ShowMessageDialog("", "?", mtWarning, mbYes | mbNo, 0, name), mrNo) << name;
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "?", mtWarning, mbYes | mbNo, 0, name), mrNo)
+            << name;
         EXPECT_TRUE(focusedNo) << name;
         EXPECT_EQ(defaultId, static_cast<DWORD>(mrYes)) << "Yes stays the default";
     }
     // Unknown names, and names of controls that are not buttons, leave the focus on the first.
     for (const char* name : {"Cancel", "mb", "Message", "Image", "mbmbNo"}) {
         DialogHook hook([](HWND) { PressKey(GetFocus(), VK_RETURN); });
-        EXPECT_EQ(ShowMessageDialog("", "?", mtWarning, mbYes | mbNo, 0, name), mrYes) << name;
+        EXPECT_EQ(ShowMessageDialog(nullptr, "", "?", mtWarning, mbYes | mbNo, 0, name), mrYes)
+            << name;
     }
 }
 
@@ -189,7 +195,7 @@ TEST(MessageDialog, ModalButTimersAndWaitingMessagesRun) {
         Click(dialog, mrYes);
     });
     // The click ends the loop at once; the posted tick is handled by the next pump.
-    EXPECT_EQ(ShowMessageDialog("", "?", mtWarning, mbYes | mbNo, 0, ""), mrYes);
+    EXPECT_EQ(ShowMessageDialog(nullptr, "", "?", mtWarning, mbYes | mbNo, 0, ""), mrYes);
     test::PumpFor(20);
     EXPECT_EQ(ticksWhenShown, 1);
     EXPECT_FALSE(otherEnabled);
@@ -203,7 +209,7 @@ TEST(MessageDialog, ModalButTimersAndWaitingMessagesRun) {
         PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
         ticksBeforeAnswer = ticks;
     });
-    EXPECT_EQ(ShowMessageDialog("", "?", mtWarning, mbYes | mbNo, 0, ""), mrNo);
+    EXPECT_EQ(ShowMessageDialog(nullptr, "", "?", mtWarning, mbYes | mbNo, 0, ""), mrNo);
     EXPECT_EQ(ticksBeforeAnswer, 2);
     EXPECT_EQ(ticks, 3);
     DestroyWindow(other);
@@ -218,10 +224,10 @@ TEST(MessageDialog, PlainMessageAndErrorDisplay) {
         okCaptions.push_back(WindowText(GetDlgItem(dialog, mrOk)));
         PressKey(GetFocus(), VK_RETURN);
     });
-    ShowPlainMessage("Cannot open file \"x\".");
-    ShowErrorDisplay("Stream write error");
-    ASSERT_EQ(shown.size(), 2u);
     const std::string& title = TApplication::Instance().Title();
+    ShowPlainMessage(nullptr, title, "Cannot open file \"x\".");
+    ShowErrorDisplay(nullptr, title, "Stream write error");
+    ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].caption, title);
     EXPECT_EQ(shown[0].message, "Cannot open file \"x\".");
     EXPECT_FALSE(shown[0].hasIcon);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "algemeen/errors.h"
-#include "app_test_util.h"
+#include "support/win32_test_util.h"
 
 namespace kivo {
 namespace {
@@ -47,11 +47,11 @@ HWND CreateMainWindow() {
 TEST(Application, HiddenWindowCarriesTheTitle) {
     test::InitApp();
     TApplication& app = TApplication::Instance();
-    HWND handle = app.Handle();
+    HWND handle = app.Hwnd();
     ASSERT_NE(handle, nullptr);
     test::InitApp(); // a second call changes nothing
-    EXPECT_EQ(app.Handle(), handle);
-    EXPECT_EQ(app.Title(), "app_test");
+    EXPECT_EQ(app.Hwnd(), handle);
+    EXPECT_EQ(app.Title(), "win32_test");
     EXPECT_EQ(test::WindowText(handle), app.Title());
     char cls[64] = {};
     GetClassNameA(handle, cls, sizeof cls);
@@ -91,10 +91,10 @@ TEST(Application, MinimizeActsOnTheMainWindowThenCallsTheHandler) {
 
     // A close request for the application goes to the main window, which decides.
     received.clear();
-    SendMessageA(app.Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(app.Hwnd(), WM_CLOSE, 0, 0);
     test::PumpFor(20);
     EXPECT_EQ(received, std::vector<UINT>{WM_CLOSE});
-    EXPECT_TRUE(IsWindow(app.Handle()));
+    EXPECT_TRUE(IsWindow(app.Hwnd()));
 
     app.OnMinimize = nullptr;
     app.SetMainWindow(nullptr);
@@ -134,7 +134,7 @@ TEST(Application, HandleExceptionShowsTheErrorDisplay) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].message, "Cannot open file \"a.log\".");
     EXPECT_EQ(shown[1].message, "List index out of bounds (3)"); // ')' sorts before '.'
-    EXPECT_EQ(shown[1].caption, "app_test");
+    EXPECT_EQ(shown[1].caption, "win32_test");
 }
 
 TEST(ApplicationDeathTest, EndSessionEndsTheProcessAtOnce) {
@@ -142,7 +142,7 @@ TEST(ApplicationDeathTest, EndSessionEndsTheProcessAtOnce) {
     EXPECT_EXIT(
         {
             test::InitApp();
-            SendMessageA(TApplication::Instance().Handle(), WM_ENDSESSION, TRUE, 0);
+            SendMessageA(TApplication::Instance().Hwnd(), WM_ENDSESSION, TRUE, 0);
             std::exit(5);
         },
         ::testing::ExitedWithCode(0), "");

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "win32/dialogs.h"
 #include "win32/application.h"
+#include "win32/dialogs.h"
 
 namespace kivo::test {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "algemeen/errors.h"
-#include "app_test_util.h"
+#include "support/win32_test_util.h"
 
 namespace kivo {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "algemeen/errors.h"
-#include "app_test_util.h"
 #include "support/temp_dir.h"
+#include "support/win32_test_util.h"
 
 namespace kivo {
 namespace {
@@ -81,11 +81,11 @@ TEST(InstanceMutex, SecondCopyIsDetectedByFileNameOnly) {
     const std::string own = OwnPath();
     EXPECT_EQ(RunChildCopy(own, true), 0) << "same executable";
 
-    const std::string sameName = dir.File("APP_TEST.exe"); // other folder, other case
+    const std::string sameName = dir.File("WIN32_TEST.exe"); // other folder, other case
     ASSERT_TRUE(CopyFileA(own.c_str(), sameName.c_str(), FALSE));
     EXPECT_EQ(RunChildCopy(sameName, true), 0);
 
-    const std::string otherName = dir.File("app_test2.exe");
+    const std::string otherName = dir.File("win32_test2.exe");
     ASSERT_TRUE(CopyFileA(own.c_str(), otherName.c_str(), FALSE));
     EXPECT_EQ(RunChildCopy(otherName, false), 0) << "another file name is another program";
 }
@@ -122,18 +122,18 @@ TEST(OneInstance, GuardActivatesTheRunningCopyAndEndsThisOne) {
     guard.Enabled = true;
     EXPECT_TRUE(guard.Check());
     EXPECT_FALSE(IsIconic(running)) << "the running copy is restored";
-    EXPECT_EQ(test::WindowText(app.Handle()), "") << "our own window no longer matches";
+    EXPECT_EQ(test::WindowText(app.Hwnd()), "") << "our own window no longer matches";
     EXPECT_TRUE(QuitMessageWaiting());
     EXPECT_TRUE(app.Terminated());
 
     // Without a running copy to find, this copy still ends.
     DestroyWindow(running);
-    SetWindowTextA(app.Handle(), app.Title().c_str());
+    SetWindowTextA(app.Hwnd(), app.Title().c_str());
     EXPECT_TRUE(guard.Check());
     EXPECT_TRUE(QuitMessageWaiting());
 
     detail::SetAnotherInstanceRunning(false);
-    SetWindowTextA(app.Handle(), app.Title().c_str());
+    SetWindowTextA(app.Hwnd(), app.Title().c_str());
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 
 #include "algemeen/text.h"
 #include "platform/files.h"
-#include "scheduler/scheduler_fakes.h"
 #include "store/import.h"
+#include "store/store_world.h"
+#include "support/mem_files.h"
 #include "support/temp_dir.h"
 
 namespace kivo::test {
@@ -104,7 +105,7 @@ TEST(ImportReader, RecordsAndTheirValues) {
 class ImportTest : public ::testing::Test {
 protected:
     TempDir temp;
-    World w{SystemFileSystem(), temp.Dir(), temp.File("c-kivoklok.tkn")};
+    StoreWorld w{SystemFileSystem(), temp.Dir(), temp.File("c-kivoklok.tkn")};
     std::string importPath = temp.File("kivoklok.tkn");
 
     void WriteImport(const std::string& content) { temp.Write("kivoklok.tkn", content); }
@@ -269,10 +270,10 @@ TEST_F(ImportTest, JunkNeverBreaksTheImport) {
 
 TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     MemFiles files;
-    World w(files, "C:\\App\\");
+    StoreWorld w(files, "C:\\App\\");
     const std::string path = "C:\\App\\kivoklok.tkn";
     files.files[path] = Lines({"KIVO TAAK een", "01:00", "1", "a", "b", ""});
-    files.lockedPaths.insert(path);
+    files.unreadable.insert(path);
     w.importer.ImportTasks();
     EXPECT_TRUE(w.reports.empty());
     EXPECT_TRUE(files.Exists(path));
@@ -280,7 +281,7 @@ TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     EXPECT_EQ(w.table.TaskCount(), 0);
     EXPECT_EQ(w.Log().find("Instelling opslaan"), std::string::npos);
 
-    files.lockedPaths.clear();
+    files.unreadable.clear();
     files.undeletable.insert(path);
     w.importer.ImportTasks();
     EXPECT_TRUE(w.reports.empty()); // a file that cannot be deleted is not reported
@@ -288,7 +289,7 @@ TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     EXPECT_TRUE(files.Exists(path));
 
     // A log that cannot be written: the import's own note fails and that failure escapes.
-    files.readOnly.insert(w.log.Path());
+    files.unwritable.insert(w.log.Path());
     EXPECT_THROW(w.importer.ImportTasks(), KivoError);
     EXPECT_TRUE(w.opstart.enabled);
 }

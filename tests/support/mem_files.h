@@ -1,0 +1,42 @@
+#pragma once
+// Files kept in memory; single paths can be made unreadable (locked by another writer),
+// unwritable, undeletable, and copies can be refused.
+#include <map>
+#include <set>
+#include <string>
+
+#include "algemeen/errors.h"
+#include "platform/files.h"
+
+namespace kivo::test {
+
+class MemFiles : public FileSystem {
+public:
+    bool Exists(const std::string& path) const override { return files.count(path) > 0; }
+    std::string ReadAll(const std::string& path) const override {
+        auto it = files.find(path);
+        if (it == files.end() || unreadable.count(path))
+            throw FileOpenError("Cannot open file \"" + path + "\". Access is denied.");
+        return it->second;
+    }
+    void ReplaceAll(const std::string& path, const std::string& content) override {
+        if (unwritable.count(path))
+            throw KivoError("Cannot create file \"" + path + "\". Access is denied.");
+        files[path] = content;
+    }
+    bool CopyIfAbsent(const std::string& from, const std::string& to) override {
+        if (files.count(to) || !files.count(from) || failCopies) return false;
+        files[to] = files[from];
+        return true;
+    }
+    bool Delete(const std::string& path) override {
+        if (undeletable.count(path)) return false;
+        return files.erase(path) > 0;
+    }
+
+    std::map<std::string, std::string> files;
+    std::set<std::string> unreadable, unwritable, undeletable;
+    bool failCopies = false;
+};
+
+} // namespace kivo::test

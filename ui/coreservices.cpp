@@ -1,0 +1,22 @@
+#include "ui/coreservices.h"
+
+namespace kivo {
+
+CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& settings,
+                           const std::string& appDir)
+    : log(parts.files, parts.clock, settings, appDir),
+      taskFile(parts.table, parts.format, parts.files, log, appDir),
+      importer(parts.table, taskFile, log, parts.files, parts.clock, settings, appDir),
+      scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
+                parts.timer1, parts.controleTimer),
+      manualRun(parts.table, log, parts.shell, parts.processStarter) {
+    taskFile.OnReport = parts.report;
+    importer.OnReport = parts.report;
+    importer.OpstartTimer = &parts.opstartTimer;
+    scheduler.OnReport = parts.report;
+    scheduler.OnStatusText = parts.statusText;
+    scheduler.MainWindow = parts.mainWindow;
+    manualRun.OnAsk = parts.ask;
+}
+
+} // namespace kivo

@@ -1,0 +1,52 @@
+#pragma once
+// The wiring of the portable services that the main window drives: log book, task file, import,
+// minute tick and manual run, made once AppDir is known and connected to the window's parts.
+#include <functional>
+#include <string>
+
+#include "algemeen/formatsettings.h"
+#include "algemeen/report.h"
+#include "logbook/logbook.h"
+#include "scheduler/launch.h"
+#include "scheduler/scheduler.h"
+#include "store/import.h"
+#include "store/taskfile.h"
+
+namespace kivo {
+
+class Clock;
+class FileSystem;
+class Shell;
+class TimerControl;
+
+// What the services use of the outside world and of the window; the window passes its own.
+struct CoreParts {
+    TMemTable& table;
+    TCSVStreamFormat& format;
+    FileSystem& files;
+    Clock& clock;
+    Shell& shell;
+    TimerControl& timer1;
+    TimerControl& controleTimer;
+    TimerControl& opstartTimer;
+    TProcessStarter& processStarter;
+    WindowHandle mainWindow = nullptr;
+    // The plain message box, the status bar and the question dialog.
+    ReportFn report;
+    std::function<void(int panel, const std::string& text)> statusText;
+    AskFn ask;
+};
+
+struct CoreServices {
+    CoreServices(const CoreParts& parts, const FormatSettings& settings, const std::string& appDir);
+    CoreServices(const CoreServices&) = delete;
+    CoreServices& operator=(const CoreServices&) = delete;
+
+    LogBook log;
+    TaskFile taskFile;
+    TaskImporter importer;
+    Scheduler scheduler;
+    ManualRun manualRun;
+};
+
+} // namespace kivo

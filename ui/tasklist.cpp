@@ -1,0 +1,45 @@
+#include "ui/tasklist.h"
+
+#include <optional>
+
+namespace kivo {
+
+void TaskList::Refresh() {
+    std::vector<TaskId> ids;
+    std::vector<std::string> texts;
+    int selected = -1;
+    if (table_.IsOpen() && !table_.IsPending()) {
+        std::optional<TaskId> current = table_.CurrentId();
+        table_.GotoFirst();
+        while (!table_.AtEnd()) {
+            if (auto id = table_.CurrentId()) {
+                if (current && *id == *current) selected = static_cast<int>(ids.size());
+                ids.push_back(*id);
+                texts.push_back(table_.AsString(Field::Omschrijving));
+            }
+            table_.GotoNext();
+        }
+        if (current) table_.GotoId(*current);
+    } else if (table_.IsOpen()) {
+        return; // a pending change: the list keeps what it shows
+    }
+    if (texts != texts_) {
+        SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+        for (const std::string& t : texts)
+            SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
+    ids_ = std::move(ids);
+    texts_ = std::move(texts);
+    SendMessageA(list_, LB_SETCURSEL, selected, 0);
+}
+
+void TaskList::SelectionChanged() {
+    LRESULT row = SendMessageA(list_, LB_GETCURSEL, 0, 0);
+    if (row < 0 || row >= static_cast<LRESULT>(ids_.size())) return;
+    if (!table_.GotoId(ids_[row])) Refresh();
+}
+
+} // namespace kivo

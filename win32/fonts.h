@@ -1,0 +1,28 @@
+#pragma once
+// Screen resolution, scaling and the fonts every window is drawn with.
+#include <windows.h>
+
+#include "win32/handles.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace kivo {
+
+// Dots per inch of the screen (the whole program is laid out once for it, and again when a
+// window is told it moved to a monitor of another DPI).
+int ScreenDpi();
+// A length in pixels at 96 DPI, scaled to the given DPI.
+inline int Scaled(int pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+// A font by face name and character height in pixels at 96 DPI (points x 96 / 72).
+UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold = false,
+                    BYTE charset = DEFAULT_CHARSET);
+// The program's dialog font: MS Sans Serif, 8 points; the system's GUI font where that face
+// cannot be made.
+UniqueFont DialogFont(int dpi);
+
+} // namespace kivo
