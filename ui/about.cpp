@@ -89,8 +89,8 @@ int TAboutBox::ShowModal() {
     PostMessageA(Hwnd(), kShownMessage, 0, 0);
 
     int quitCode = 0;
-    const bool quit = !RunModalLoop(
-        Hwnd(), [this] { return modalResult_ != 0; }, nullptr, quitCode);
+    auto closed = [this] { return modalResult_ != 0; };
+    const bool quit = !RunModalLoop(Hwnd(), closed, nullptr, quitCode);
     if (quit || modalResult_ == 0) modalResult_ = mrCancel;
 
     disabled.Restore();

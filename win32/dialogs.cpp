@@ -269,7 +269,8 @@ int RunDialog(const DialogRequest& request) {
         }
         return false;
     };
-    const bool quit = !RunModalLoop(dialog, [&] { return state.done; }, keys, quitCode);
+    auto answered = [&] { return state.done; };
+    const bool quit = !RunModalLoop(dialog, answered, keys, quitCode);
     if (quit || !state.done) state.result = mrCancel;
 
     // Give input back before the dialog goes, so activation returns to where it was.
