@@ -43,10 +43,14 @@ inline std::uint8_t LineStep(int cellHeight, int externalLeading, TextStyle styl
     return static_cast<std::uint8_t>(std::min<long long>(step, UINT8_MAX));
 }
 
+// Gap between the frame and the text, on each side.
+inline constexpr int TextInset = 3;
+
+// The paint area lies inside the frame; the text area is the paint area less the text inset, or
+// the empty box at 0,0 when nothing is left of it.
 struct Areas {
-    Box paint; // inside the frame
-    Box text;  // the paint area less 3 pixels on each side; the empty box at 0,0 when nothing is
-               // left
+    Box paint;
+    Box text;
 };
 
 // bevels: how many of the outer and inner bevel are present (0 to 2).
@@ -55,7 +59,7 @@ inline Areas LayoutAreas(const Box& client, int borderWidth, int bevelWidth, int
     auto shrink = [&](int by) {
         return Box{client.left + by, client.top + by, client.right - by, client.bottom - by};
     };
-    Areas areas{shrink(frame), shrink(frame + 3)};
+    Areas areas{shrink(frame), shrink(frame + TextInset)};
     if (areas.text.Empty()) areas.text = Box{};
     return areas;
 }

@@ -18,7 +18,6 @@ namespace {
 // arrives after the panel was stopped and started again is ignored.
 constexpr UINT kDeactivateMessage = WM_APP + 1;
 constexpr UINT kStepMessage = WM_APP + 2;
-constexpr int kTextInset = 3;
 
 RECT ToRect(const credits::Box& b) {
     return RECT{b.left, b.top, b.right, b.bottom};
@@ -398,6 +397,7 @@ void TCreditsPanel::StartThread() {
         finished_ = false;
         enabled_ = true;
     }
+    stepPosted_ = false; // one posted to a window that went is never handled
     thread_ = std::thread(&TCreditsPanel::ThreadMain, this);
 }
 
