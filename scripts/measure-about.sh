@@ -59,4 +59,4 @@ printf '  ratio            %.1f (+1 tick each)\n' "$(calc "($s1 - $s0 + 1) / ($t
 steps=$((OPEN_SECONDS * 1000 / 30))
 printf '  per step         %.3f ms (about %d steps of 30 ms plus the drawing)\n' \
     "$(calc "1000 * ($s1 - $s0 - $t1 + $t0) / $hz / $steps")" "$steps"
-wait
+wait "${pids[@]}" # they close themselves; a bare wait would wait for tee as well
