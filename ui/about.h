@@ -30,7 +30,7 @@ public:
     // destroyed when showing it failed.
     static int Execute(HWND owner);
 
-    // Built hidden; the owner is disabled while it is shown modally.
+    // Built hidden; while it is shown modally the thread's other windows take no input.
     explicit TAboutBox(HWND owner);
     ~TAboutBox() override;
 
