@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
+#include "ui/about.h"
 #include "ui/coreservices.h"
 #include "ui/logboek.h"
 #include "win32/application.h"
@@ -461,8 +462,13 @@ void TInstelForm::Logboekbekijken1Click() {
     TLogboekForm::Open(appDir_, services_.files);
 }
 
-// The information window comes with its own change.
-void TInstelForm::Informatie1Click() {}
+void TInstelForm::Informatie1Click() {
+    TAboutBox::Execute(TApplication::Instance().DialogOwner());
+}
+
+void TInstelForm::Informatie2Click() {
+    Informatie1Click();
+}
 
 // ---- Task editing ----
 
@@ -672,8 +678,10 @@ void TInstelForm::Command(int id, int code) {
         Afsluiten1Click();
         break;
     case IdInformatie1:
-    case IdInformatie2:
         Informatie1Click();
+        break;
+    case IdInformatie2:
+        Informatie2Click();
         break;
     case IdOpenen1:
         Openen1Click();

@@ -96,6 +96,7 @@ public:
     void Taakuitvoeren1Click();
     void Logboekbekijken1Click();
     void Informatie1Click();
+    void Informatie2Click();
     void BBInstellenClick();
     void BBVerwijderClick();
     void BBToevoegenClick();
