@@ -19,6 +19,8 @@ struct DueTask {
     std::int32_t frekwentie = 0;
     bool uren = false;
     std::optional<std::int32_t> laatstekeer; // day number
+    // The user stored this Starttijd today: the task is not started before it today.
+    bool startTimeFromUser = false;
 
     static DueTask From(const TaskRecord& record);
 };
@@ -51,7 +53,8 @@ struct DueDecision {
 // - A Starttijd later in the day than now that belongs to an earlier day (the program was not
 //   running at the task's last slots of that day) is not left waiting for that time of day
 //   today: its slots go on through the night, so the task runs again at its next slot.
-//   A task that never ran (no Laatstekeer) keeps waiting for the Starttijd it was given.
+//   A task that never ran (no Laatstekeer) keeps waiting for the Starttijd it was given, and so
+//   does one whose Starttijd the user stored today.
 DueDecision DecideDue(const DueTask& task, std::int32_t now, std::int32_t today);
 
 } // namespace kivo

@@ -60,8 +60,16 @@ void Scheduler::Tick() {
     if (table_.TaskCount() > 0) {
         table_.GotoFirst();
         while (!table_.AtEnd()) {
-            const DueTask task = DueTask::From(table_.Current());
+            DueTask task = DueTask::From(table_.Current());
+            const std::optional<TaskId> id = table_.CurrentId();
+            if (auto it = id ? honoured_.find(*id) : honoured_.end(); it != honoured_.end()) {
+                if (it->second == today)
+                    task.startTimeFromUser = true;
+                else
+                    honoured_.erase(it);
+            }
             const DueDecision decision = DecideDue(task, now, today);
+            if (decision.start && id) honoured_.erase(*id);
             // A task that stays as it is is not put into edit: storing it unchanged would
             // change nothing, and skipping that keeps a tick over many tasks cheap.
             if (decision.start || decision.starttijd != task.starttijd) {
@@ -97,6 +105,10 @@ void Scheduler::StartCurrentTask() {
                    task.werkdirectory, SwShowNormal);
     // The task counts as started all the same; the note says why nothing ran.
     if (!result.Started()) log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, result.reason));
+}
+
+void Scheduler::HonourStartTime(std::uint64_t taskId) {
+    honoured_[taskId] = DayNumber(clock_.Now().date);
 }
 
 void Scheduler::SuspendScheduling() {

@@ -3,6 +3,7 @@
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "algemeen/formatsettings.h"
@@ -39,6 +40,9 @@ public:
     void SuspendScheduling();
     void ResumeScheduling();
     void ControleTimerTimer() {}
+    // The user stored this task's Starttijd just now: today it is not started before that time,
+    // whatever the slots of its earlier runs would give. Ends with the day or the task's start.
+    void HonourStartTime(std::uint64_t taskId);
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
@@ -59,6 +63,7 @@ private:
     TimerControl& controleTimer_;
     bool controleTimerWasRunning_ = false;
     std::int32_t purgedDay_; // the day the log was last purged: the start-up's at first
+    std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
 
     void Tick();
     void StartCurrentTask();

@@ -99,7 +99,7 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     }
 }
 
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background) {
     int size = Scaled(16, dpi);
     WindowDC screen(nullptr);
     MemoryDC dc(screen.get());
@@ -107,7 +107,7 @@ HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi) {
     {
         SelectedObject s(dc.get(), bitmap);
         RECT box{0, 0, size, size};
-        FillRect(dc.get(), &box, GetSysColorBrush(COLOR_MENU));
+        FillRect(dc.get(), &box, GetSysColorBrush(background));
         DrawGlyph(dc.get(), glyph, box, true);
     }
     return bitmap;
@@ -257,6 +257,87 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
     RECT textBox{glyphBox.right + gap, body.top, body.right, body.bottom};
     DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textBox,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void TSpinButton::Create(HWND parent, int id) {
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.style = CS_HREDRAW | CS_VREDRAW;
+    CreateWindowOf(info, 0, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0, parent,
+                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+}
+
+void TSpinButton::Press(WORD arrow) {
+    if (!IsWindowEnabled(Hwnd())) return;
+    SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), arrow),
+                 reinterpret_cast<LPARAM>(Hwnd()));
+}
+
+void TSpinButton::Paint(HDC dc) {
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    int middle = client.bottom / 2;
+    RECT up{0, 0, client.right, middle};
+    RECT down{0, middle, client.right, client.bottom};
+    UINT disabled = IsWindowEnabled(Hwnd()) ? 0 : DFCS_INACTIVE;
+    DrawFrameControl(dc, &up, DFC_SCROLL,
+                     DFCS_SCROLLUP | disabled | (held_ == SpinUp ? DFCS_PUSHED : 0));
+    DrawFrameControl(dc, &down, DFC_SCROLL,
+                     DFCS_SCROLLDOWN | disabled | (held_ == SpinDown ? DFCS_PUSHED : 0));
+    if (GetFocus() == Hwnd()) {
+        InflateRect(&client, -2, -2);
+        DrawFocusRect(dc, &client);
+    }
+}
+
+LRESULT TSpinButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Hwnd(), &ps);
+        Paint(dc);
+        EndPaint(Hwnd(), &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        RECT client;
+        GetClientRect(Hwnd(), &client);
+        held_ = GET_Y_LPARAM(lParam) < client.bottom / 2 ? SpinUp : SpinDown;
+        SetCapture(Hwnd());
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        SetTimer(Hwnd(), RepeatTimerId, FirstRepeatMs, nullptr);
+        Press(held_);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == RepeatTimerId && held_) {
+            SetTimer(Hwnd(), RepeatTimerId, RepeatMs, nullptr);
+            Press(held_);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        if (held_) {
+            held_ = 0;
+            KillTimer(Hwnd(), RepeatTimerId);
+            if (message == WM_LBUTTONUP) ReleaseCapture();
+            InvalidateRect(Hwnd(), nullptr, FALSE);
+        }
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+        if (wParam == VK_UP) Press(SpinUp);
+        if (wParam == VK_DOWN) Press(SpinDown);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+        InvalidateRect(Hwnd(), nullptr, TRUE);
+        return 0;
+    }
+    return DefaultMessage(message, wParam, lParam);
 }
 
 } // namespace kivo

@@ -40,9 +40,31 @@ private:
     bool pressed_ = false;
 };
 
+// A pair of arrows, up above down. A press sends WM_COMMAND to the parent with SpinUp or SpinDown
+// as its code; held down, it sends again after 400 ms and then every 100 ms until released. With
+// the focus, the up and down keys press the arrows.
+class TSpinButton : public Window {
+public:
+    static constexpr const char* ClassName = "TSpinButton";
+    enum : WORD { SpinUp = 1, SpinDown = 2 };
+    static constexpr UINT_PTR RepeatTimerId = 1;
+    static constexpr UINT FirstRepeatMs = 400, RepeatMs = 100;
+
+    void Create(HWND parent, int id);
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Press(WORD arrow);
+    void Paint(HDC dc);
+
+    WORD held_ = 0; // the arrow held down with the mouse
+};
+
 // Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
 // The same picture as a menu bitmap (16x16 at the given DPI); the caller owns the bitmap.
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi);
+HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background = COLOR_MENU);
 
 } // namespace kivo

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
+#include "ui/about.h"
 #include "ui/coreservices.h"
 #include "ui/logboek.h"
 #include "win32/application.h"
@@ -22,6 +23,7 @@ namespace {
 // Layout at 96 DPI: left, top, width, height.
 constexpr int FormWidth = 272;
 constexpr int BrowseHeight = 170;
+constexpr int EditHeight = 382;
 constexpr RECT Panel1{0, 0, 272, 30};
 constexpr RECT Label8{6, 0, 6 + 262, 0 + 27};
 constexpr RECT Bevel1{3, 32, 3 + 102, 32 + 117};
@@ -45,14 +47,16 @@ constexpr DWORD FormStyle =
 TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     : settings_(settings), services_(std::move(services)),
       memKivoKlok("memKivoKlok", settings_, services_.collator, services_.clock),
-      sfKivoKlok(settings_), ProcessStarter1(services_.shell), taskList_(memKivoKlok) {
+      sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_),
+      taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
     OnReport = [](const std::string& message) {
         TApplication& app = TApplication::Instance();
         ShowPlainMessage(app.DialogOwner(), app.Title(), message);
     };
 
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
+                                             ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&icc);
     dpi_ = ScreenDpi();
 
@@ -63,9 +67,11 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     WindowClassInfo info;
     info.name = ClassName;
     info.iconResource = "MAINICON";
-    HWND window = CreateWindowOf(info, 0, Caption, FormStyle, Scaled(FormLeft, dpi_),
-                                 Scaled(FormTop, dpi_), frame.right - frame.left,
-                                 frame.bottom - frame.top, nullptr, mainMenu_.get());
+    // The window takes part in dialog navigation: Tab and Shift+Tab reach the panel too.
+    HWND window =
+        CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, Scaled(FormLeft, dpi_),
+                       Scaled(FormTop, dpi_), frame.right - frame.left, frame.bottom - frame.top,
+                       nullptr, mainMenu_.get());
     if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window);
 
     // The components, in the order of the window's definition.
@@ -168,6 +174,10 @@ void TInstelForm::CreateControls() {
     statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)),
                                  instance, nullptr);
+    InstelPanel.Create(Hwnd(), dpi_);
+    InstelPanel.OnOk = [this] { OKButtonClick(); };
+    InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
+    InstelPanel.EditMode = [this] { return editMode_; };
     ApplyFonts();
     Layout();
     SetStatus(0, "Laatste controle");
@@ -198,12 +208,26 @@ void TInstelForm::Layout() {
     GetClientRect(Hwnd(), &client);
     MoveWindow(statusBar_, 0, client.bottom - s(StatusHeight), client.right, s(StatusHeight), TRUE);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, s(StatusHeight), 0);
+    SizeStatusPanels();
+    InvalidateRect(Hwnd(), nullptr, TRUE);
+}
+
+// The widths are the least a panel gets: one grows to fit its text in the font in use.
+void TInstelForm::SizeStatusPanels() {
+    auto s = [&](int px) { return Scaled(px, dpi_); };
     int edges[3];
     int right = 0;
-    for (int i = 0; i < 3; ++i) edges[i] = right += s(StatusWidths[i]);
+    WindowDC dc(statusBar_);
+    SelectedObject f(dc.get(), font_.get());
+    for (int i = 0; i < 3; ++i) {
+        std::string text = StatusText(i);
+        if (!text.empty() && text[0] == '\t') text.erase(0, 1);
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        edges[i] = right += std::max(s(StatusWidths[i]), static_cast<int>(size.cx) + s(10));
+    }
     edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
     SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 void TInstelForm::SetClientHeight(int height96) {
@@ -253,6 +277,7 @@ HWND TInstelForm::Button(int id) const {
 
 void TInstelForm::SetStatus(int panel, const std::string& text) {
     SendMessageA(statusBar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
+    if (font_) SizeStatusPanels();
 }
 
 std::string TInstelForm::StatusText(int panel) const {
@@ -272,6 +297,8 @@ void TInstelForm::Report(const std::string& message) {
 void TInstelForm::FormCreate() {
     settings_.twoDigitYearCenturyWindow = 50;
     TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
+    // A second copy that was started asks for the window.
+    TApplication::Instance().OnShowRequest = [this] { Openen1Click(); };
     std::string exePath = services_.exePath.empty() ? ModuleFileName() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
     CoreParts parts{
@@ -333,9 +360,25 @@ void TInstelForm::FormShow() {
 void TInstelForm::ShowBrowseMode() {
     editMode_ = false;
     SetClientHeight(BrowseHeight);
+    InstelPanel.Hide();
     EnableBrowseControls(true);
     SetStatus(2, "Starttijd " + CurrentStartTime());
+    // The list has the focus: the arrow, page, home and end keys work without a click.
+    if (IsWindowVisible(Hwnd())) SetFocus(taskList_.Hwnd());
     if (core_) core_->scheduler.ResumeScheduling();
+}
+
+void TInstelForm::ShowEditMode() {
+    editMode_ = true;
+    if (core_) core_->scheduler.SuspendScheduling();
+    startBefore_ = memKivoKlok.Current().Starttijd;
+    SetClientHeight(EditHeight);
+    InstelPanel.ShowTask();
+    ShowWindow(InstelPanel.Hwnd(), SW_SHOW);
+    EnableBrowseControls(false);
+    const bool managed = IsManagedTask(memKivoKlok.AsString(Field::Omschrijving));
+    InstelPanel.Lock(managed);
+    InstelPanel.FocusFirst();
 }
 
 std::string TInstelForm::CurrentStartTime() const {
@@ -419,11 +462,91 @@ void TInstelForm::Logboekbekijken1Click() {
     TLogboekForm::Open(appDir_, services_.files);
 }
 
-// The information window and the edit panel come with the task editing.
-void TInstelForm::Informatie1Click() {}
-void TInstelForm::BBInstellenClick() {}
-void TInstelForm::BBVerwijderClick() {}
-void TInstelForm::BBToevoegenClick() {}
+void TInstelForm::Informatie1Click() {
+    TAboutBox::Execute(TApplication::Instance().DialogOwner());
+}
+
+void TInstelForm::Informatie2Click() {
+    Informatie1Click();
+}
+
+// ---- Task editing ----
+
+void TInstelForm::BBInstellenClick() {
+    if (memKivoKlok.TaskCount() <= 0) return;
+    memKivoKlok.EditCurrent();
+    addingTask_ = false;
+    ShowEditMode();
+}
+
+void TInstelForm::BBToevoegenClick() {
+    memKivoKlok.AppendTask();
+    addingTask_ = true;
+    ShowEditMode();
+}
+
+void TInstelForm::OKButtonClick() {
+    // What is still in the focused field counts: a description typed last is not lost.
+    InstelPanel.CommitTyped();
+    const std::string omschrijving = memKivoKlok.AsString(Field::Omschrijving);
+    const std::string programma = memKivoKlok.AsString(Field::Programma);
+    if (!omschrijving.empty() && !programma.empty()) {
+        const bool startStored = addingTask_ || memKivoKlok.Current().Starttijd != startBefore_;
+        memKivoKlok.PostTask();
+        if (startStored && core_)
+            if (auto id = memKivoKlok.CurrentId()) core_->scheduler.HonourStartTime(*id);
+        if (core_) core_->taskFile.SaveTasks();
+    } else {
+        memKivoKlok.CancelTask();
+    }
+    ShowBrowseMode();
+    RefreshTaskList();
+}
+
+void TInstelForm::AnnuleerButtonClick() {
+    memKivoKlok.CancelTask();
+    ShowBrowseMode();
+    RefreshTaskList();
+}
+
+void TInstelForm::BBVerwijderClick() {
+    DeleteAfterQuestion([](const std::string& description) {
+        const std::string question = "Wilt u de taak \"" + description + "\" verwijderen?";
+        return ShowMessageDialog(TApplication::Instance().DialogOwner(), Caption, question,
+                                 mtConfirmation, mbYes | mbNo, 0, "") == mrYes;
+    });
+}
+
+// The deletion cannot be undone by a restart: it is logged and saved as the button does.
+void TInstelForm::DBGtakenKeyDelete() {
+    DeleteAfterQuestion([](const std::string&) {
+        return ShowConfirmation(TApplication::Instance().DialogOwner(), "Confirm",
+                                "Delete record?") == mrOk;
+    });
+}
+
+void TInstelForm::DeleteAfterQuestion(
+    const std::function<bool(const std::string& description)>& ask) {
+    if (!core_) return;
+    try {
+        if (memKivoKlok.TaskCount() > 0) {
+            // A tick during the question makes the first task current: the task named in the
+            // question is found again by its identity. One an import removed meanwhile is
+            // gone; nothing is deleted in its place.
+            const std::optional<TaskId> named = memKivoKlok.CurrentId();
+            if (ask(memKivoKlok.AsString(Field::Omschrijving)) && named &&
+                memKivoKlok.GotoId(*named)) {
+                core_->log.WriteLog(LogNote, "Taak verwijderen");
+                memKivoKlok.DeleteCurrent();
+            }
+        }
+    } catch (const std::exception& e) {
+        core_->log.WriteLog(LogNote, std::string("VerwijderClick: ") + e.what());
+        Report(e.what());
+    }
+    core_->taskFile.SaveTasks();
+    RefreshTaskList();
+}
 
 void TInstelForm::DBGtakenCellClick() {
     if (memKivoKlok.TaskCount() > 0)
@@ -446,6 +569,12 @@ LRESULT TInstelForm::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CHAR:
         return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_DELETE && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            DBGtakenKeyDelete();
+            return 0;
+        }
+        break;
     case WM_LBUTTONDOWN: {
         LRESULT r = listHook_.Default(message, wParam, lParam);
         taskList_.SelectionChanged();
@@ -485,6 +614,16 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
         if (wParam && lParam == 0) FormShow();
         break;
+    case WM_ACTIVATE:
+        // Coming back to the window, the keyboard goes to the list or the open panel.
+        if (LOWORD(wParam) != WA_INACTIVE && !IsChild(Hwnd(), GetFocus())) {
+            if (editMode_)
+                InstelPanel.FocusFirst();
+            else
+                SetFocus(taskList_.Hwnd());
+            return 0;
+        }
+        break;
     case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
         return 0;
@@ -507,6 +646,7 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         ApplyFonts();
+        InstelPanel.SetDpi(dpi_);
         auto* r = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(Hwnd(), nullptr, r->left, r->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -520,6 +660,13 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TInstelForm::Command(int id, int code) {
     switch (id) {
+    // Enter and Escape in the panel (the dialog keys of the window): OK and "Annuleren".
+    case IDOK:
+        if (editMode_) OKButtonClick();
+        break;
+    case IDCANCEL:
+        if (editMode_) AnnuleerButtonClick();
+        break;
     case IdTaakuitvoeren1:
         Taakuitvoeren1Click();
         break;
@@ -531,8 +678,10 @@ void TInstelForm::Command(int id, int code) {
         Afsluiten1Click();
         break;
     case IdInformatie1:
-    case IdInformatie2:
         Informatie1Click();
+        break;
+    case IdInformatie2:
+        Informatie2Click();
         break;
     case IdOpenen1:
         Openen1Click();

@@ -14,6 +14,7 @@
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "ui/controls.h"
+#include "ui/instelpanel.h"
 #include "ui/taskbar.h"
 #include "ui/tasklist.h"
 #include "win32/hirestimer.h"
@@ -95,18 +96,22 @@ public:
     void Taakuitvoeren1Click();
     void Logboekbekijken1Click();
     void Informatie1Click();
+    void Informatie2Click();
     void BBInstellenClick();
     void BBVerwijderClick();
     void BBToevoegenClick();
     void DBGtakenCellClick();
     void DBGtakenDblClick();
+    void OKButtonClick();
+    void AnnuleerButtonClick();
     void ShowBrowseMode();
+    void ShowEditMode();
+    // Ctrl+Delete in the task list.
+    void DBGtakenKeyDelete();
 
     bool EditMode() const { return editMode_; }
     bool ExitConfirmed() const { return exitConfirmed_; }
     const std::string& AppDir() const { return appDir_; }
-    // Until the edit panel exists, tests open "edit mode" through this.
-    void SetEditModeForTest(bool on) { editMode_ = on; }
 
     HWND DBGtaken() const { return taskList_.Hwnd(); }
     HWND StatusBar() const { return statusBar_; }
@@ -125,6 +130,7 @@ public:
     std::unique_ptr<TWinTaskbar> WinTaskbar;
     TProcessStarter ProcessStarter1;
     TOneInstance OneInstance1;
+    TInstelPanel InstelPanel;
 
     // How the program ends once the exit is decided; tests replace it.
     std::function<void()> OnTerminate;
@@ -153,6 +159,9 @@ private:
     void EnableBrowseControls(bool enabled);
     void Report(const std::string& message);
     std::string CurrentStartTime() const;
+    void SizeStatusPanels();
+    // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
+    void DeleteAfterQuestion(const std::function<bool(const std::string& description)>& ask);
 
     std::string appDir_;
     std::unique_ptr<CoreServices> core_;
@@ -173,6 +182,9 @@ private:
     bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
+    // What the pending change began with, to tell a start time the user stored.
+    bool addingTask_ = false;
+    std::optional<std::int32_t> startBefore_;
 };
 
 } // namespace kivo

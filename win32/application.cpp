@@ -47,6 +47,10 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == ShowRequestMessage()) {
+            if (app_.OnShowRequest) app_.OnShowRequest();
+            return 0;
+        }
         switch (message) {
         case WM_QUERYENDSESSION:
             return TRUE;
@@ -80,6 +84,11 @@ TApplication::TApplication() : title_(ApplicationTitleFromPath(ModuleFileName())
 TApplication::~TApplication() {
     // The process ends with its windows; nothing is destroyed during static destruction.
     (void)window_.release();
+}
+
+UINT TApplication::ShowRequestMessage() {
+    static const UINT message = RegisterWindowMessageA("KivoklokShowWindow");
+    return message;
 }
 
 TApplication& TApplication::Instance() {

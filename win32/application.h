@@ -39,6 +39,10 @@ public:
 
     // The application's minimize handler, called after the main window was minimized.
     std::function<void()> OnMinimize;
+    // A second copy asks the running one for its window (ShowRequestMessage, posted to the
+    // application window).
+    std::function<void()> OnShowRequest;
+    static UINT ShowRequestMessage();
     void Minimize();
     void Restore();
     bool IsMinimized() const;

@@ -6,16 +6,14 @@
 #include "algemeen/text.h"
 #include "win32/fonts.h"
 #include "win32/handles.h"
+#include "win32/modal.h"
 #include "win32/window.h"
 
 namespace kivo {
 
-std::function<void(HWND)> OnDialogShown;
-
 namespace {
 
 constexpr char kDialogClass[] = "TMessageForm";
-constexpr UINT kShownMessage = WM_USER + 1;
 constexpr int kImageId = 100;
 constexpr int kMessageId = 101;
 
@@ -51,7 +49,12 @@ struct DialogRequest {
     LPCSTR icon = nullptr; // a system icon, or none
     unsigned buttons = mbOK;
     std::string focusName;
+    bool englishCancel = false; // "Cancel" instead of "Annuleren"
 };
+
+const char* ButtonCaption(const DialogRequest& request, const ButtonKind& b) {
+    return request.englishCancel && b.id == mrCancel ? "Cancel" : b.caption;
+}
 
 struct DialogState {
     int result = mrNone;
@@ -107,9 +110,6 @@ protected:
             state_.result = mrCancel;
             state_.done = true;
             return 0;
-        case kShownMessage:
-            if (OnDialogShown) OnDialogShown(Hwnd());
-            return 0;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
@@ -119,27 +119,6 @@ protected:
 private:
     DialogState& state_;
 };
-
-struct Windows {
-    std::vector<HWND> list;
-    HWND except;
-};
-
-BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM param) {
-    auto* windows = reinterpret_cast<Windows*>(param);
-    if (window != windows->except && IsWindowVisible(window) && IsWindowEnabled(window))
-        windows->list.push_back(window);
-    return TRUE;
-}
-
-// Other windows of the thread take no input while the dialog is up.
-std::vector<HWND> DisableThreadWindows(HWND dialog) {
-    Windows windows{{}, dialog};
-    EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
-                      reinterpret_cast<LPARAM>(&windows));
-    for (HWND w : windows.list) EnableWindow(w, FALSE);
-    return windows.list;
-}
 
 HWND FocusTarget(HWND dialog, const std::string& focusName) {
     std::string name = focusName.substr(0, 255);
@@ -199,7 +178,7 @@ int RunDialog(const DialogRequest& request) {
         for (const ButtonKind& b : kButtons) {
             if (!(request.buttons & b.button)) continue;
             RECT r{};
-            DrawTextA(dc.get(), b.caption, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+            DrawTextA(dc.get(), ButtonCaption(request, b), -1, &r, DT_CALCRECT | DT_SINGLELINE);
             buttonTextWidth = std::max<int>(buttonTextWidth, r.right);
         }
     }
@@ -247,8 +226,8 @@ int RunDialog(const DialogRequest& request) {
         DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
                       (b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         HWND button =
-            CreateWindowExA(0, "BUTTON", b.caption, style, bx, by, buttonWidth, buttonHeight,
-                            dialog, reinterpret_cast<HMENU>(b.id), instance, nullptr);
+            CreateWindowExA(0, "BUTTON", ButtonCaption(request, b), style, bx, by, buttonWidth,
+                            buttonHeight, dialog, reinterpret_cast<HMENU>(b.id), instance, nullptr);
         setFont(button);
         if (!firstButton) firstButton = button;
         bx += buttonWidth + buttonSpacing;
@@ -264,50 +243,27 @@ int RunDialog(const DialogRequest& request) {
                  std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), width, height,
                  SWP_NOACTIVATE | SWP_NOZORDER);
 
-    HWND previousActive = GetActiveWindow();
-    std::vector<HWND> disabled = DisableThreadWindows(dialog);
-    ShowWindow(dialog, SW_SHOW);
-    SetForegroundWindow(dialog);
     HWND focus = FocusTarget(dialog, request.focusName);
-    SetFocus(focus ? focus : firstButton);
-    PostMessageA(dialog, kShownMessage, 0, 0);
-
-    bool quit = false;
-    int quitCode = 0;
-    MSG msg;
-    while (!state.done && IsWindow(dialog)) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            quit = got == 0;
-            quitCode = static_cast<int>(msg.wParam);
-            state.result = mrCancel;
-            break;
-        }
-        if (msg.message == WM_KEYDOWN && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd))) {
+    const bool ended = RunModalLoop(
+        dialog, focus ? focus : firstButton, [&] { return state.done; },
+        [&](const MSG& msg) {
+            if (msg.message != WM_KEYDOWN || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+                return false;
             if (msg.wParam == VK_RETURN) {
                 // Enter presses the focused button, else the default one.
                 HWND focused = GetFocus();
                 Press(dialog, state,
                       IsOurButton(dialog, focused) ? GetDlgCtrlID(focused) : state.defaultId);
-                continue;
+                return true;
             }
             if (msg.wParam == VK_ESCAPE) {
                 if (state.cancelId) Press(dialog, state, state.cancelId);
-                continue;
+                return true;
             }
-        }
-        if (IsDialogMessageA(dialog, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-
-    // Give input back before the dialog goes, so activation returns to where it was.
-    for (HWND w : disabled)
-        if (IsWindow(w)) EnableWindow(w, TRUE);
+            return false;
+        });
+    if (!ended) state.result = mrCancel;
     form.DestroyNow();
-    if (previousActive && IsWindow(previousActive) && previousActive != dialog)
-        SetActiveWindow(previousActive);
-    if (quit) PostQuitMessage(quitCode); // the outer loop ends the program
     return state.result == mrNone ? mrCancel : state.result;
 }
 
@@ -334,6 +290,17 @@ void ShowPlainMessage(HWND owner, const std::string& title, const std::string& m
     request.caption = title;
     request.message = message;
     RunDialog(request);
+}
+
+int ShowConfirmation(HWND owner, const std::string& caption, const std::string& message) {
+    DialogRequest request;
+    request.owner = owner;
+    request.caption = caption;
+    request.message = message;
+    request.icon = IDI_QUESTION;
+    request.buttons = mbOK | mbCancel;
+    request.englishCancel = true;
+    return RunDialog(request);
 }
 
 std::string ErrorDisplayText(const std::string& message) {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "win32/modal.h" // OnDialogShown
+
 namespace kivo {
 
 enum MsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3 };
@@ -49,6 +51,8 @@ inline constexpr int kDialogHelpButtonId = 11;
 // type's word.
 int ShowMessageDialog(HWND owner, const std::string& title, const std::string& message, int type,
                       unsigned buttons, int helpContext, const std::string& focusName);
+// The plain confirmation: a question icon, "OK" and "Cancel"; returns mrOk or mrCancel.
+int ShowConfirmation(HWND owner, const std::string& caption, const std::string& message);
 // The plain message box: no icon, "OK"; the caption is `title` (the program passes its
 // application title).
 void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message);
@@ -57,8 +61,5 @@ void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& m
 // The error display's text: a full stop is added when the last character sorts after '.'.
 std::string ErrorDisplayText(const std::string& message);
 bool IsFormOpen(const std::string& className);
-
-// For tests: called with each dialog/message box window once it is shown (modal loop running).
-extern std::function<void(HWND)> OnDialogShown;
 
 } // namespace kivo

@@ -58,6 +58,8 @@ void ActivateRunningInstance() {
     SetWindowTextA(own, "");
     HWND running = FindWindowA("TApplication", title);
     if (!running) return;
+    // A user who starts the program again expects to see it, also when it is in the tray.
+    PostMessageA(running, TApplication::ShowRequestMessage(), 0, 0);
     if (IsIconic(running))
         ShowWindow(running, SW_RESTORE);
     else

@@ -35,6 +35,15 @@ std::string Text(HWND window) {
     return buffer;
 }
 
+// A control's text in another process: GetWindowText gives only the text it was made with.
+std::string ControlText(HWND control) {
+    char buffer[512] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_BLOCK, 5000, &length);
+    return buffer;
+}
+
 // Top-level windows of one process, optionally of one class or caption.
 std::vector<HWND> WindowsOf(DWORD pid, const char* cls = nullptr, const char* caption = nullptr) {
     struct Search {
@@ -173,25 +182,97 @@ TEST_F(EndToEnd, StartUpPurgesLoadsImportsSavesAndHides) {
     EXPECT_TRUE(copy->Running());
 }
 
-TEST_F(EndToEnd, MinuteTickStartsADueTaskAndSaves) {
+// One real minute tick starts a task of the task file and one added through the window, driven
+// from here with the messages the user's clicks and keys send; the tick comes a minute after the
+// panel closed.
+TEST_F(EndToEnd, MinuteTickStartsTasksOfTheFileAndOfTheWindow) {
+    constexpr int IdBBtoevoegen = 303;
+    constexpr int IdEditOmschrijving = 401, IdBladerButton = 403, IdInstelButton = 406,
+                  IdOKbutton = 413, IdEditUren = 201, IdEditMinuten = 203;
+    constexpr int FileNameBox = 0x47c; // the open dialog's file name field
     SYSTEMTIME now;
     GetLocalTime(&now);
-    if (now.wHour == 23 && now.wMinute >= 55) GTEST_SKIP() << "too close to midnight";
+    if (now.wHour == 23 && now.wMinute >= 50) GTEST_SKIP() << "too close to midnight";
     // Due from the first tick on: a minute ago, within the 15-minute window.
     int minutes = now.wHour * 60 + now.wMinute - 1;
     if (minutes < 0) minutes = 0;
     char start[8];
     std::snprintf(start, sizeof start, "%02d:%02d", minutes / 60, minutes % 60);
     dir.Write("schrijf.bat", "@echo gestart> gedaan.txt\r\n");
+    dir.Write("venster.bat", "@echo gestart> venster.txt\r\n");
     dir.Write("kivoklok.csv", Header + "\"Schrijf\";\"" + dir.Dir() + "\";\"schrijf.bat\";;\"" +
                                   start + "\";\"1\";\"True\";\"False\";;\r\n");
     auto copy = Launch();
     ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
-    ASSERT_TRUE(WaitFor([&] { return dir.Exists("gedaan.txt"); }, 100000)) << Log();
-    ASSERT_TRUE(WaitForLog("Instelling opslaan"));
-    EXPECT_TRUE(LogHas("(automatisch)"));
+    HWND main = copy->MainWindow();
+    ASSERT_TRUE(main);
+
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IdBBtoevoegen, 0), 0);
+    HWND panel = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            panel = FindWindowExA(main, nullptr, "TInstelPanel", nullptr);
+            return panel && IsWindowVisible(panel);
+        },
+        10000));
+    for (char c : std::string("Via het venster"))
+        PostMessageA(GetDlgItem(panel, IdEditOmschrijving), WM_CHAR, static_cast<BYTE>(c), 0);
+
+    PostMessageA(GetDlgItem(panel, IdBladerButton), BM_CLICK, 0, 0);
+    HWND open = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND w : WindowsOf(copy->Pid(), "#32770"))
+                if (IsWindowVisible(w) && GetDlgItem(w, FileNameBox)) open = w;
+            return open != nullptr;
+        },
+        15000));
+    Sleep(300);
+    const std::string program = dir.File("venster.bat");
+    SendMessageA(GetDlgItem(open, FileNameBox), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(program.c_str()));
+    PostMessageA(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(open, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, 10000));
+
+    // The start time: this hour, the minutes rounded down to the dialog's step of five.
+    PostMessageA(GetDlgItem(panel, IdInstelButton), BM_CLICK, 0, 0);
+    HWND time = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND w : WindowsOf(copy->Pid(), "TFTijdinstellen"))
+                if (IsWindowVisible(w)) time = w;
+            return time != nullptr;
+        },
+        10000));
     GetLocalTime(&now);
-    EXPECT_NE(dir.Read("kivoklok.csv").find(Stamp("%02d-%02d-%02d", now)), std::string::npos)
+    const int hour = now.wHour, minute = now.wMinute / 5 * 5;
+    HWND uren = GetDlgItem(time, IdEditUren), minuten = GetDlgItem(time, IdEditMinuten);
+    for (int h = 12; h != hour; h += hour > 12 ? 1 : -1)
+        PostMessageA(uren, WM_KEYDOWN, hour > 12 ? VK_UP : VK_DOWN, 0);
+    for (int m = 0; m != minute; m += 5) PostMessageA(minuten, WM_KEYDOWN, VK_UP, 0);
+    char want[8];
+    std::snprintf(want, sizeof want, "%02d:%02d", hour, minute);
+    ASSERT_TRUE(
+        WaitFor([&] { return ControlText(uren) + ":" + ControlText(minuten) == want; }, 10000))
+        << ControlText(uren) << ":" << ControlText(minuten) << " for " << want;
+    PostMessageA(GetDlgItem(time, IdOk), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(time); }, 10000));
+
+    PostMessageA(GetDlgItem(panel, IdOKbutton), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForLog("Instelling opslaan"));
+    const std::string csv = dir.Read("kivoklok.csv");
+    EXPECT_NE(csv.find("\"Via het venster\";\"" + dir.Dir() + "\";\"venster.bat\";;\"" + want +
+                       "\";\"1\";\"True\";\"False\";;"),
+              std::string::npos)
+        << csv;
+    ASSERT_TRUE(WaitFor([&] { return dir.Exists("venster.txt"); }, 100000)) << Log();
+    ASSERT_TRUE(WaitFor([&] { return dir.Exists("gedaan.txt"); }, 10000)) << Log();
+    EXPECT_TRUE(LogHas("Taak \"Via het venster\" (automatisch)"));
+    EXPECT_TRUE(LogHas("Taak \"Schrijf\" (automatisch)"));
+    ASSERT_TRUE(WaitFor([&] { return Count(Log(), "Instelling opslaan") == 2; }, 10000));
+    GetLocalTime(&now);
+    EXPECT_EQ(Count(dir.Read("kivoklok.csv"), Stamp("\"%02d-%02d-%02d\"", now)), 2)
         << dir.Read("kivoklok.csv");
     EXPECT_TRUE(copy->Running());
 }
@@ -199,12 +280,17 @@ TEST_F(EndToEnd, MinuteTickStartsADueTaskAndSaves) {
 TEST_F(EndToEnd, SecondCopyEndsLeavesTheFilesAloneAndThreeLeaveOne) {
     auto first = Launch();
     ASSERT_TRUE(WaitForLog("KIVO Schakelklok gestart"));
+    HWND main = first->MainWindow();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10000));
     // An import waiting for the running copy's next tick is not the second copy's business.
     dir.Write("kivoklok.tkn", "KIVO TAAK dag\r\n06:00\r\n1\r\ndag.bat\r\nC:\\\r\n\r\n");
     auto second = Launch();
     ASSERT_TRUE(second->WaitExit(15000));
     EXPECT_EQ(second->ExitCode(), 0u);
     EXPECT_TRUE(first->Running());
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 5000))
+        << "the running copy shows its window";
     EXPECT_TRUE(dir.Exists("kivoklok.tkn"));
     EXPECT_EQ(Count(Log(), "gestart"), 1);
     EXPECT_FALSE(LogHas("Importeer taken"));

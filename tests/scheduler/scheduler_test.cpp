@@ -271,6 +271,38 @@ TEST_F(TickTest, HourlySlotsGoOnAfterTheProgramWasOffOvernight) {
     EXPECT_EQ(Started("new.exe"), 1);
 }
 
+TEST_F(TickTest, HourlyStartTimeStoredByTheUserIsHonouredThatDay) {
+    const std::int32_t today = w.Today();
+    // Both last ran days ago with 15:00 left as their slot; the user has just stored 15:00 in
+    // "Gezet", while "Oud" keeps the slot the tick left it.
+    for (const char* name : {"Oud", "Gezet"})
+        w.Add({.omschrijving = name,
+               .starttijd = "15:00",
+               .frekwentie = 2,
+               .uren = true,
+               .laatstekeer = today - 3,
+               .programma = std::string(name) + ".exe"});
+    w.scheduler.HonourStartTime(*w.table.CurrentId());
+    TickAt(11, 5);
+    EXPECT_EQ(Started("Oud.exe"), 1) << "slots of an old run go on through the night";
+    EXPECT_EQ(Started("Gezet.exe"), 0);
+    EXPECT_EQ(Start("Gezet"), "15:00");
+    TickAt(15, 5);
+    EXPECT_EQ(Started("Gezet.exe"), 1);
+    EXPECT_EQ(Start("Gezet"), "17:00");
+
+    // Stored on an earlier day: that slot counts as one the tick left, night rule and all.
+    w.Find("Gezet");
+    w.table.EditCurrent();
+    w.table.SetString(Field::Starttijd, "20:00");
+    w.table.SetDateTime(Field::Laatstekeer, today - 3);
+    w.table.PostTask();
+    w.scheduler.HonourStartTime(*w.table.CurrentId());
+    NextDay();
+    TickAt(10, 5);
+    EXPECT_EQ(Started("Gezet.exe"), 2);
+}
+
 TEST_F(TickTest, RefusedStartIsLoggedAndStillCounts) {
     w.Add({.omschrijving = "Weg",
            .starttijd = "08:00",

@@ -214,7 +214,8 @@ TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     EXPECT_EQ(outer.left, Scaled(100, ScreenDpi()));
 
     // With the edit panel open nothing closes, hides or minimizes the window.
-    form->SetEditModeForTest(true);
+    SendCommand(TInstelForm::IdBBtoevoegen);
+    ASSERT_TRUE(form->EditMode());
     SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(Visible());
     SendMessageA(form->Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -242,7 +243,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
 
     // Yes from the tray menu while the edit panel is open: refused, but the flag stays set.
     answer = mrYes;
-    form->SetEditModeForTest(true);
+    SendCommand(TInstelForm::IdBBtoevoegen);
     SendCommand(TInstelForm::IdSluiten1);
     EXPECT_TRUE(form->ExitConfirmed());
     EXPECT_TRUE(Visible());
@@ -250,7 +251,7 @@ TEST_F(Form, ExitAskedRefusedConfirmedAndSticky) {
     EXPECT_EQ(Count(Log(), "afgesloten"), 0);
 
     // The next close in browse mode ends the program without asking.
-    form->SetEditModeForTest(false);
+    SendCommand(IDCANCEL); // Escape closes the panel
     SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(terminated);

@@ -1,0 +1,118 @@
+#include "ui/about.h"
+
+#include <memory>
+
+#include "win32/application.h"
+#include "win32/dialogs.h"
+#include "win32/fonts.h"
+#include "win32/modal.h"
+
+namespace kivo {
+
+namespace {
+
+// At 96 DPI: outer size, and left, top, width, height of the controls.
+constexpr int FormWidth = 304, FormHeight = 242;
+constexpr RECT OKButtonBox{111, 180, 75, 25};
+constexpr RECT CreditsPanelBox{8, 8, 281, 161};
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+
+} // namespace
+
+const std::vector<std::string>& TAboutBox::CreditLines() {
+    static const std::vector<std::string> lines = [] {
+        std::vector<std::string> all(10); // ten empty lines first; they never show
+        all.insert(all.end(),
+                   {"KIVO Schakelklok", "voor Windows 9x/ME/XP/2000", "versie 2.0", "",
+                    "Auteur : Ing. A. Voorbeeld", "", "KIVO Software", "Voorbeeldstraat 1",
+                    "1234 AB  Voorbeeldstad", "", "Tel. 000-0000000", "Fax 000-0000001",
+                    "E-Mail : info@example.invalid", "", ""});
+        return all;
+    }();
+    return lines;
+}
+
+int TAboutBox::Execute(HWND owner) {
+    auto box = std::make_unique<TAboutBox>(owner);
+    return box->ShowModal();
+}
+
+TAboutBox::TAboutBox(HWND owner) {
+    dpi_ = ScreenDpi();
+    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    panelFont_ = MakeFont("MS Sans Serif", 13, dpi_, true);
+
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.iconResource = "MAINICON";
+    CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, 0, 0, Scaled(FormWidth, dpi_),
+                   Scaled(FormHeight, dpi_), owner);
+
+    auto s = [&](int v) { return Scaled(v, dpi_); };
+    okButton_ = CreateWindowExA(
+        0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+        s(OKButtonBox.left), s(OKButtonBox.top), s(OKButtonBox.right), s(OKButtonBox.bottom),
+        Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(OKButtonId)),
+        GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(okButton_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+
+    CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, s(CreditsPanelBox.left), s(CreditsPanelBox.top),
+                         s(CreditsPanelBox.right), s(CreditsPanelBox.bottom), WS_TABSTOP);
+    CreditsPanel1.SetCycled(true);
+    CreditsPanel1.SetFont(panelFont_.get());
+    CreditsPanel1.SetFontColor(GetSysColor(COLOR_WINDOWTEXT));
+    CreditsPanel1.SetLines(CreditLines());
+    CreditsPanel1.OnClick = [this] { CreditsPanel1Click(); };
+}
+
+TAboutBox::~TAboutBox() {
+    DestroyHwnd(); // the panel's thread ends while this object is still whole
+}
+
+int TAboutBox::ShowModal() {
+    modalResult_ = 0;
+    RECT frame{};
+    GetWindowRect(Hwnd(), &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(Hwnd(), HWND_TOP, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2),
+                 std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
+
+    FormShow();
+    auto closed = [this] { return modalResult_ != 0; };
+    // The loop shows the window, keeps the others from input, and hands a quit message on.
+    const bool quit = !RunModalLoop(Hwnd(), okButton_, closed);
+    if (quit || modalResult_ == 0) modalResult_ = mrCancel;
+    CreditsPanel1.SetActive(false);
+    return modalResult_;
+}
+
+void TAboutBox::FormShow() {
+    CreditsPanel1.SetActive(true);
+}
+
+void TAboutBox::CreditsPanel1Click() {
+    CreditsPanel1.SetInterval(CreditsPanel1.Interval() == 0 ? ScrollInterval : 0);
+}
+
+void TAboutBox::OKButtonClick() {
+    modalResult_ = mrOk;
+}
+
+LRESULT TAboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        // Escape arrives as IDCANCEL: there is no cancel button, so it does nothing.
+        if (LOWORD(wParam) == OKButtonId && HIWORD(wParam) == BN_CLICKED) OKButtonClick();
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(OKButtonId, DC_HASDEFID);
+    case WM_CLOSE:
+        modalResult_ = mrCancel;
+        return 0;
+    }
+    return DefaultMessage(message, wParam, lParam);
+}
+
+} // namespace kivo

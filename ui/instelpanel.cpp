@@ -1,0 +1,461 @@
+#include "ui/instelpanel.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "algemeen/datetime.h"
+#include "algemeen/text.h"
+#include "store/memtable.h"
+#include "ui/tijdinst.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr COLORREF PaleGreen = RGB(192, 220, 192);
+constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
+constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
+constexpr int LabelLeft = 5;
+constexpr int FieldLeft = 96;
+
+struct Place {
+    int id;
+    int left, top, width, height;
+};
+// Created in this order, which is the tab order.
+constexpr Place Places[] = {
+    {TInstelPanel::IdEditOmschrijving, 96, 5, 161, 21},
+    {TInstelPanel::IdEditprogramma, 96, 28, 97, 21},
+    {TInstelPanel::IdBladerButton, 200, 28, 57, 21},
+    {TInstelPanel::IdEditwerkdir, 96, 52, 161, 21},
+    {TInstelPanel::IdEditStarttijd, 96, 98, 65, 21},
+    {TInstelPanel::IdInstelButton, 182, 98, 75, 21},
+    {TInstelPanel::IdEditFrekwentie, 96, 122, 33, 21},
+    {TInstelPanel::IdSBFrekwentie, 129, 123, 17, 21},
+    {TInstelPanel::IdCBdagen, 152, 124, 55, 17},
+    {TInstelPanel::IdCBuren, 208, 124, 49, 17},
+    {TInstelPanel::IdEditlaatstekeer, 96, 145, 97, 21},
+    {TInstelPanel::IdEditparameters, 96, 75, 161, 21},
+    {TInstelPanel::IdOKbutton, 26, 174, 92, 28},
+    {TInstelPanel::IdAnnuleerButton, 146, 174, 92, 28},
+};
+
+struct Label {
+    const char* text;
+    int top;
+};
+constexpr Label Labels[] = {{"Omschrijving", 5},  {"Opstartbestand", 28}, {"Werkdirectory", 52},
+                            {"Parameters", 75},   {"Starttijd", 98},      {"Frekwentie", 122},
+                            {"Laatste keer", 145}};
+
+// The controls a managed task locks.
+constexpr int Lockable[] = {
+    TInstelPanel::IdEditOmschrijving, TInstelPanel::IdBladerButton,   TInstelPanel::IdEditprogramma,
+    TInstelPanel::IdEditwerkdir,      TInstelPanel::IdEditparameters, TInstelPanel::IdEditStarttijd,
+    TInstelPanel::IdInstelButton,     TInstelPanel::IdEditFrekwentie, TInstelPanel::IdSBFrekwentie,
+    TInstelPanel::IdCBdagen,          TInstelPanel::IdCBuren};
+
+std::string Text(HWND window) {
+    int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+std::string UserShortDateFormat() {
+    char buffer[80] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buffer, sizeof buffer);
+    return buffer;
+}
+
+SYSTEMTIME SystemDate(const CivilDate& d) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(d.year);
+    st.wMonth = static_cast<WORD>(d.month);
+    st.wDay = static_cast<WORD>(d.day);
+    return st;
+}
+
+} // namespace
+
+std::string PickerDateFormat(const std::string& userShortDate) {
+    const bool fourDigits = UpperAZ(userShortDate).find("YYYY") != std::string::npos;
+    return fourDigits ? "dd'-'MM'-'yyyy" : "dd'-'MM'-'yy";
+}
+
+TInstelPanel::TInstelPanel(TMemTable& table, const FormatSettings& settings)
+    : table_(table), display_(settings) {
+    display_.longTimeFormat = "hh:nn";
+}
+
+TInstelPanel::~TInstelPanel() {
+    table_.OnBeforePost = nullptr; // the table may outlive the panel
+}
+
+void TInstelPanel::Create(HWND parent, int dpi) {
+    dpi_ = dpi;
+    background_.reset(CreateSolidBrush(PaleGreen));
+    WindowClassInfo info;
+    info.name = ClassName;
+    info.background = static_cast<HBRUSH>(background_.get());
+    CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
+    CreateControls();
+    SetDpi(dpi);
+    // Typed text reaches the task before any store or settle.
+    table_.OnBeforePost = [this] { CommitTyped(); };
+}
+
+void TInstelPanel::CreateControls() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    auto make = [&](DWORD exStyle, const char* cls, const char* text, DWORD style, int id) {
+        return CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                               Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                               nullptr);
+    };
+    const DWORD field = WS_TABSTOP | ES_AUTOHSCROLL;
+    for (const Place& p : Places) {
+        switch (p.id) {
+        case IdEditOmschrijving:
+        case IdEditparameters:
+            SendMessageA(
+                make(WS_EX_CLIENTEDGE, "EDIT", "", field, p.id), EM_LIMITTEXT,
+                FieldLimit(p.id == IdEditOmschrijving ? Field::Omschrijving : Field::Parameters),
+                0);
+            break;
+        case IdEditprogramma:
+        case IdEditwerkdir:
+        case IdEditStarttijd:
+        case IdEditFrekwentie:
+            make(WS_EX_CLIENTEDGE, "EDIT", "", field | ES_READONLY, p.id);
+            break;
+        case IdBladerButton:
+            make(0, "BUTTON", "Bladeren", WS_TABSTOP | BS_PUSHBUTTON, p.id);
+            break;
+        case IdInstelButton:
+            make(0, "BUTTON", "Instellen", WS_TABSTOP | BS_PUSHBUTTON, p.id);
+            break;
+        case IdSBFrekwentie:
+            SBFrekwentie.Create(Hwnd(), p.id);
+            break;
+        case IdCBdagen:
+            make(0, "BUTTON", "Dagen", WS_TABSTOP | BS_CHECKBOX, p.id);
+            break;
+        case IdCBuren:
+            make(0, "BUTTON", "Uren", WS_TABSTOP | BS_CHECKBOX, p.id);
+            break;
+        case IdEditlaatstekeer: {
+            HWND date = make(0, DATETIMEPICK_CLASSA, "", WS_TABSTOP | DTS_SHORTDATEFORMAT, p.id);
+            SendMessageA(date, DTM_SETMCCOLOR, MCSC_BACKGROUND, CalendarYellow);
+            SendMessageA(date, DTM_SETMCCOLOR, MCSC_MONTHBK, CalendarYellow);
+            // Changed through its calendar only: typing and the keys that step its parts are
+            // swallowed; Tab and F4 (open the calendar) pass, as does Alt+Down.
+            dateHook_.Attach(date, [this](UINT m, WPARAM w, LPARAM l) -> LRESULT {
+                if (m == WM_CHAR) return 0;
+                if (m == WM_KEYDOWN && w != VK_TAB && w != VK_F4) return 0;
+                return dateHook_.Default(m, w, l);
+            });
+            break;
+        }
+        case IdOKbutton:
+            OKbutton.Create(Hwnd(), p.id, "OK", Glyph::Ok);
+            break;
+        case IdAnnuleerButton:
+            AnnuleerButton.Create(Hwnd(), p.id, "Annuleren", Glyph::Annuleren);
+            break;
+        }
+    }
+}
+
+void TInstelPanel::SetDpi(int dpi) {
+    dpi_ = dpi;
+    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    // The labels must end before their fields; where the font is wider, it is made smaller.
+    for (int height = 11; height >= 8; --height) {
+        labelFont_ = MakeFont("MS Sans Serif", height, dpi_, true);
+        WindowDC dc(Hwnd());
+        SelectedObject f(dc.get(), labelFont_.get());
+        LONG widest = 0;
+        for (const Label& label : Labels) {
+            SIZE size{};
+            GetTextExtentPoint32A(dc.get(), label.text, static_cast<int>(std::strlen(label.text)),
+                                  &size);
+            widest = std::max(widest, size.cx);
+        }
+        if (widest <= Scaled(FieldLeft - LabelLeft - 2, dpi_)) break;
+    }
+    for (const Place& p : Places)
+        SendMessageA(Control(p.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    OKbutton.SetFont(font_.get());
+    AnnuleerButton.SetFont(font_.get());
+    Layout();
+}
+
+void TInstelPanel::Layout() {
+    auto s = [&](int px) { return Scaled(px, dpi_); };
+    MoveWindow(Hwnd(), s(PanelBox.left), s(PanelBox.top), s(PanelBox.right), s(PanelBox.bottom),
+               TRUE);
+    for (const Place& p : Places)
+        MoveWindow(Control(p.id), s(p.left), s(p.top), s(p.width), s(p.height), TRUE);
+}
+
+void TInstelPanel::Paint(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    SelectedObject f(dc, labelFont_.get());
+    for (const Label& label : Labels)
+        TextOutA(dc, Scaled(LabelLeft, dpi_), Scaled(label.top + 3, dpi_), label.text,
+                 static_cast<int>(std::strlen(label.text)));
+}
+
+// ---- Binding ----
+
+void TInstelPanel::ShowTask() {
+    for (Field f :
+         {Field::Omschrijving, Field::Programma, Field::Werkdirectory, Field::Parameters,
+          Field::Starttijd, Field::Frekwentie, Field::Dagen, Field::Uren, Field::Laatstekeer})
+        ShowField(f);
+}
+
+void TInstelPanel::ShowField(Field field) {
+    loading_ = true;
+    auto setText = [&](int id, const std::string& text) {
+        SetWindowTextA(Control(id), text.c_str());
+        SendMessageA(Control(id), EM_SETMODIFY, FALSE, 0);
+    };
+    switch (field) {
+    case Field::Omschrijving:
+        setText(IdEditOmschrijving, table_.AsString(field));
+        break;
+    case Field::Programma:
+        setText(IdEditprogramma, table_.AsString(field));
+        break;
+    case Field::Werkdirectory:
+        setText(IdEditwerkdir, table_.AsString(field));
+        break;
+    case Field::Parameters:
+        setText(IdEditparameters, table_.AsString(field));
+        break;
+    case Field::Starttijd:
+        setText(IdEditStarttijd,
+                table_.IsNull(field) ? "" : FormatTime(table_.AsDateTime(field), display_));
+        break;
+    case Field::Frekwentie:
+        setText(IdEditFrekwentie, table_.AsString(field));
+        break;
+    case Field::Dagen:
+    case Field::Uren:
+        SendMessageA(Control(field == Field::Dagen ? IdCBdagen : IdCBuren), BM_SETCHECK,
+                     table_.AsBoolean(field) ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+    case Field::Laatstekeer: {
+        HWND date = Control(IdEditlaatstekeer);
+        SYSTEMTIME st{};
+        bool shown = false;
+        if (!table_.IsNull(field)) {
+            st = SystemDate(CivilFromDayNumber(DayNumberOfValue(table_.AsDateTime(field))));
+            shown = SendMessageA(date, DTM_SETSYSTEMTIME, GDT_VALID,
+                                 reinterpret_cast<LPARAM>(&st)) != 0;
+        }
+        if (shown) {
+            const std::string format = PickerDateFormat(UserShortDateFormat());
+            SendMessageA(date, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>(format.c_str()));
+        } else {
+            // Empty: nothing shown, and the calendar opens at today.
+            GetLocalTime(&st);
+            SendMessageA(date, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+            SendMessageA(date, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("' '"));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    loading_ = false;
+}
+
+void TInstelPanel::CommitTyped() {
+    if (!Hwnd() || !table_.IsPending()) return;
+    for (auto [id, field] : {std::pair{IdEditOmschrijving, Field::Omschrijving},
+                             std::pair{IdEditparameters, Field::Parameters}}) {
+        HWND edit = Control(id);
+        if (!SendMessageA(edit, EM_GETMODIFY, 0, 0)) continue;
+        table_.SetString(field, Text(edit));
+        SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+    }
+}
+
+void TInstelPanel::Lock(bool managed) {
+    for (int id : Lockable) EnableWindow(Control(id), !managed);
+}
+
+void TInstelPanel::FocusFirst() {
+    SetFocus(Control(IsWindowEnabled(Control(IdEditOmschrijving)) ? IdEditOmschrijving
+                                                                  : IdEditlaatstekeer));
+}
+
+void TInstelPanel::Hide() {
+    SendMessageA(Control(IdEditlaatstekeer), DTM_CLOSEMONTHCAL, 0, 0);
+    ShowWindow(Hwnd(), SW_HIDE);
+}
+
+void TInstelPanel::BeginChange() {
+    if (!table_.IsPending()) table_.EditCurrent();
+}
+
+// ---- Handlers ----
+
+void TInstelPanel::BladerButtonClick() {
+    char file[MAX_PATH + 1] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = GetAncestor(Hwnd(), GA_ROOT);
+    ofn.lpstrFilter = ProgramFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.lpstrInitialDir = ProgramFolder;
+    ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
+    if (!OpenDialog1 || !OpenDialog1(ofn)) return;
+    BeginChange();
+    const std::string path = file;
+    const auto slash = path.find_last_of('\\');
+    const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    table_.SetString(Field::Programma, path.substr(directory.size()));
+    table_.SetString(Field::Werkdirectory, directory);
+    ShowField(Field::Programma);
+    ShowField(Field::Werkdirectory);
+}
+
+void TInstelPanel::InstelButtonClick() {
+    TFTijdinstellen dialog(GetAncestor(Hwnd(), GA_ROOT));
+    const TDateTime shown = table_.AsDateTime(Field::Starttijd);
+    dialog.Time = shown;
+    if (dialog.ShowModal() != TFTijdinstellen::ResultOk) return;
+    const int minutes = SafeStrToInt(dialog.MinutenText());
+    const int hours = SafeStrToInt(dialog.UrenText());
+    // OK without a change leaves the start time exactly as it was, seconds included.
+    const TimeOfDay before = TimeOfDayFromValue(shown);
+    if (!table_.IsNull(Field::Starttijd) && hours == before.hour && minutes == before.minute)
+        return;
+    BeginChange();
+    table_.SetDateTime(Field::Starttijd, (hours * 60 + minutes) / 1440.0);
+    ShowField(Field::Starttijd);
+}
+
+void TInstelPanel::StepFrekwentie(int direction) {
+    BeginChange();
+    int value = table_.AsInteger(Field::Frekwentie);
+    if (value == 0) value = 1;
+    if (direction > 0 && value < 99) ++value;
+    if (direction < 0 && value >= 2) --value;
+    table_.SetInteger(Field::Frekwentie, value);
+    ShowField(Field::Frekwentie);
+}
+
+void TInstelPanel::SBFrekwentieUpClick() {
+    StepFrekwentie(1);
+}
+
+void TInstelPanel::SBFrekwentieDownClick() {
+    StepFrekwentie(-1);
+}
+
+// Exactly one of Dagen and Uren stays set after a click in edit mode.
+void TInstelPanel::ClickBox(Field clicked, Field other) {
+    if (!(EditMode && EditMode()) || !table_.IsPending()) return;
+    const bool state = !table_.AsBoolean(clicked);
+    table_.SetBoolean(clicked, state);
+    if (table_.AsBoolean(other) == state) table_.SetBoolean(other, !state);
+    ShowField(Field::Dagen);
+    ShowField(Field::Uren);
+}
+
+void TInstelPanel::CBdagenClick() {
+    ClickBox(Field::Dagen, Field::Uren);
+}
+
+void TInstelPanel::CBUrenClick() {
+    ClickBox(Field::Uren, Field::Dagen);
+}
+
+void TInstelPanel::EditlaatstekeerChange(const SYSTEMTIME& date) {
+    if (loading_ || !(EditMode && EditMode())) return;
+    BeginChange();
+    table_.SetDateTime(Field::Laatstekeer, DayNumber({date.wYear, date.wMonth, date.wDay}));
+    // The picker holds the date already; an empty field now shows it.
+    const std::string format = PickerDateFormat(UserShortDateFormat());
+    SendMessageA(Control(IdEditlaatstekeer), DTM_SETFORMATA, 0,
+                 reinterpret_cast<LPARAM>(format.c_str()));
+}
+
+// ---- Messages ----
+
+LRESULT TInstelPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Hwnd(), &ps);
+        Paint(dc);
+        EndPaint(Hwnd(), &ps);
+        return 0;
+    }
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam), code = HIWORD(wParam);
+        if (code == EN_KILLFOCUS) {
+            CommitTyped();
+        } else if (id == IdSBFrekwentie) {
+            if (code == TSpinButton::SpinUp) SBFrekwentieUpClick();
+            if (code == TSpinButton::SpinDown) SBFrekwentieDownClick();
+        } else if (code == BN_CLICKED) {
+            switch (id) {
+            case IdBladerButton:
+                BladerButtonClick();
+                break;
+            case IdInstelButton:
+                InstelButtonClick();
+                break;
+            case IdCBdagen:
+                CBdagenClick();
+                break;
+            case IdCBuren:
+                CBUrenClick();
+                break;
+            case IdOKbutton:
+                if (OnOk) OnOk();
+                break;
+            case IdAnnuleerButton:
+                if (OnCancel) OnCancel();
+                break;
+            }
+        }
+        return 0;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IdEditlaatstekeer && header->code == DTN_DATETIMECHANGE) {
+            auto* change = reinterpret_cast<const NMDATETIMECHANGE*>(lParam);
+            if (change->dwFlags == GDT_VALID) EditlaatstekeerChange(change->st);
+        }
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        char cls[16] = {};
+        GetClassNameA(reinterpret_cast<HWND>(lParam), cls, sizeof cls);
+        if (lstrcmpiA(cls, "Edit") == 0 && IsWindowEnabled(reinterpret_cast<HWND>(lParam))) {
+            // Read-only fields look like the others.
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        SetBkColor(dc, PaleGreen);
+        return reinterpret_cast<LRESULT>(background_.get());
+    }
+    case WM_CTLCOLORBTN:
+        return reinterpret_cast<LRESULT>(background_.get());
+    }
+    return DefaultMessage(message, wParam, lParam);
+}
+
+} // namespace kivo
