@@ -1,8 +1,26 @@
 #pragma once
 // Whole-file access. Every failure carries the operating system's reason in its message.
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace kivo {
+
+// An open file read from front to back, a piece at a time.
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    // Fills up to size bytes; 0 at the end. Throws KivoError on a read error.
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+// What tells one state of a file from the next: its size and its last write time.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t written = 0;
+    bool operator==(const FileStamp&) const = default;
+};
 
 class FileSystem {
 public:
@@ -13,8 +31,15 @@ public:
     //   Cannot open file "<path>". <reason>
     // and KivoError for a failure after the open.
     virtual std::string ReadAll(const std::string& path) const = 0;
+    // Opens the file for reading piece by piece, shared and failing as ReadAll. The default
+    // reads it whole first; the system's file systems keep only one piece in memory.
+    virtual std::unique_ptr<FileReader> OpenRead(const std::string& path) const;
+    // Size and write time of the file a path leads to (through links); none when there is no
+    // such file, or when this file system cannot tell.
+    virtual std::optional<FileStamp> Stamp(const std::string& path) const;
     // Writes a temporary file beside the path and puts it in place in one step, so that the old
-    // content survives whole whatever fails. Throws KivoError:
+    // content survives whole whatever fails. A path that is a symbolic link writes the file the
+    // link leads to, and the link stays. Throws KivoError:
     //   Cannot create file "<path>". <reason>     (create or replace refused)
     //   Stream write error                        (a write failed)
     virtual void ReplaceAll(const std::string& path, const std::string& content) = 0;
@@ -24,6 +49,10 @@ public:
 };
 
 FileSystem& SystemFileSystem();
+
+// The file a path finally leads to, following symbolic links (also one whose target does not
+// exist yet); the path itself when it is no link or cannot be followed.
+std::string FinalPath(const std::string& path);
 
 // The platform's text for its last error (errno or GetLastError), without a line break.
 std::string LastErrorText();

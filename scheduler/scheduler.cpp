@@ -31,7 +31,8 @@ Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFil
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
     : table_(table), importer_(importer), taskFile_(taskFile), log_(log), shell_(shell),
-      clock_(clock), settings_(settings), timer1_(timer1), controleTimer_(controleTimer) {}
+      clock_(clock), settings_(settings), timer1_(timer1), controleTimer_(controleTimer),
+      purgedDay_(DayNumber(clock.Now().date)) {}
 
 void Scheduler::Timer1Timer() {
     try {
@@ -45,6 +46,11 @@ void Scheduler::Timer1Timer() {
 
 void Scheduler::Tick() {
     timer1_.SetEnabled(false);
+    const std::int32_t day = DayNumber(clock_.Now().date);
+    if (day != purgedDay_) {
+        purgedDay_ = day; // a purge that fails is not tried again every minute
+        log_.PurgeLog();
+    }
     importer_.ImportTasks();
     // The time first, then the date.
     const std::int32_t now = MillisecondsOfDay(clock_.Now().time);

@@ -27,10 +27,12 @@ public:
               Shell& shell, const Clock& clock, const FormatSettings& settings,
               TimerControl& timer1, TimerControl& controleTimer);
 
-    // The tick. Stops Timer1 for its length and starts it again at the end, so the next tick
-    // comes a full period later. Any failure ends the tick: it is logged as "Timer1Timer:" +
-    // message, reported, and Timer1 stays stopped until ResumeScheduling. If that note cannot be
-    // written either, the second failure escapes to the caller (the timer component).
+    // The tick. The first tick of a new day first drops the log's old lines, as the start-up
+    // does, so that a program that runs for months keeps its log short. Stops Timer1 for its
+    // length and starts it again at the end, so the next tick comes a full period later. Any
+    // failure ends the tick: it is logged as "Timer1Timer:" + message, reported, and Timer1 stays
+    // stopped until ResumeScheduling. If that note cannot be written either, the second failure
+    // escapes to the caller (the timer component).
     // Leaves the first task current.
     void Timer1Timer();
     // Around the edit panel: stop the scheduler, and start it again (a Timer1 that already runs
@@ -60,6 +62,7 @@ private:
     TimerControl& timer1_;
     TimerControl& controleTimer_;
     bool controleTimerWasRunning_ = false;
+    std::int32_t purgedDay_; // the day the log was last purged: the start-up's at first
     std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
 
     void Tick();

@@ -1,6 +1,8 @@
 #include "store/import.h"
 
+#include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -22,35 +24,70 @@ namespace {
 constexpr char CtrlZ = '\x1a';
 constexpr int ImportWaitMs = 1000; // gives the producer time to finish writing
 
+std::string NoRecordMessage(const std::string& path) {
+    return "Importbestand \"" + path + "\" bevat geen volledige taak";
+}
+
 } // namespace
 
 ImportLineReader::ImportLineReader(std::string_view content)
-    : content_(content.substr(0, content.find(CtrlZ))) {}
+    : buffer_(content.substr(0, content.find(CtrlZ))), ended_(true) {
+    sawText_ = std::any_of(buffer_.begin(), buffer_.end(),
+                           [](char c) { return static_cast<unsigned char>(c) > ' '; });
+}
+
+ImportLineReader::ImportLineReader(FileReader& file) : file_(&file) {}
+
+bool ImportLineReader::Fill() {
+    if (pos_ < buffer_.size()) return true;
+    if (ended_) return false;
+    constexpr std::size_t Piece = 64 * 1024;
+    buffer_.resize(Piece);
+    buffer_.resize(file_->Read(buffer_.data(), Piece));
+    pos_ = 0;
+    if (buffer_.empty()) ended_ = true;
+    if (auto z = buffer_.find(CtrlZ); z != std::string::npos) {
+        buffer_.resize(z);
+        ended_ = true;
+    }
+    if (!sawText_)
+        sawText_ = std::any_of(buffer_.begin(), buffer_.end(),
+                               [](char c) { return static_cast<unsigned char>(c) > ' '; });
+    return !buffer_.empty();
+}
 
 std::string ImportLineReader::ReadLine() {
     std::string line;
-    bool ended = false; // a NUL ends the text; the line itself runs on to its break
-    const std::size_t size = content_.size();
-    while (pos_ < size) {
-        const char c = content_[pos_++];
+    bool full = false; // a NUL ends the text, and so does the limit; the line runs on to its break
+    while (Fill()) {
+        if (full) {
+            // The rest of the line is skipped: straight to its LF (a CR before it goes anyway).
+            const std::size_t lf = buffer_.find('\n', pos_);
+            pos_ = lf == std::string::npos ? buffer_.size() : lf + 1;
+            if (lf != std::string::npos) break;
+            continue;
+        }
+        const char c = buffer_[pos_++];
         if (c == '\n') break;
         if (c == '\r') {
-            if (pos_ < size && content_[pos_] == '\n') {
+            if (Fill() && buffer_[pos_] == '\n') {
                 ++pos_;
                 break;
             }
             continue; // a lone CR is dropped
         }
-        if (c == '\0') ended = true;
-        if (!ended && line.size() < MaxLine) line += c;
+        if (c == '\0') {
+            full = true;
+            continue;
+        }
+        line += c;
+        if (line.size() >= MaxLine) full = true;
     }
     return line;
 }
 
-std::vector<ImportRecord> ReadImportRecords(std::string_view content,
-                                            const FormatSettings& settings) {
-    std::vector<ImportRecord> records;
-    ImportLineReader reader(content);
+void ReadImportRecords(ImportLineReader& reader, const FormatSettings& settings,
+                       const std::function<void(ImportRecord&)>& visit) {
     std::string line = reader.ReadLine();
     while (!reader.Eof()) {
         if (IsManagedTask(line)) {
@@ -59,11 +96,20 @@ std::vector<ImportRecord> ReadImportRecords(std::string_view content,
             record.starttijd = SafeStrToTime(reader.ReadLine(), settings);
             record.frekwentie = SafeStrToInt(reader.ReadLine());
             record.programma = reader.ReadLine();
+            record.complete = !reader.Eof();
             record.werkdirectory = reader.ReadLine();
-            records.push_back(std::move(record));
+            visit(record);
         }
         line = reader.ReadLine();
     }
+}
+
+std::vector<ImportRecord> ReadImportRecords(std::string_view content,
+                                            const FormatSettings& settings) {
+    std::vector<ImportRecord> records;
+    ImportLineReader reader(content);
+    ReadImportRecords(reader, settings,
+                      [&records](ImportRecord& record) { records.push_back(std::move(record)); });
     return records;
 }
 
@@ -74,10 +120,9 @@ TaskImporter::TaskImporter(TMemTable& table, TaskFile& taskFile, LogBook& log, F
       settings_(settings), appDir_(std::move(appDir)), firstLocation_(std::move(firstLocation)) {}
 
 std::string TaskImporter::ChoosePath() const {
-    constexpr std::size_t MaxPath = 255;
-    std::string first = firstLocation_.substr(0, MaxPath);
-    if (files_.Exists(first)) return first;
-    std::string second = (appDir_ + "kivoklok.tkn").substr(0, MaxPath);
+    // Not cut to 255 characters: a program in a deep folder must find its import file too.
+    if (files_.Exists(firstLocation_)) return firstLocation_;
+    std::string second = appDir_ + "kivoklok.tkn";
     if (files_.Exists(second)) return second;
     return std::string();
 }
@@ -99,17 +144,28 @@ void TaskImporter::ImportTasks() {
             OpstartTimer->SetEnabled(false);
         }
         clock_.Sleep(ImportWaitMs);
-        std::optional<std::string> content;
+        std::unique_ptr<FileReader> file;
         try {
-            content = files_.ReadAll(path);
+            file = files_.OpenRead(path);
         } catch (const FileOpenError&) {
             // Still held by its writer, or gone: the next call tries again.
         }
-        if (content) {
-            const std::set<std::string> imported = Merge(ReadImportRecords(*content, settings_));
-            files_.Delete(path); // a file that stays is simply imported again next time
+        if (file) {
+            std::set<std::string> imported;
+            bool whole = false; // a record with all its lines was read
+            ImportLineReader reader(*file);
+            ReadImportRecords(reader, settings_, [&](const ImportRecord& record) {
+                // Only the last record can be cut short: alone, it is no list of tasks.
+                if (!record.complete && !whole) throw KivoError(NoRecordMessage(path));
+                whole = true;
+                Merge(record, imported);
+            });
+            // Text without a single record is a damaged file, not an empty list.
+            if (!whole && reader.SawText()) throw KivoError(NoRecordMessage(path));
+            file.reset(); // closed, so that it can be deleted
             RemoveUnlisted(imported);
-            taskFile_.SaveTasks();
+            // Deleted only once its tasks are stored: a failed save leaves it for the next call.
+            if (taskFile_.SaveTasks()) files_.Delete(path);
         }
     } catch (const std::exception& e) {
         // The record that failed half-way is dropped whole; the file stays and brings it back.
@@ -128,27 +184,23 @@ void TaskImporter::ImportTasks() {
     restoreOpstart();
 }
 
-std::set<std::string> TaskImporter::Merge(const std::vector<ImportRecord>& records) {
-    std::set<std::string> imported; // the upper-cased descriptions read
+// imported: the upper-cased descriptions read so far.
+void TaskImporter::Merge(const ImportRecord& record, std::set<std::string>& imported) {
+    // A description whose marker lies beyond what the field keeps would be stored as a task of
+    // the user's, which no later import could find or remove: such a record is passed over.
     const auto limit = static_cast<std::size_t>(FieldLimit(Field::Omschrijving));
-    for (const ImportRecord& record : records) {
-        // A description whose marker lies beyond what the field keeps would be stored as a task
-        // of the user's, which no later import could find or remove: such a record is passed
-        // over.
-        if (!IsManagedTask(std::string_view(record.omschrijving).substr(0, limit))) continue;
-        if (table_.LocateDescription(record.omschrijving))
-            table_.EditCurrent();
-        else
-            table_.AppendTask();
-        table_.SetString(Field::Omschrijving, record.omschrijving);
-        imported.insert(UpperAZ(record.omschrijving));
-        table_.SetDateTime(Field::Starttijd, record.starttijd);
-        table_.SetInteger(Field::Frekwentie, record.frekwentie);
-        table_.SetString(Field::Programma, record.programma);
-        table_.SetString(Field::Werkdirectory, record.werkdirectory);
-        table_.PostTask();
-    }
-    return imported;
+    if (!IsManagedTask(std::string_view(record.omschrijving).substr(0, limit))) return;
+    if (table_.LocateDescription(record.omschrijving))
+        table_.EditCurrent();
+    else
+        table_.AppendTask();
+    table_.SetString(Field::Omschrijving, record.omschrijving);
+    imported.insert(UpperAZ(record.omschrijving));
+    table_.SetDateTime(Field::Starttijd, record.starttijd);
+    table_.SetInteger(Field::Frekwentie, record.frekwentie);
+    table_.SetString(Field::Programma, record.programma);
+    table_.SetString(Field::Werkdirectory, record.werkdirectory);
+    table_.PostTask();
 }
 
 // The file is the complete list of managed tasks: those it does not name go.

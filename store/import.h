@@ -2,6 +2,7 @@
 // The import file kivoklok.tkn, through which another program supplies the managed tasks: five
 // lines per task, merged into the table, after which the file is deleted.
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ class TMemTable;
 class TaskFile;
 class LogBook;
 class FileSystem;
+class FileReader;
 class Clock;
 class TimerControl;
 
@@ -28,12 +30,21 @@ class ImportLineReader {
 public:
     static constexpr std::size_t MaxLine = 255;
     explicit ImportLineReader(std::string_view content);
+    // Reads an open file a piece at a time: one piece and one line are held, whatever the size.
+    explicit ImportLineReader(FileReader& file);
     std::string ReadLine();
-    bool Eof() const { return pos_ >= content_.size(); }
+    bool Eof() { return !Fill(); }
+    // Whether what was read so far holds anything but blanks, control characters and line ends.
+    bool SawText() const { return sawText_; }
 
 private:
-    std::string content_;
+    bool Fill(); // true when a character is waiting at pos_
+
+    FileReader* file_ = nullptr;
+    std::string buffer_;
     std::size_t pos_ = 0;
+    bool ended_ = false; // nothing more comes after the buffer
+    bool sawText_ = false;
 };
 
 // One five-line record, converted as the import assigns it.
@@ -43,10 +54,14 @@ struct ImportRecord {
     std::int32_t frekwentie = 0; // SafeStrToInt of line 3: 0 unless all digits
     std::string programma;
     std::string werkdirectory;
+    bool complete = false; // all five lines were in the file; only the last record can lack some
 };
 
-// The records of a file in file order. The end-of-file test follows each line read, so the
-// last line of the file is never looked at for the marker. Never fails.
+// Hands over the records in file order as they are read. The end-of-file test follows each line
+// read, so the last line of the file is never looked at for the marker. Fails only when the file
+// does.
+void ReadImportRecords(ImportLineReader& reader, const FormatSettings& settings,
+                       const std::function<void(ImportRecord&)>& visit);
 std::vector<ImportRecord> ReadImportRecords(std::string_view content,
                                             const FormatSettings& settings);
 
@@ -63,10 +78,12 @@ public:
     std::string ChoosePath() const;
 
     // Merges a waiting import file: updates and adds the tasks it lists, deletes the managed tasks
-    // it no longer lists, saves and deletes the file. A file that cannot be opened (its writer
-    // still holds it) is left for the next call without a word. Other failures are logged as
-    // "leeskivotaken: " + message and reported; the file then stays. Only a failure to write the
-    // log escapes.
+    // it no longer lists, saves and deletes the file once the save has stored its tasks. A file
+    // that cannot be opened (its writer still holds it) is left for the next call without a
+    // word. A file with text but no whole record fails, so that a damaged file cannot remove the
+    // managed tasks; an empty one (or one of blanks and line ends only) removes them. Failures
+    // are logged as "leeskivotaken: " + message and reported; the file then stays. Only a failure
+    // to write the log escapes.
     void ImportTasks();
 
     // The start-up timer of the main window, disabled during an import and set back afterwards;
@@ -85,7 +102,7 @@ private:
     std::string appDir_;
     std::string firstLocation_;
 
-    std::set<std::string> Merge(const std::vector<ImportRecord>& records);
+    void Merge(const ImportRecord& record, std::set<std::string>& imported);
     void RemoveUnlisted(const std::set<std::string>& imported);
 };
 

@@ -249,6 +249,8 @@ std::string TCSVStreamFormat::Write(TMemTable& table) const {
 }
 
 void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
+    // A UTF-8 byte-order mark is no part of the first column's name.
+    if (content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
     LineReader lines(content);
     std::string_view line;
     std::string_view value;
@@ -279,6 +281,9 @@ void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
         }
     }
     if (!haveHeader) return;
+    // Without a header every task would be read into no field, and the first taken for it.
+    if (std::none_of(columns.begin(), columns.end(), [](const auto& c) { return c.has_value(); }))
+        throw KivoError("De kopregel van het taakbestand noemt geen enkel veld");
 
     const std::size_t rest = lines.CountRest();
     table.ReserveTasks(static_cast<int>(std::min<std::size_t>(rest, 1 << 20)));
@@ -342,6 +347,9 @@ void TaskFile::LoadTasks() {
         table_.ClearTable();
         table_.OpenTable();
         const std::string path = Path();
+        // Taken before the read: a change made while it runs counts as a change.
+        stamp_ = files_.Stamp(path);
+        stampKnown_ = true;
         if (files_.Exists(path)) {
             reading = true;
             std::string content = files_.ReadAll(path);
@@ -358,19 +366,37 @@ void TaskFile::LoadTasks() {
     }
 }
 
-// Keeps the file that did not load whole beside it, under a name not yet in use, so an older
-// copy is never overwritten. Without that copy the file is not overwritten either.
+// Keeps the file that did not load whole beside it before the first save overwrites it.
+// Without that copy the file is not overwritten either.
 void TaskFile::KeepIncompleteFile() {
-    const std::string path = Path();
-    if (!files_.Exists(path)) {
+    if (!files_.Exists(Path())) {
         loadIncomplete_ = false;
         return;
     }
+    copyPath_ = KeepCopy("kivoklok-onvolledig", "Taakbestand niet volledig gelezen");
+    loadIncomplete_ = false;
+}
+
+// Whether the file is no longer as this program last read or wrote it: edited by hand, say.
+bool TaskFile::ChangedOnDisk() const {
+    if (!stampKnown_) return false;
+    const std::optional<FileStamp> now = files_.Stamp(Path());
+    return now && now != stamp_;
+}
+
+// Copies the task file beside it under a name not yet in use, so an older copy is never
+// overwritten, and notes it in the log. Throws when no copy could be made.
+std::string TaskFile::KeepCopy(const std::string& baseName, const std::string& note) {
+    const std::string path = Path();
     std::string copy;
     for (int n = 1; n <= 1000; ++n) {
-        std::string candidate =
-            appDir_ + (n == 1 ? std::string("kivoklok-onvolledig.csv")
-                              : "kivoklok-onvolledig-" + std::to_string(n) + ".csv");
+        // Built piece by piece: g++ 12 warns falsely (-Wrestrict) on "literal" + temporary.
+        std::string candidate = appDir_ + baseName;
+        if (n > 1) {
+            candidate += '-';
+            candidate += std::to_string(n);
+        }
+        candidate += ".csv";
         if (!files_.Exists(candidate)) {
             copy = candidate;
             break;
@@ -378,23 +404,32 @@ void TaskFile::KeepIncompleteFile() {
     }
     if (copy.empty() || !files_.CopyIfAbsent(path, copy))
         throw KivoError("Kopie van het taakbestand niet gemaakt (\"" +
-                        (copy.empty() ? appDir_ + "kivoklok-onvolledig.csv" : copy) +
+                        (copy.empty() ? appDir_ + baseName + ".csv" : copy) +
                         "\"); taakbestand niet opgeslagen");
-    loadIncomplete_ = false;
-    copyPath_ = copy;
-    log_.WriteLog(LogNote, "Taakbestand niet volledig gelezen; kopie bewaard als " + copy);
+    // The copy holds this state of the file: it is not copied again.
+    stamp_ = files_.Stamp(path);
+    stampKnown_ = true;
+    log_.WriteLog(LogNote, note + "; kopie bewaard als " + copy);
+    return copy;
 }
 
-void TaskFile::SaveTasks() {
+bool TaskFile::SaveTasks() {
     log_.WriteLog(LogNote, "Instelling opslaan");
     try {
         if (table_.TaskCount() > 0) table_.SortByDescription();
         std::string content = format_.Write(table_);
-        if (loadIncomplete_) KeepIncompleteFile();
+        if (loadIncomplete_)
+            KeepIncompleteFile();
+        else if (ChangedOnDisk())
+            KeepCopy("kivoklok-gewijzigd", "Taakbestand buiten het programma gewijzigd");
         files_.ReplaceAll(Path(), content);
+        stamp_ = files_.Stamp(Path());
+        stampKnown_ = true;
+        return true;
     } catch (const std::exception& e) {
         log_.WriteLog(LogNote, std::string("SaveChanges: ") + e.what());
         if (OnReport) OnReport(e.what());
+        return false;
     }
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 // The task file kivoklok.csv: the only stored form of the task table.
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "algemeen/formatsettings.h"
 #include "algemeen/report.h"
 
+#include "platform/files.h"
+
 namespace kivo {
 
 class TMemTable;
-class FileSystem;
 class LogBook;
 
 // The semicolon-separated format: header line, quoted values, escapes, null as nothing.
@@ -19,7 +21,7 @@ public:
     // The whole file content for the table in its current order.
     std::string Write(TMemTable& table) const;
     // Appends the tasks of the content in file order; fails at the first bad value, leaving the
-    // tasks of the lines before it stored.
+    // tasks of the lines before it stored, and before any task when the header names no field.
     void Read(std::string_view content, TMemTable& table) const;
 
 private:
@@ -36,7 +38,8 @@ public:
     // (empty until then).
     const std::string& IncompleteCopyPath() const { return copyPath_; }
     void LoadTasks(); // failures are reported, not raised (log errors do escape)
-    void SaveTasks();
+    // True when the file now holds the table.
+    bool SaveTasks();
     // The plain message box.
     ReportFn OnReport;
 
@@ -48,8 +51,13 @@ private:
     std::string appDir_;
     bool loadIncomplete_ = false;
     std::string copyPath_;
+    // The file as this program last read or wrote it (none: there was no file), once known.
+    bool stampKnown_ = false;
+    std::optional<FileStamp> stamp_;
 
     void KeepIncompleteFile();
+    bool ChangedOnDisk() const;
+    std::string KeepCopy(const std::string& baseName, const std::string& note);
 };
 
 } // namespace kivo

@@ -42,12 +42,6 @@ constexpr const char* Version = "v2.1";
 constexpr DWORD FormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-std::string ModulePath() {
-    char path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
-}
-
 } // namespace
 
 TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
@@ -83,7 +77,8 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
     Timer1.OnTimer = [this] {
-        if (!core_) return; // ticks only once FormCreate has made the scheduler
+        // Ticks only once FormCreate has made the scheduler, and not once the program ends.
+        if (!core_ || ending_) return;
         core_->scheduler.Timer1Timer();
         RefreshTaskList();
     };
@@ -304,7 +299,7 @@ void TInstelForm::FormCreate() {
     TApplication::Instance().OnMinimize = [this] { Hoofdschermverbergen(); };
     // A second copy that was started asks for the window.
     TApplication::Instance().OnShowRequest = [this] { Openen1Click(); };
-    std::string exePath = services_.exePath.empty() ? ModulePath() : services_.exePath;
+    std::string exePath = services_.exePath.empty() ? ModuleFileName() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
     CoreParts parts{
         .table = memKivoKlok,
@@ -329,11 +324,15 @@ void TInstelForm::FormCreate() {
     // that, no import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
     // An error here ends the start-up where it is: the window stays, without the hide timer.
+    // An exit confirmed in a message box of a step ends the start-up there: nothing is imported,
+    // saved or logged after the closing line.
     try {
         core_->log.PurgeLog();
         core_->taskFile.LoadTasks();
+        if (ending_) return;
         core_->importer.ImportTasks();
         RefreshTaskList();
+        if (ending_) return;
         core_->log.WriteLog(LogStarted, "");
         OpstartTimer.SetEnabled(true);
     } catch (const std::exception& e) {
@@ -404,6 +403,7 @@ void TInstelForm::FormClose() {
         ShowWindow(Hwnd(), SW_HIDE);
         return;
     }
+    ending_ = true;
     // A log book that cannot be written must not make the program impossible to end.
     try {
         if (core_) core_->log.WriteLog(LogClosed, "");

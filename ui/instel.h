@@ -40,7 +40,7 @@ public:
         FileSystem& files;
         const Collator& collator;
         Shell& shell;
-        // The executable's full path; empty: the running module's (GetModuleFileNameA).
+        // The executable's full path; empty: the running module's (ModuleFileName).
         std::string exePath;
     };
 
@@ -179,6 +179,7 @@ private:
     int clientHeight96_ = 170;
     bool editMode_ = false;
     bool exitConfirmed_ = false;
+    bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
     // What the pending change began with, to tell a start time the user stored.

@@ -16,12 +16,16 @@ class FileSystem;
 // The lines of a log file as the viewer shows them: ended by LF or CR LF, cut at the first
 // Ctrl+Z; the first line is taken before the end is tested, so an empty content gives one line.
 std::vector<std::string> ViewerLines(std::string_view content);
+// Those lines as the text control gets them: joined by CR LF, each NUL shown as NulMark.
+std::string ViewerText(std::string_view content);
+constexpr char NulMark = '\xB7'; // the middle dot of the ANSI code page
 
 class TLogboekForm : public Window {
 public:
     static constexpr const char* ClassName = "TLogboekForm";
     static constexpr int BBOkId = 1;
     static constexpr int LogboekEditId = 2;
+    static constexpr UINT_PTR FillTimerId = 1;
 
     // Creates and shows a viewer for AppDir's "kivoklok.log". The window frees itself when it
     // is closed; the returned pointer is valid until then.
@@ -30,7 +34,9 @@ public:
     HWND LogboekEdit() const { return edit_; }
     HWND BBOk() const { return ok_; }
     // What the last filling read; empty when the file could not be opened.
-    const std::vector<std::string>& Lines() const { return lines_; }
+    std::vector<std::string> Lines() const;
+    // Whether the text control holds all of it yet: a long log goes in a part at a time.
+    bool Filled() const { return filled_ >= text_.size(); }
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -45,6 +51,7 @@ private:
     void CreateControls();
     void Layout();
     void FormShow();
+    void FillSome();
     void BBOkClick();
 
     std::string appDir_;
@@ -55,7 +62,10 @@ private:
     int dpi_ = 96;
     UniqueFont font_;
     UniqueFont buttonFont_;
-    std::vector<std::string> lines_;
+    bool opened_ = false;      // the last filling could open the file
+    std::string text_;         // what the control is to hold: the file as it was at opening
+    std::size_t filled_ = 0;   // how much of text_ the control holds
+    std::size_t part_ = 0;     // how much goes in at once
     bool freesItself_ = false; // set once the window exists, so a failed creation frees it once
 };
 

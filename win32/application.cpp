@@ -8,13 +8,20 @@ namespace {
 
 constexpr char kApplicationClass[] = "TApplication";
 
-std::string ModuleFileName() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, length);
-}
-
 } // namespace
+
+std::string ModuleFileName() {
+    // A path that fills the buffer may have been cut: try again with more room.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size() || path.size() >= 65536) {
+            path.resize(length < path.size() ? length : path.size());
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
 
 std::string ApplicationTitleFromPath(const std::string& exePath) {
     auto slash = exePath.find_last_of("\\/:");

@@ -77,6 +77,9 @@ private:
     bool terminated_ = false;
 };
 
+// The full path of the running executable, however long.
+std::string ModuleFileName();
+
 // "C:\dir\kivoklok.exe" -> "kivoklok"; "KIVO.Klok.exe" -> "Kivo".
 std::string ApplicationTitleFromPath(const std::string& exePath);
 

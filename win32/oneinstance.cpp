@@ -13,12 +13,6 @@ bool anotherInstanceRunning = false;
 bool instanceMutexCreated = false;
 int guardCount = 0;
 
-std::string ModuleFileName() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, length);
-}
-
 // Detection comes before any of the program's own start-up code.
 const bool detectedAtLoad = CreateInstanceMutex();
 

@@ -8,49 +8,129 @@
 #include "platform/win32/win32error.h"
 
 namespace kivo {
+
 namespace {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
+// Paths stay ANSI text throughout the program; only here are they handed to the wide functions,
+// converted by the same code page the "A" functions use. Those refuse any path beyond MAX_PATH
+// (Wine always, Windows without long-path opt-in); the wide ones take it, with the \\?\ form on
+// Windows.
+std::wstring Wide(const std::string& path) {
+    std::wstring wide;
+    if (path.empty()) return wide;
+    int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    wide.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    constexpr std::size_t ShortEnough = MAX_PATH - 12; // the limit of a folder's own name
+    if (wide.size() < ShortEnough || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+    if (wide.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
+// The ANSI form of a wide path; empty when a character has none.
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
+    std::string narrow(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        narrow.data(), n, nullptr, &lossy);
+    return lossy ? std::string() : narrow;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str());
+}
+
+// Opened for its name and attributes only, through any link, without keeping others out.
+HANDLE OpenForInfo(const std::string& path) {
+    return CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Shared for reading only: a file another process is still writing is refused.
+HANDLE OpenForReading(const std::string& path) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw FileOpenError("Cannot open file " + Quoted(path) + ". " +
+                            Win32ErrorText(GetLastError()));
+    return file;
+}
+
+std::size_t ReadSome(HANDLE file, char* buffer, std::size_t size) {
+    DWORD n = 0;
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    if (!ReadFile(file, buffer, chunk, &n, nullptr))
+        throw KivoError("Read error: " + Win32ErrorText(GetLastError()));
+    return n;
+}
+
+class Win32FileReader : public FileReader {
+public:
+    explicit Win32FileReader(HANDLE file) : file_(file) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        return ReadSome(file_.get(), buffer, size);
+    }
+
+private:
+    UniqueFile file_;
+};
+
 class Win32FileSystem : public FileSystem {
 public:
     bool Exists(const std::string& path) const override {
-        DWORD attributes = GetFileAttributesA(path.c_str());
+        DWORD attributes = Attributes(path);
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
     std::string ReadAll(const std::string& path) const override {
-        // Shared for reading only: a file another process is still writing is refused.
-        UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            throw FileOpenError("Cannot open file " + Quoted(path) + ". " +
-                                Win32ErrorText(GetLastError()));
+        UniqueFile file(OpenForReading(path));
         std::string content;
         char buffer[65536];
-        for (;;) {
-            DWORD n = 0;
-            if (!ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr))
-                throw KivoError("Read error: " + Win32ErrorText(GetLastError()));
-            if (n == 0) break;
+        while (std::size_t n = ReadSome(file.get(), buffer, sizeof buffer))
             content.append(buffer, n);
-        }
         return content;
     }
 
+    std::unique_ptr<FileReader> OpenRead(const std::string& path) const override {
+        return std::make_unique<Win32FileReader>(OpenForReading(path));
+    }
+
+    std::optional<FileStamp> Stamp(const std::string& path) const override {
+        // Through the file itself, so that a link gives the stamp of the file it leads to.
+        UniqueFile file(OpenForInfo(path));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return std::nullopt;
+        const auto high = [](DWORD h, DWORD l) {
+            return (static_cast<std::uint64_t>(h) << 32) | l;
+        };
+        return FileStamp{high(info.nFileSizeHigh, info.nFileSizeLow),
+                         static_cast<std::int64_t>(high(info.ftLastWriteTime.dwHighDateTime,
+                                                        info.ftLastWriteTime.dwLowDateTime))};
+    }
+
     void ReplaceAll(const std::string& path, const std::string& content) override {
-        // Write beside the target, then move it over in one step: the old file survives any
-        // failure.
+        // Through a link to the file itself, so the link stays and the temporary file lies
+        // beside the file it replaces.
+        const std::string target = FinalPath(path);
         // A read-only target stays as it is, as a direct create would leave it (Wine's move
         // would replace it).
-        DWORD attributes = GetFileAttributesA(path.c_str());
+        DWORD attributes = Attributes(target);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(ERROR_ACCESS_DENIED));
-        std::string temp = path + ".tmp" + std::to_string(GetCurrentProcessId());
-        UniqueFile file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        const std::wstring temp = Wide(target + ".tmp" + std::to_string(GetCurrentProcessId()));
+        UniqueFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
@@ -67,25 +147,52 @@ public:
         }
         ok = ok && FlushFileBuffers(file.get());
         if (!CloseFile(file) || !ok) {
-            DeleteFileA(temp.c_str());
+            DeleteFileW(temp.c_str());
             throw KivoError("Stream write error");
         }
-        if (!MoveFileExA(temp.c_str(), path.c_str(),
+        if (!MoveFileExW(temp.c_str(), Wide(target).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             DWORD err = GetLastError();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(temp.c_str());
             throw KivoError("Cannot create file " + Quoted(path) + ". " + Win32ErrorText(err));
         }
     }
 
     bool CopyIfAbsent(const std::string& from, const std::string& to) override {
-        return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+        return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
     }
 
-    bool Delete(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+    bool Delete(const std::string& path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
 };
 
 } // namespace
+
+std::string FinalPath(const std::string& path) {
+    // Asked of every existing file: Wine shows a link made on the Unix side as a plain file,
+    // and only the final name tells.
+    UniqueFile file(OpenForInfo(path));
+    if (!file) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetFinalPathNameByHandleW(file.get(), final.data(),
+                                            static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+        if (n == 0) return path;
+        if (n < final.size()) {
+            final.resize(n);
+            break;
+        }
+        final.resize(n + 1);
+    }
+    // The answer comes as \\?\C:\... or \\?\UNC\server\share\...
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        final = L"\\\\" + final.substr(8);
+    else if (final.rfind(L"\\\\?\\", 0) == 0)
+        final = final.substr(4);
+    const std::string narrow = Narrow(final);
+    // The same file under the same name (in whatever case): the path as given.
+    if (narrow.empty() || lstrcmpiA(narrow.c_str(), path.c_str()) == 0) return path;
+    return narrow;
+}
 
 FileSystem& SystemFileSystem() {
     static Win32FileSystem files;

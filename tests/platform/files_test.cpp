@@ -86,5 +86,61 @@ TEST(Files, CopyIfAbsentNeverOverwrites) {
     EXPECT_FALSE(files.CopyIfAbsent(dir.File("none"), dir.File("c")));
 }
 
+TEST(Files, StampsAndPieceByPieceReading) {
+    TempDir dir;
+    FileSystem& files = SystemFileSystem();
+    const std::string path = dir.File("a.tkn");
+    EXPECT_FALSE(files.Stamp(path));
+    EXPECT_THROW(files.OpenRead(path), FileOpenError);
+    std::string content(200'000, 'x');
+    content[123'456] = '\n';
+    files.ReplaceAll(path, content);
+    const auto stamp = files.Stamp(path);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->size, content.size());
+    EXPECT_FALSE(files.Stamp(dir.Dir())); // a folder is no file
+
+    auto reader = files.OpenRead(path);
+    std::string read;
+    char piece[4096];
+    while (std::size_t n = reader->Read(piece, sizeof piece)) read.append(piece, n);
+    EXPECT_EQ(read, content);
+    reader.reset();
+    files.ReplaceAll(path, "kort");
+    EXPECT_NE(files.Stamp(path), stamp);
+}
+
+TEST(Files, ALinkedFileIsWrittenWhereTheLinkLeadsAndStaysALink) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    FileSystem& files = SystemFileSystem();
+    fs::create_directory(dir.File("echt"));
+    const std::string real = (fs::path(dir.Dir()) / "echt" / "taken.csv").string();
+    const std::string link = dir.File("kivoklok.csv");
+    files.ReplaceAll(real, "oud");
+    std::error_code ec;
+    fs::create_symlink(real, link, ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    files.ReplaceAll(link, "nieuw");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(files.ReadAll(real), "nieuw");
+    EXPECT_EQ(files.Stamp(link), files.Stamp(real));
+    EXPECT_EQ(FinalPath(dir.File("geen-link")), dir.File("geen-link"));
+#ifndef _WIN32
+    // A relative link whose file is not there yet: the file is made where it points.
+    fs::create_symlink(fs::path("echt") / "kivoklok.log", dir.File("kivoklok.log"));
+    files.ReplaceAll(dir.File("kivoklok.log"), "regel\r\n");
+    EXPECT_TRUE(fs::is_symlink(dir.File("kivoklok.log")));
+    EXPECT_EQ(files.ReadAll(dir.File("echt/kivoklok.log")), "regel\r\n");
+#endif
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::recursive_directory_iterator(dir.Dir())) ++entries;
+#ifdef _WIN32
+    EXPECT_EQ(entries, 3); // no temporary file left
+#else
+    EXPECT_EQ(entries, 5);
+#endif
+}
+
 } // namespace
 } // namespace kivo

@@ -220,8 +220,8 @@ TEST_F(ManualRunTest, ATaskRemovedDuringTheQuestionRunsNothing) {
     w.table.SetString(Field::Omschrijving, "KIVO TAAK backup");
     w.table.PostTask();
     w.manual.OnAsk = [this](const std::string&, const std::string&) {
-        files.files["C:\\App\\kivoklok.tkn"] = "nothing listed\r\n";
-        w.scheduler.Timer1Timer(); // its import removes the managed task
+        files.files["C:\\App\\kivoklok.tkn"] = ""; // lists no task
+        w.scheduler.Timer1Timer();                 // its import removes the managed task
         return IdYes;
     };
     w.manual.Taakuitvoeren1Click();

@@ -379,6 +379,22 @@ TEST(TickFailure, NoteThatCannotBeWrittenEscapes) {
     EXPECT_TRUE(w.reports.empty());
 }
 
+TEST(Scheduling, TheLogIsPurgedAtTheFirstTickOfEachNewDay) {
+    MemFiles files;
+    World w(files, "C:\\App\\");
+    const std::string old = "[01-01-23] [10:00] oud\r\n";
+    files.files[w.log.Path()] = old;
+    w.At(23, 59);
+    w.scheduler.Timer1Timer(); // the day of the start-up, purged then
+    EXPECT_EQ(w.Log(), old);
+    w.clock.Advance(2 * 60'000);
+    w.scheduler.Timer1Timer();
+    EXPECT_EQ(w.Log(), "");
+    files.files[w.log.Path()] = old;
+    w.scheduler.Timer1Timer(); // once a day
+    EXPECT_EQ(w.Log(), old);
+}
+
 TEST(Scheduling, SuspendAndResume) {
     MemFiles files;
     World w(files, "C:\\App\\");

@@ -54,6 +54,38 @@ TEST(ImportReader, LineBreaksLimitsAndTheEnd) {
     EXPECT_TRUE(nul.Eof());
 }
 
+// A file handed over one byte at a time reads as the same lines as the whole content: a CR LF,
+// a NUL or a long line split between two pieces changes nothing.
+TEST(ImportReader, PiecesReadAsTheWhole) {
+    struct OneByteAtATime : FileReader {
+        std::string_view rest;
+        std::size_t Read(char* buffer, std::size_t size) override {
+            if (rest.empty() || size == 0) return 0;
+            buffer[0] = rest[0];
+            rest.remove_prefix(1);
+            return 1;
+        }
+    };
+    const std::string contents[] = {
+        "one\r\ntw\ro\nthree\r\r\nfour\x1a"
+        "after\r\n",
+        std::string(300, 'x') + "\r\n" + std::string("a\0b\r\nc", 7) + "\r",
+        " \r\n\t\n",
+    };
+    for (const std::string& content : contents) {
+        ImportLineReader whole(content);
+        OneByteAtATime file;
+        file.rest = content;
+        ImportLineReader pieces(file);
+        while (!whole.Eof()) {
+            ASSERT_FALSE(pieces.Eof());
+            EXPECT_EQ(pieces.ReadLine(), whole.ReadLine());
+        }
+        EXPECT_TRUE(pieces.Eof());
+        EXPECT_EQ(pieces.SawText(), whole.SawText());
+    }
+}
+
 TEST(ImportReader, RecordsAndTheirValues) {
     FormatSettings settings;
     auto records = ReadImportRecords(Lines({"junk",
@@ -292,6 +324,91 @@ TEST(ImportFailures, HeldFileIsSkippedSilentlyAndTakenNextTime) {
     files.unwritable.insert(w.log.Path());
     EXPECT_THROW(w.importer.ImportTasks(), KivoError);
     EXPECT_TRUE(w.opstart.enabled);
+}
+
+TEST(ImportFailures, TextWithoutAWholeRecordRemovesNothing) {
+    struct Case {
+        const char* name;
+        std::string content;
+        bool fails;
+    };
+    const Case cases[] = {
+        {"CR alone ends the lines", "KIVO TAAK nieuw\r06:30\r1\rx.exe\rC:\\\r\r", true},
+        {"no marker at all", "iets anders\r\nnog iets\r\n", true},
+        {"its one record cut short", "KIVO TAAK nieuw\r\n06:30\r\n", true},
+        {"blanks and line ends only: an empty list", " \r\n\r\n\t\r\n", false},
+    };
+    const std::string path = "C:\\App\\kivoklok.tkn";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemFiles files;
+        StoreWorld w(files, "C:\\App\\");
+        w.Add({.omschrijving = "KIVO TAAK oud"});
+        files.files[path] = c.content;
+        w.importer.ImportTasks();
+        EXPECT_EQ(w.Find("KIVO TAAK oud"), c.fails);
+        EXPECT_FALSE(w.Find("KIVO TAAK nieuw"));
+        EXPECT_EQ(files.Exists(path), c.fails);
+        EXPECT_EQ(w.reports.size(), c.fails ? 1u : 0u);
+        EXPECT_EQ(Count(w.Log(), "] leeskivotaken: Importbestand \"" + path +
+                                     "\" bevat geen volledige taak\r\n"),
+                  c.fails ? 1 : 0);
+    }
+}
+
+TEST(ImportFailures, TheFileStaysUntilASaveHasStoredItsTasks) {
+    MemFiles files;
+    StoreWorld w(files, "C:\\App\\");
+    const std::string path = "C:\\App\\kivoklok.tkn", csv = "C:\\App\\kivoklok.csv";
+    files.files[path] = Lines({"KIVO TAAK een", "01:00", "1", "a", "b", ""});
+    files.unwritable.insert(csv);
+    w.importer.ImportTasks();
+    ASSERT_EQ(w.reports.size(), 1u);
+    EXPECT_EQ(w.reports[0].rfind("Cannot create file", 0), 0u);
+    EXPECT_TRUE(files.Exists(path));
+
+    files.unwritable.clear();
+    w.importer.ImportTasks();
+    EXPECT_FALSE(files.Exists(path));
+    EXPECT_NE(files.files[csv].find("KIVO TAAK een"), std::string::npos);
+}
+
+// An import file far larger than it is sensible to hold, served only piece by piece.
+class HugeImportFiles : public MemFiles {
+public:
+    static constexpr std::uint64_t JunkBytes = 256ull << 20;
+    const std::string path = "C:\\App\\kivoklok.tkn";
+    const std::string tail = "\r\nKIVO TAAK na de brij\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\n";
+
+    std::string ReadAll(const std::string& p) const override {
+        if (p == path) throw KivoError("the import file was read whole");
+        return MemFiles::ReadAll(p);
+    }
+    std::unique_ptr<FileReader> OpenRead(const std::string& p) const override {
+        if (p != path) return MemFiles::OpenRead(p);
+        struct Generated : FileReader {
+            const std::string& tail;
+            std::uint64_t pos = 0;
+            explicit Generated(const std::string& t) : tail(t) {}
+            std::size_t Read(char* buffer, std::size_t size) override {
+                std::size_t n = 0;
+                for (; n < size && pos < JunkBytes + tail.size(); ++n, ++pos)
+                    buffer[n] = pos < JunkBytes ? 'x' : tail[pos - JunkBytes];
+                return n;
+            }
+        };
+        return std::make_unique<Generated>(tail);
+    }
+};
+
+TEST(ImportFailures, AHugeFileIsReadLineByLine) {
+    HugeImportFiles files;
+    StoreWorld w(files, "C:\\App\\");
+    files.files[files.path] = "";
+    w.importer.ImportTasks();
+    EXPECT_TRUE(w.reports.empty()) << w.reports[0];
+    EXPECT_TRUE(w.Find("KIVO TAAK na de brij"));
+    EXPECT_FALSE(files.Exists(files.path));
 }
 
 } // namespace

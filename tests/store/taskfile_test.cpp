@@ -154,6 +154,19 @@ TEST_F(TaskFormatTest, HandEditedFilesLoad) {
     EXPECT_EQ(Task(2).Parameters, "");
 }
 
+TEST_F(TaskFormatTest, AByteOrderMarkIsSkippedAndAMissingHeaderStopsTheLoad) {
+    Load("\xEF\xBB\xBF" + WorkedExample);
+    ASSERT_EQ(table.TaskCount(), 2);
+    EXPECT_EQ(Task(0).Omschrijving, "Back-up documenten");
+    EXPECT_EQ(format.Write(table), WorkedExample);
+
+    // Tasks without their header line: the first is no header, and none is read into nothing.
+    const std::string noHeader = WorkedExample.substr(Header.size());
+    EXPECT_EQ(ReadError([&] { Load(noHeader); }),
+              "De kopregel van het taakbestand noemt geen enkel veld");
+    EXPECT_EQ(table.TaskCount(), 0);
+}
+
 TEST_F(TaskFormatTest, ABadValueStopsTheLoadAtItsLine) {
     const std::string good = "\"een\";;;;\"12:00\";\"1\";\"True\";\"False\";\"07-03-24\";\r\n";
     EXPECT_EQ(ReadError([&] {
@@ -191,8 +204,9 @@ TEST_F(TaskFormatTest, OddInputReadsSanely) {
     EXPECT_EQ(Task(2).Programma, "prog");
     EXPECT_EQ(Task(3).Omschrijving, "na nul");
 
-    // Junk never hangs or crashes: at worst a value fails to convert.
-    Load(std::string(1 << 20, '"'));
+    // Junk never hangs or crashes: at worst a value fails to convert, or the header names no
+    // field.
+    EXPECT_THROW(Load(std::string(1 << 20, '"')), KivoError);
     EXPECT_EQ(table.TaskCount(), 0);
     Load("Omschrijving\r\n" + std::string(1 << 20, 'x') + "\r\n\"\r\n;;;;;;;;;;;;;;\r\n");
     ASSERT_EQ(table.TaskCount(), 3);
@@ -362,6 +376,47 @@ TEST_F(TaskFileTest, AnIncompleteLoadKeepsTheFileBeforeTheFirstSave) {
     taskFile.LoadTasks();
     taskFile.SaveTasks();
     EXPECT_FALSE(files.Exists(dir + "kivoklok-onvolledig.csv"));
+}
+
+TEST_F(TaskFileTest, AFileWithoutHeaderIsKeptBeforeTheFirstSave) {
+    const std::string noHeader = WorkedExample.substr(Header.size());
+    files.files[path] = noHeader;
+    taskFile.LoadTasks();
+    EXPECT_EQ(LogNotes().back(),
+              "leesCSVbestand: De kopregel van het taakbestand noemt geen enkel veld");
+    taskFile.SaveTasks();
+    EXPECT_EQ(files.files[dir + "kivoklok-onvolledig.csv"], noHeader);
+    EXPECT_NE(std::find(LogNotes().begin(), LogNotes().end(),
+                        "Taakbestand niet volledig gelezen; kopie bewaard als " + dir +
+                            "kivoklok-onvolledig.csv"),
+              LogNotes().end());
+}
+
+TEST_F(TaskFileTest, AFileChangedOnDiskIsKeptBeforeASaveOverwritesIt) {
+    const std::string copy = dir + "kivoklok-gewijzigd.csv";
+    files.files[path] = WorkedExample;
+    taskFile.LoadTasks();
+    taskFile.SaveTasks(); // unchanged since the load: no copy
+    EXPECT_FALSE(files.Exists(copy));
+
+    const std::string handEdit = WorkedExample + "\"met de hand\";;;;;;;;;\r\n";
+    files.files[path] = handEdit;
+    taskFile.SaveTasks();
+    EXPECT_EQ(files.files[copy], handEdit);
+    EXPECT_EQ(LogNotes()[LogNotes().size() - 1],
+              "Taakbestand buiten het programma gewijzigd; kopie bewaard als " + copy);
+    EXPECT_EQ(files.files[path], WorkedExample);
+    taskFile.SaveTasks(); // its own save is no change
+    EXPECT_FALSE(files.Exists(dir + "kivoklok-gewijzigd-2.csv"));
+
+    // A file made by hand where there was none, and a copy that cannot be made: not overwritten.
+    files.files.erase(path);
+    taskFile.LoadTasks();
+    files.files[path] = handEdit;
+    files.failCopies = true;
+    EXPECT_FALSE(taskFile.SaveTasks());
+    EXPECT_EQ(files.files[path], handEdit);
+    EXPECT_NE(reports.back().find("kivoklok-gewijzigd-2.csv"), std::string::npos);
 }
 
 TEST_F(TaskFileTest, LogFailuresEscape) {

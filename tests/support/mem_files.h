@@ -1,7 +1,10 @@
 #pragma once
 // Files kept in memory; single paths can be made unreadable (locked by another writer),
 // unwritable, undeletable, and copies can be refused.
+#include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -32,6 +35,13 @@ public:
     bool Delete(const std::string& path) override {
         if (undeletable.count(path)) return false;
         return files.erase(path) > 0;
+    }
+    // Any change of the content is a change of the stamp.
+    std::optional<FileStamp> Stamp(const std::string& path) const override {
+        auto it = files.find(path);
+        if (it == files.end()) return std::nullopt;
+        return FileStamp{it->second.size(),
+                         static_cast<std::int64_t>(std::hash<std::string>()(it->second))};
     }
 
     std::map<std::string, std::string> files;

@@ -1,8 +1,10 @@
 // The main window's life, the tray icon and the log viewer, in-process under Wine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "logbook/logbook.h"
@@ -21,6 +23,8 @@
 
 namespace kivo::test {
 namespace {
+
+using namespace std::string_literals;
 
 const std::string Dir = "C:\\kivo\\";
 const std::string LogPath = Dir + "kivoklok.log";
@@ -166,6 +170,25 @@ TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
     EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn"));
     EXPECT_TRUE(shell.calls.empty());
     EXPECT_FALSE(form->Timer1.Enabled()) << "the failed tick leaves the scheduler stopped";
+}
+
+TEST_F(Form, AnExitConfirmedDuringTheStartUpEndsIt) {
+    WriteTasks({{"Back-up"}});
+    files.unreadable.insert(CsvPath);
+    files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
+    OnDialogShown = [&](HWND dialog) { Click(dialog, mrYes); };
+    Build();
+    // The load's message box is open: the user ends the program from the tray menu.
+    form->OnReport = [this](const std::string&) { SendCommand(TInstelForm::IdSluiten1); };
+    form->FormCreate();
+    EXPECT_TRUE(terminated);
+    const std::string log = Log();
+    const std::string last = "KIVO Schakelklok afgesloten\r\n";
+    ASSERT_GE(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last) << log;
+    EXPECT_EQ(Count(log, "gestart"), 0);
+    EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn")) << "not imported";
+    EXPECT_FALSE(form->OpstartTimer.Enabled());
 }
 
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
@@ -397,14 +420,55 @@ TEST_F(Form, ViewerOfAnEmptyAMissingAndALongLog) {
     DestroyWindow(viewer->Hwnd());
     EXPECT_EQ(shown, 0) << "a missing log is silent";
 
-    // More than the rich edit's default 32 KB limit: all of it is shown.
+    // More than an edit control's default 32 KB limit: all of it is shown, and a NUL hides
+    // nothing after it.
     std::string line(199, 'x');
     std::string big;
     for (int i = 0; i < 1000; ++i) big += line + "\r\n";
+    big[1000] = '\0';
     files.files[LogPath] = big;
     viewer = TLogboekForm::Open(Dir, files);
+    ASSERT_TRUE(PumpUntil([&] { return viewer->Filled(); }));
     EXPECT_EQ(viewer->Lines().size(), 1000u);
-    EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), 1000 * 201 - 2);
+    const int length = GetWindowTextLengthA(viewer->LogboekEdit());
+    EXPECT_EQ(length, 1000 * 201 - 2);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    GetWindowTextA(viewer->LogboekEdit(), text.data(), length + 1);
+    EXPECT_EQ(text[1000], NulMark);
+    EXPECT_EQ(text.substr(length - 3, 3), "xxx");
+    DestroyWindow(viewer->Hwnd());
+}
+
+TEST_F(Form, ALargeLogLeavesTheProgramAnswering) {
+    const std::string line = "[07-03-24] [09:00] Taak \"Back-up\" (automatisch)" +
+                             std::string(19, ' ') + "C:\\Data\\backup.exe\r\n";
+    std::string log;
+    log.reserve(10'100'000);
+    while (log.size() < 10'000'000) log += line;
+    Start();
+    files.files[LogPath] = log;
+    // Another thread asks the main window again and again while the viewer fills.
+    std::atomic<bool> done{false};
+    std::atomic<int> asked{0}, late{0};
+    HWND main = form->Hwnd();
+    std::thread asker([&] {
+        while (!done) {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++late;
+            ++asked;
+            Sleep(20);
+        }
+    });
+    TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
+    const bool filled = PumpUntil([&] { return viewer->Filled(); }, 120000);
+    done = true;
+    asker.join();
+    ASSERT_TRUE(filled);
+    EXPECT_EQ(late, 0) << "of " << asked << " questions";
+    EXPECT_GT(asked, 10);
+    EXPECT_EQ(GetWindowTextLengthA(viewer->LogboekEdit()), static_cast<int>(log.size() - 2));
+    EXPECT_EQ(SendMessageA(viewer->LogboekEdit(), EM_GETFIRSTVISIBLELINE, 0, 0), 0)
+        << "the view stays at the oldest line";
     DestroyWindow(viewer->Hwnd());
 }
 
@@ -418,6 +482,9 @@ TEST(ViewerLines, LineEndsAndCtrlZ) {
                           "c\n"),
               (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(ViewerLines("\x1a rest"), std::vector<std::string>{""});
+    EXPECT_EQ(ViewerText("a\0b\r\n\0\nc\r\n"s), "a\xB7"
+                                                "b\r\n\xB7\r\nc");
+    EXPECT_EQ(ViewerText(""), "");
 }
 
 // The tray icon comes back when the shell's taskbar is recreated and when an add was refused.
