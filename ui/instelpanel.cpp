@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "algemeen/datetime.h"
 #include "algemeen/text.h"
@@ -307,19 +308,20 @@ void TInstelPanel::BeginChange() {
 // ---- Handlers ----
 
 void TInstelPanel::BladerButtonClick() {
-    char file[MAX_PATH + 1] = {};
+    // Room for a long path: the fields cut it to their limits afterwards.
+    std::vector<char> file(32768, '\0');
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = GetAncestor(Hwnd(), GA_ROOT);
     ofn.lpstrFilter = ProgramFilter;
     ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrInitialDir = ProgramFolder;
     ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
     if (!OpenDialog1 || !OpenDialog1(ofn)) return;
     BeginChange();
-    const std::string path = file;
+    const std::string path = file.data();
     const auto slash = path.find_last_of('\\');
     const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     table_.SetString(Field::Programma, path.substr(directory.size()));
