@@ -2,30 +2,13 @@
 // The date-time value: days since 30 December 1899 (day 0); the fraction is the time of day.
 #include <cstdint>
 
+#include "platform/localtime.h"
+
 namespace kivo {
 
 using TDateTime = double;
 
 constexpr std::int64_t MSecsPerDay = 86'400'000;
-
-struct CivilDate {
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-};
-
-struct TimeOfDay {
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
-};
-
-// A moment on the local clock, as the operating system reports it.
-struct LocalDateTime {
-    CivilDate date;
-    TimeOfDay time;
-};
 
 bool IsValidDate(int year, int month, int day); // years 1 to 9999
 int DaysInMonth(int year, int month);

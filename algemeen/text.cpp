@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 
 namespace kivo {
 

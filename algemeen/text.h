@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "algemeen/datetime.h"
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 
 namespace kivo {
 

@@ -1,14 +1,14 @@
 // The program entry: single-instance detection, settings, the main window and the message loop.
 #include <windows.h>
 
-#include "win32/application.h"
-#include "win32/oneinstance.h"
 #include "platform/clock.h"
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/shell.h"
 #include "ui/instel.h"
+#include "win32/application.h"
+#include "win32/oneinstance.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace kivo;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "algemeen/errors.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"

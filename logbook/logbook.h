@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "algemeen/datetime.h"
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 
 namespace kivo {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The local clock, and waiting. Tests hand in a clock they set themselves.
-#include "algemeen/datetime.h"
+#include "platform/localtime.h"
 
 namespace kivo {
 

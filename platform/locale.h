@@ -1,6 +1,6 @@
 #pragma once
 // The user's regional settings that the date and time texts depend on.
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 
 namespace kivo {
 

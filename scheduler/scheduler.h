@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "algemeen/formatsettings.h"
 #include "algemeen/report.h"
+#include "platform/formatsettings.h"
 #include "platform/shell.h"
 
 namespace kivo {

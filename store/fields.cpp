@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "algemeen/errors.h"
 #include "algemeen/text.h"
 #include "platform/clock.h"
+#include "platform/errors.h"
 
 namespace kivo {
 

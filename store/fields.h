@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "algemeen/datetime.h"
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 #include "store/taskrecord.h"
 
 namespace kivo {

@@ -7,10 +7,10 @@
 #include <set>
 #include <utility>
 
-#include "algemeen/errors.h"
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
 #include "platform/clock.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/timercontrol.h"
 #include "store/memtable.h"

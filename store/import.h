@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "algemeen/datetime.h"
-#include "algemeen/formatsettings.h"
 #include "algemeen/report.h"
+#include "platform/formatsettings.h"
 
 namespace kivo {
 

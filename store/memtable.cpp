@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "algemeen/errors.h"
 #include "platform/clock.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 #include "store/fields.h"
 
 namespace kivo {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "algemeen/datetime.h"
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 #include "store/taskrecord.h"
 
 namespace kivo {

@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "algemeen/errors.h"
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "store/fields.h"
 #include "store/memtable.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "algemeen/formatsettings.h"
 #include "algemeen/report.h"
+#include "platform/formatsettings.h"
 
 #include "platform/files.h"
 

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "algemeen/formatsettings.h"
 #include "algemeen/report.h"
 #include "logbook/logbook.h"
+#include "platform/formatsettings.h"
 #include "scheduler/launch.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"

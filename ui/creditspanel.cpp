@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "win32/handles.h"
 

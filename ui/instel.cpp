@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "algemeen/errors.h"
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "algemeen/formatsettings.h"
+#include "platform/formatsettings.h"
 #include "store/taskrecord.h"
 #include "ui/controls.h"
 #include "win32/handles.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace kivo {

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 
 namespace kivo {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "win32/application.h"
 
 namespace kivo {

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace kivo {

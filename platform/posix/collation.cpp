@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "algemeen/errors.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 
 namespace kivo {
 namespace {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace kivo {

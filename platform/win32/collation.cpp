@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "algemeen/errors.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 
 namespace kivo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/win32/uniquehandle.h"
 #include "platform/win32/win32error.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 
 namespace kivo {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "store/taskrecord.h"
 #include "support/fake_clock.h"
 #include "support/mem_files.h"

@@ -5,16 +5,16 @@
 #include <utility>
 #include <vector>
 
-#include "algemeen/formatsettings.h"
 #include "logbook/logbook.h"
 #include "platform/collation.h"
 #include "platform/files.h"
+#include "platform/formatsettings.h"
 #include "store/import.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
 #include "support/fake_timer.h"
-#include "support/task_spec.h"
+#include "support/task_builder.h"
 
 namespace kivo::test {
 

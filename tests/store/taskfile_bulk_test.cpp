@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/errors.h"
 #include "algemeen/text.h"
+#include "platform/errors.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/errors.h"
 #include "logbook/logbook.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "store/memtable.h"
 #include "support/fake_clock.h"

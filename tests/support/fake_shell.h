@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/shell.h"
 
 namespace kivo::test {

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace kivo::test {

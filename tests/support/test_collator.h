@@ -3,8 +3,8 @@
 // counts its calls and can be told to fail.
 #include <string_view>
 
-#include "algemeen/errors.h"
 #include "platform/collation.h"
+#include "platform/errors.h"
 
 namespace kivo::test {
 

@@ -15,7 +15,7 @@
 #include "support/fake_clock.h"
 #include "support/fake_shell.h"
 #include "support/mem_files.h"
-#include "support/task_spec.h"
+#include "support/task_builder.h"
 #include "support/win32_test_util.h"
 #include "ui/instel.h"
 #include "ui/logboek.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "support/win32_test_util.h"
 
 namespace kivo {

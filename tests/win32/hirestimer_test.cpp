@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "support/win32_test_util.h"
 
 namespace kivo {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "support/temp_dir.h"
 #include "support/win32_test_util.h"
 

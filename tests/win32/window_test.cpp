@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "algemeen/errors.h"
+#include "platform/errors.h"
 #include "support/win32_test_util.h"
 #include "win32/window.h"
 
