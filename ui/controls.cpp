@@ -293,10 +293,8 @@ void TSpinButton::Paint(HDC dc) {
 LRESULT TSpinButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Hwnd(), &ps);
-        Paint(dc);
-        EndPaint(Hwnd(), &ps);
+        PaintScope paint(Hwnd());
+        Paint(paint.get());
         return 0;
     }
     case WM_LBUTTONDOWN:

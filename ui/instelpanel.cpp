@@ -397,10 +397,8 @@ void TInstelPanel::EditlaatstekeerChange(const SYSTEMTIME& date) {
 LRESULT TInstelPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Hwnd(), &ps);
-        Paint(dc);
-        EndPaint(Hwnd(), &ps);
+        PaintScope paint(Hwnd());
+        Paint(paint.get());
         return 0;
     }
     case WM_COMMAND: {

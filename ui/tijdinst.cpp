@@ -155,10 +155,8 @@ void TFTijdinstellen::Paint(HDC dc) {
 LRESULT TFTijdinstellen::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Hwnd(), &ps);
-        Paint(dc);
-        EndPaint(Hwnd(), &ps);
+        PaintScope paint(Hwnd());
+        Paint(paint.get());
         return 0;
     }
     case WM_COMMAND:
