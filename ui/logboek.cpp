@@ -23,22 +23,6 @@ constexpr auto PartTime = std::chrono::milliseconds(150);
 
 } // namespace
 
-std::vector<std::string> ViewerLines(std::string_view content) {
-    if (auto eof = content.find('\x1a'); eof != std::string_view::npos)
-        content = content.substr(0, eof);
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    do {
-        std::size_t end = content.find('\n', pos);
-        if (end == std::string_view::npos) end = content.size();
-        std::size_t cut = end;
-        if (cut > pos && content[cut - 1] == '\r') --cut;
-        lines.emplace_back(content.substr(pos, cut - pos));
-        pos = end + 1;
-    } while (pos < content.size());
-    return lines;
-}
-
 std::string ViewerText(std::string_view content) {
     if (auto eof = content.find('\x1a'); eof != std::string_view::npos)
         content = content.substr(0, eof);

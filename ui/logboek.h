@@ -13,10 +13,8 @@ namespace kivo {
 
 class FileSystem;
 
-// The lines of a log file as the viewer shows them: ended by LF or CR LF, cut at the first
-// Ctrl+Z; the first line is taken before the end is tested, so an empty content gives one line.
-std::vector<std::string> ViewerLines(std::string_view content);
-// Those lines as the text control gets them: joined by CR LF, each NUL shown as NulMark.
+// A log file's content as the viewer's text control gets it: lines ended by LF or CR LF, cut at
+// the first Ctrl+Z, joined by CR LF, each NUL shown as NulMark.
 std::string ViewerText(std::string_view content);
 constexpr char NulMark = '\xB7'; // the middle dot of the ANSI code page
 

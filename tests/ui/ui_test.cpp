@@ -472,19 +472,22 @@ TEST_F(Form, ALargeLogLeavesTheProgramAnswering) {
     DestroyWindow(viewer->Hwnd());
 }
 
-TEST(ViewerLines, LineEndsAndCtrlZ) {
-    EXPECT_EQ(ViewerLines(""), std::vector<std::string>{""});
-    EXPECT_EQ(ViewerLines("a\r\nb\n"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(ViewerLines("a\nb"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(ViewerLines("a\n\n"), (std::vector<std::string>{"a", ""}));
-    EXPECT_EQ(ViewerLines("a\rb\n"), std::vector<std::string>{"a\rb"});
-    EXPECT_EQ(ViewerLines("a\nb\x1a"
-                          "c\n"),
-              (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(ViewerLines("\x1a rest"), std::vector<std::string>{""});
-    EXPECT_EQ(ViewerText("a\0b\r\n\0\nc\r\n"s), "a\xB7"
-                                                "b\r\n\xB7\r\nc");
-    EXPECT_EQ(ViewerText(""), "");
+// LF or CR LF end a line, a lone CR does not; Ctrl+Z ends the content; a NUL shows as a mark.
+TEST(ViewerText, LineEndsCtrlZAndNul) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"a\r\nb\n", "a\r\nb"},
+        {"a\nb", "a\r\nb"},
+        {"a\n\n", "a\r\n"},
+        {"a\rb\n", "a\rb"},
+        {"a\nb\x1a"
+         "c\n",
+         "a\r\nb"},
+        {"\x1a rest", ""},
+        {"a\0b\r\n\0\nc\r\n"s, "a\xB7"
+                               "b\r\n\xB7\r\nc"},
+    };
+    for (const auto& [content, shown] : cases) EXPECT_EQ(ViewerText(content), shown) << content;
 }
 
 // The tray icon comes back when the shell's taskbar is recreated and when an add was refused.
