@@ -5,19 +5,10 @@
 # machine hits both alike. Results go to stdout and build/measure-about.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 OPEN_SECONDS=${OPEN_SECONDS:-30}
-bash scripts/install-deps.sh windows >/dev/null
-
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-build=${BUILD_DIR:-build/windows}
-if [ "$build" = build/windows ]; then
-    [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-fi
-cmake --build "$build" --target about_measure >/dev/null
+# Installs the tools, re-runs this script in a virtual display when needed, builds.
+source scripts/measure-common.sh "$@"
+measure_build about_measure
 
 exec > >(tee "$root/build/measure-about.txt") 2>&1
 wine_run="$root/cmake/wine-run.sh"

@@ -6,18 +6,9 @@
 # MEGABYTES sets the log's size (default 10); results go to stdout and build/measure-viewer.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 MEGABYTES=${MEGABYTES:-10}
-bash scripts/install-deps.sh windows >/dev/null
-
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-build=${BUILD_DIR:-build/windows}
-if [ "$build" = build/windows ]; then
-    [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-fi
-cmake --build "$build" --target viewer_measure >/dev/null
+# Installs the tools, re-runs this script in a virtual display when needed, builds.
+source scripts/measure-common.sh "$@"
+measure_build viewer_measure
 "$root/cmake/wine-run.sh" "$build/tests/ui/viewer_measure.exe" "$MEGABYTES" |
     tee "$root/build/measure-viewer.txt"

@@ -9,20 +9,11 @@
 # Results go to stdout and build/measure.txt. BUILD_DIR picks another windows build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 RUNS=${RUNS:-9}
 IDLE_SECONDS=${IDLE_SECONDS:-600}
-bash scripts/install-deps.sh windows >/dev/null
-
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-build=${BUILD_DIR:-build/windows}
-if [ "$build" = build/windows ]; then
-    [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-fi
-cmake --build "$build" --target kivoklok emptytray >/dev/null
+# Installs the tools, re-runs this script in a virtual display when needed, builds.
+source scripts/measure-common.sh "$@"
+measure_build kivoklok emptytray
 
 exec > >(tee "$root/build/measure.txt") 2>&1
 wine_run="$root/cmake/wine-run.sh"
