@@ -197,9 +197,10 @@ void TLogboekForm::FormShow() {
     opened_ = true;
     text_ = ViewerText(content);
     content = std::string();
-    // The control must hold the whole file, however long.
+    // The control must hold the whole file, however long (up to its largest limit; a count
+    // cut to its low bits would make a tiny one).
     SendMessageA(edit_, EM_SETLIMITTEXT,
-                 std::max<std::size_t>(text_.size() + 1024, 65536) & 0x7FFFFFFE, 0);
+                 std::clamp<std::size_t>(text_.size() + 1024, 65536, 0x7FFFFFFE), 0);
     // A short log is there at once; a long one follows from the timer.
     FillSome();
     if (!Filled()) SetTimer(Hwnd(), FillTimerId, USER_TIMER_MINIMUM, nullptr);

@@ -120,6 +120,12 @@ public:
     }
 
     void ReplaceAll(const std::string& path, const std::string& content) override {
+        // A file not there yet is made first, empty: through a link that leads to no file yet
+        // this makes the file it leads to, which the link then resolves to.
+        if (Attributes(path) == INVALID_FILE_ATTRIBUTES) {
+            UniqueFile made(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
         // Through a link to the file itself, so the link stays and the temporary file lies
         // beside the file it replaces.
         const std::string target = FinalPath(path);

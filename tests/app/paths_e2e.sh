@@ -56,11 +56,11 @@ grep -q "KIVO TAAK lang" "$long/kivoklok.csv" || fail "the import was not saved 
 [ ! -e "$long/kivoklok.tkn" ] || fail "the import file was not deleted"
 [ ! -e "$(dirname "$long")/kivoklok.log" ] || fail "the program worked in the parent folder"
 
-# 2. The task file and the log book as links into another folder, one of them relative.
+# 2. The task file and the log book as links into another folder, one of them relative; the
+# log book's leads to a file that is not there yet.
 links=$work/links
 mkdir -p "$links/echt"
 printf "$header$own" >"$links/echt/taken.csv"
-printf '' >"$work/logboek.log"
 ln -s echt/taken.csv "$links/kivoklok.csv"
 ln -s "$work/logboek.log" "$links/kivoklok.log"
 printf "$import" link >"$links/kivoklok.tkn"
