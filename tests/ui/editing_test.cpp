@@ -499,6 +499,7 @@ TEST_F(Editing, StartTimeDialog) {
         };
         Press(P::IdInstelButton);
         OnDialogShown = nullptr;
+        EXPECT_EQ(GetFocus(), Control(P::IdInstelButton)) << "the keyboard is back where it was";
         EXPECT_EQ(first, c.shownFirst);
         EXPECT_EQ(last, c.shownLast);
         EXPECT_TRUE(okFocused);
