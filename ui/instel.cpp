@@ -483,6 +483,7 @@ void TInstelForm::BBInstellenClick() {
 void TInstelForm::BBToevoegenClick() {
     memKivoKlok.AppendTask();
     addingTask_ = true;
+    RefreshTaskList();
     ShowEditMode();
 }
 
