@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
@@ -482,6 +483,7 @@ void TInstelForm::BBInstellenClick() {
 void TInstelForm::BBToevoegenClick() {
     memKivoKlok.AppendTask();
     addingTask_ = true;
+    RefreshTaskList();
     ShowEditMode();
 }
 
@@ -615,9 +617,17 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam && lParam == 0) FormShow();
         break;
     case WM_ACTIVATE:
-        // Coming back to the window, the keyboard goes to the list or the open panel.
-        if (LOWORD(wParam) != WA_INACTIVE && !IsChild(Hwnd(), GetFocus())) {
-            if (editMode_)
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            lastFocus_ = IsChild(Hwnd(), GetFocus()) ? GetFocus() : nullptr;
+            break;
+        }
+        // Coming back to the window, the keyboard goes to the control it left, else to the
+        // list or the open panel.
+        if (!IsChild(Hwnd(), GetFocus())) {
+            HWND back = std::exchange(lastFocus_, nullptr);
+            if (back && IsChild(Hwnd(), back) && IsWindowVisible(back) && IsWindowEnabled(back))
+                SetFocus(back);
+            else if (editMode_)
                 InstelPanel.FocusFirst();
             else
                 SetFocus(taskList_.Hwnd());

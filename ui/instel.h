@@ -182,6 +182,7 @@ private:
     bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
+    HWND lastFocus_ = nullptr; // the control that had the keyboard when the window was left
     // What the pending change began with, to tell a start time the user stored.
     bool addingTask_ = false;
     std::optional<std::int32_t> startBefore_;

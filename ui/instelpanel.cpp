@@ -319,7 +319,12 @@ void TInstelPanel::BladerButtonClick() {
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrInitialDir = ProgramFolder;
     ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
-    if (!OpenDialog1 || !OpenDialog1(ofn)) return;
+    HWND focus = GetFocus();
+    const bool chosen = OpenDialog1 && OpenDialog1(ofn);
+    // The keyboard goes back to the control it came from, as after the program's own dialogs.
+    if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus))
+        SetFocus(focus);
+    if (!chosen) return;
     BeginChange();
     const std::string path = file.data();
     const auto slash = path.find_last_of('\\');

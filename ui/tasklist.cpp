@@ -21,7 +21,9 @@ void TaskList::Refresh() {
         }
         if (current) table_.GotoId(*current);
     } else if (table_.IsOpen()) {
-        return; // a pending change: the list keeps what it shows
+        // A pending change: the list keeps what it shows; no listed task is the new one.
+        if (!table_.CurrentId()) SendMessageA(list_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return;
     }
     if (texts != texts_) {
         SendMessageA(list_, WM_SETREDRAW, FALSE, 0);

@@ -41,6 +41,7 @@ UINT ShownMessage() {
 bool RunModalLoop(HWND dialog, HWND focus, const std::function<bool()>& done,
                   const std::function<bool(const MSG&)>& filter) {
     HWND previousActive = GetActiveWindow();
+    HWND previousFocus = GetFocus(); // disabling its window takes the focus away
     std::vector<HWND> disabled = DisableThreadWindows(dialog);
     ShowWindow(dialog, SW_SHOW);
     SetForegroundWindow(dialog);
@@ -73,6 +74,10 @@ bool RunModalLoop(HWND dialog, HWND focus, const std::function<bool()>& done,
     if (IsWindow(dialog)) ShowWindow(dialog, SW_HIDE);
     if (previousActive && IsWindow(previousActive) && previousActive != dialog)
         SetActiveWindow(previousActive);
+    // The keyboard goes back to the control it came from, as after a dialog box.
+    if (previousFocus && previousFocus != dialog && IsWindow(previousFocus) &&
+        IsWindowVisible(previousFocus) && IsWindowEnabled(previousFocus))
+        SetFocus(previousFocus);
     if (quit) PostQuitMessage(quitCode); // the outer loop ends the program
     return !quit;
 }

@@ -15,8 +15,9 @@ extern std::function<void(HWND)> OnDialogShown;
 // of the thread take no input, while their timers and tray messages are still handled.
 // filter sees every message first and returns true for one it has handled itself.
 // OnDialogShown (above) is called once the loop runs. Input is given back and the window
-// that was active before becomes active again; the dialog itself is left to the caller.
-// Returns false when a quit message ended the loop; it is posted again for the outer loop.
+// that was active before becomes active again, with the focus where it was; the dialog itself is
+// left to the caller. Returns false when a quit message ended the loop; it is posted again for the
+// outer loop.
 bool RunModalLoop(HWND dialog, HWND focus, const std::function<bool()>& done,
                   const std::function<bool(const MSG&)>& filter = {});
 

@@ -245,6 +245,8 @@ TEST_F(Editing, OkOnAnIncompleteTaskDropsItWithoutSavingOrLogging) {
     } cases[] = {{"Alleen tekst", ""}, {"", "C:\\x.exe"}, {"", ""}};
     for (const Case& c : cases) {
         Command(TInstelForm::IdBBtoevoegen);
+        EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCURSEL, 0, 0), LB_ERR)
+            << "no listed task is the one being added";
         Type(P::IdEditOmschrijving, c.omschrijving);
         form->InstelPanel.OpenDialog1 = [&](OPENFILENAMEA& ofn) {
             lstrcpyA(ofn.lpstrFile, c.programma);
@@ -254,6 +256,7 @@ TEST_F(Editing, OkOnAnIncompleteTaskDropsItWithoutSavingOrLogging) {
         Press(P::IdOKbutton);
         EXPECT_FALSE(form->EditMode());
         EXPECT_EQ(Table().TaskCount(), 1) << c.omschrijving << c.programma;
+        EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCURSEL, 0, 0), 0);
     }
     EXPECT_EQ(ListRows(), std::vector<std::string>{"Bestaand"});
     EXPECT_EQ(Csv(), csv);
@@ -499,6 +502,7 @@ TEST_F(Editing, StartTimeDialog) {
         };
         Press(P::IdInstelButton);
         OnDialogShown = nullptr;
+        EXPECT_EQ(GetFocus(), Control(P::IdInstelButton)) << "the keyboard is back where it was";
         EXPECT_EQ(first, c.shownFirst);
         EXPECT_EQ(last, c.shownLast);
         EXPECT_TRUE(okFocused);
