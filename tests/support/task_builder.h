@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "store/memtable.h"
+#include "store/taskfile.h"
 
 namespace kivo::test {
 
@@ -32,6 +34,16 @@ inline void AddTask(TMemTable& table, const TaskSpec& t) {
     table.SetBoolean(Field::Dagen, t.dagen);
     if (t.laatstekeer) table.SetDateTime(Field::Laatstekeer, *t.laatstekeer);
     table.PostTask();
+}
+
+// The text of a task file holding the given tasks, as the program would write it.
+inline std::string TaskFileText(const std::vector<TaskSpec>& tasks, const Collator& collator,
+                                const Clock& clock) {
+    FormatSettings settings;
+    TMemTable table("t", settings, collator, clock);
+    table.OpenTable();
+    for (const TaskSpec& t : tasks) AddTask(table, t);
+    return TCSVStreamFormat(settings).Write(table);
 }
 
 } // namespace kivo::test

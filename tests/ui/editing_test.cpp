@@ -45,10 +45,7 @@ struct Editing : ::testing::Test {
     }
 
     void WriteTasks(const std::vector<TaskSpec>& tasks) {
-        FormatSettings settings;
-        TMemTable table("t", settings, UserCollator(), clock);
-        for (const TaskSpec& t : tasks) AddTask(table, t);
-        files.files[CsvPath] = TCSVStreamFormat(settings).Write(table);
+        files.files[CsvPath] = TaskFileText(tasks, UserCollator(), clock);
     }
     void Start() {
         form = std::make_unique<TInstelForm>(

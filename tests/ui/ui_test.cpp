@@ -48,11 +48,7 @@ struct Form : ::testing::Test {
 
     // A task file with the given tasks, written as the program writes it.
     void WriteTasks(const std::vector<TaskSpec>& tasks) {
-        FormatSettings settings;
-        TMemTable table("t", settings, UserCollator(), clock);
-        table.OpenTable();
-        for (const TaskSpec& t : tasks) AddTask(table, t);
-        files.files[CsvPath] = TCSVStreamFormat(settings).Write(table);
+        files.files[CsvPath] = TaskFileText(tasks, UserCollator(), clock);
     }
 
     void Build() {
