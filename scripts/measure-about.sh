@@ -10,19 +10,8 @@ OPEN_SECONDS=${OPEN_SECONDS:-30}
 source scripts/measure-common.sh "$@"
 measure_build about_measure
 
-exec > >(tee "$root/build/measure-about.txt") 2>&1
-wine_run="$root/cmake/wine-run.sh"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-"$wine_run" cmd /c exit # prefix and server ready before anything is timed
+measure_start measure-about
 
-calc() { awk "BEGIN { print $* }"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 # Own names, so that each process can be found (and at most 15 characters: the kernel's limit).
 cp "$build/about_measure.exe" "$work/aboutscroll.exe"

@@ -15,20 +15,9 @@ IDLE_SECONDS=${IDLE_SECONDS:-600}
 source scripts/measure-common.sh "$@"
 measure_build kivoklok emptytray
 
-exec > >(tee "$root/build/measure.txt") 2>&1
-wine_run="$root/cmake/wine-run.sh"
-export WINEPREFIX=${KIVO_WINEPREFIX:-$root/build/wineprefix}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-"$wine_run" cmd /c exit # prefix and server ready before anything is timed
+measure_start measure
 
 now() { date +%s.%N; }
-calc() { awk "BEGIN { print $* }"; }
 
 # Starts a copy under its own name (own mutex, own title) in a fresh folder; prints its pid.
 start_copy() { # exe name folder
@@ -70,9 +59,6 @@ time_start() { # exe name marker-file marker-text run
     kill "$pid" 2>/dev/null || true
 }
 
-cpu_ticks() { # pid: utime + stime in clock ticks
-    awk '{print $14 + $15}' "/proc/$1/stat"
-}
 proc_of() { pgrep -x "$1" | head -1; }
 
 echo "Start-up to tray icon (median of $RUNS, seconds):"
