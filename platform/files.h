@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kivo {
 
@@ -46,6 +47,10 @@ public:
     // Copies only when the target does not exist yet; returns false when it could not.
     virtual bool CopyIfAbsent(const std::string& from, const std::string& to) = 0;
     virtual bool Delete(const std::string& path) = 0;
+    // Names (without the folder) of the files in a folder whose names begin with prefix; none
+    // when the folder cannot be read or this file system cannot tell.
+    virtual std::vector<std::string> NamesBeginningWith(const std::string& folder,
+                                                        const std::string& prefix) const;
 };
 
 FileSystem& SystemFileSystem();
@@ -53,6 +58,11 @@ FileSystem& SystemFileSystem();
 // The file a path finally leads to, following symbolic links (also one whose target does not
 // exist yet); the path itself when it is no link or cannot be followed.
 std::string FinalPath(const std::string& path);
+
+// Deletes what rewrites of this file that were cut short (power lost, process killed) left
+// beside it: the temporary files of ReplaceAll, named after the file (through its links) with
+// ".tmp" and a process number. Returns how many went.
+int RemoveInterruptedRewrites(FileSystem& files, const std::string& path);
 
 // The platform's text for its last error (errno or GetLastError), without a line break.
 std::string LastErrorText();

@@ -21,10 +21,6 @@ std::int32_t MillisecondsOfDay(const TimeOfDay& t) {
     return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.msec;
 }
 
-TDateTime FromMilliseconds(std::int32_t ms) {
-    return static_cast<double>(ms) / MSecsPerDay;
-}
-
 } // namespace
 
 Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
@@ -35,73 +31,110 @@ Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFil
       purgedDay_(DayNumber(clock.Now().date)) {}
 
 void Scheduler::Timer1Timer() {
+    timer1_.SetEnabled(false);
     try {
         Tick();
     } catch (const std::exception& e) {
-        // Timer1 stays stopped; a failure of this note itself goes on to the caller.
-        log_.WriteLog(LogNote, std::string("Timer1Timer:") + e.what());
-        if (OnReport) OnReport(e.what());
+        Failed(e);
     }
+    // Whatever failed, the next tick comes a full period after this one.
+    timer1_.SetEnabled(true);
+}
+
+void Scheduler::Failed(const std::exception& e) {
+    try {
+        log_.WriteLog(LogNote, std::string("Timer1Timer:") + e.what());
+    } catch (const std::exception& again) {
+        // The log itself is the trouble: its own failure is what the user sees.
+        if (OnError)
+            OnError(again.what());
+        else if (OnReport)
+            OnReport(again.what());
+        return;
+    }
+    if (OnReport) OnReport(e.what());
 }
 
 void Scheduler::Tick() {
-    timer1_.SetEnabled(false);
     const std::int32_t day = DayNumber(clock_.Now().date);
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
-        log_.PurgeLog();
+        try {
+            log_.PurgeLog();
+        } catch (const std::exception& e) {
+            Failed(e); // the day's tasks still run
+        }
     }
-    importer_.ImportTasks();
+    // A task file that could not be read: nothing to start until it can.
+    if (!table_.IsOpen() && !taskFile_.RetryLoad()) {
+        Status(2, "Starttijd ");
+        Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
+        return;
+    }
+    // An open edit is the user's: the import, which may change or remove any managed task and
+    // moves the cursor, waits for its end.
+    const bool editing = editOpen_ || table_.IsPending();
+    if (!editing) importer_.ImportTasks();
     // The time first, then the date.
     const std::int32_t now = MillisecondsOfDay(clock_.Now().time);
     const std::int32_t today = DayNumber(clock_.Now().date);
     bool started = false;
 
-    if (table_.TaskCount() > 0) {
-        table_.GotoFirst();
-        while (!table_.AtEnd()) {
-            DueTask task = DueTask::From(table_.Current());
-            const std::optional<TaskId> id = table_.CurrentId();
-            if (auto it = id ? honoured_.find(*id) : honoured_.end(); it != honoured_.end()) {
+    // By place, without the cursor: a pending change stays as it is, and its task is skipped.
+    const std::optional<TaskId> edited = table_.EditedId();
+    for (int i = 0; i < table_.TaskCount(); ++i) {
+        const TaskId id = table_.IdAt(i);
+        if (edited && id == *edited) continue;
+        const TaskRecord& record = table_.TaskAt(i);
+        DueTask task = DueTask::From(record);
+        if (!honoured_.empty()) {
+            if (auto it = honoured_.find(id); it != honoured_.end()) {
                 if (it->second == today)
                     task.startTimeFromUser = true;
                 else
                     honoured_.erase(it);
             }
-            const DueDecision decision = DecideDue(task, now, today);
-            if (decision.start && id) honoured_.erase(*id);
-            // A task that stays as it is is not put into edit: storing it unchanged would
-            // change nothing, and skipping that keeps a tick over many tasks cheap.
-            if (decision.start || decision.starttijd != task.starttijd) {
-                table_.EditCurrent();
-                if (decision.starttijd != task.starttijd)
-                    table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.starttijd));
-                if (decision.start) {
-                    StartCurrentTask();
-                    table_.SetDateTime(Field::Laatstekeer, today);
-                    if (task.uren)
-                        table_.SetDateTime(Field::Starttijd, FromMilliseconds(decision.next));
-                    started = true;
-                }
-                table_.PostTask();
-            }
-            table_.GotoNext();
         }
-        if (started) taskFile_.SaveTasks();
+        const DueDecision decision = DecideDue(task, now, today);
+        if (decision.start) {
+            honoured_.erase(id);
+            const TaskRecord copy = record; // the start may run messages
+            StartTask(copy);
+            unsavedStarts_ = true;
+            started = true;
+            // Found again by its identity, should the table have changed meanwhile.
+            if (i >= table_.TaskCount() || table_.IdAt(i) != id) {
+                i = -1;
+                for (int j = 0; j < table_.TaskCount(); ++j)
+                    if (table_.IdAt(j) == id) i = j;
+                if (i < 0) break;
+            }
+            table_.SetRunFields(i, task.uren ? decision.next : decision.starttijd, today);
+        } else if (decision.starttijd != task.starttijd) {
+            table_.SetRunFields(i, decision.starttijd, std::nullopt);
+        }
+    }
+    if (started || unsavedStarts_) {
+        // A failed save stays outstanding: the next ticks try it again.
+        taskFile_.SaveTasks();
+        unsavedStarts_ = false;
+    } else {
+        taskFile_.RetrySave();
     }
 
-    table_.GotoFirst();
-    Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
+    if (!editing) {
+        table_.GotoFirst();
+        Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
+    }
     Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
-    timer1_.SetEnabled(true);
 }
 
-void Scheduler::StartCurrentTask() {
-    const LogTask task{table_.AsString(Field::Omschrijving), table_.AsString(Field::Werkdirectory),
-                       table_.AsString(Field::Programma)};
+void Scheduler::StartTask(const TaskRecord& record) {
+    const LogTask task{record.Omschrijving.value_or(""), record.Werkdirectory.value_or(""),
+                       record.Programma.value_or("")};
     log_.WriteLog(LogAutomatic, "", &task);
     const ShellResult result =
-        RunProgram(shell_, MainWindow, task.programma, table_.AsString(Field::Parameters),
+        RunProgram(shell_, MainWindow, task.programma, record.Parameters.value_or(""),
                    task.werkdirectory, SwShowNormal);
     // The task counts as started all the same; the note says why nothing ran.
     if (!result.Started()) log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, result.reason));
@@ -111,13 +144,16 @@ void Scheduler::HonourStartTime(std::uint64_t taskId) {
     honoured_[taskId] = DayNumber(clock_.Now().date);
 }
 
+// The tasks go on while the panel is open: Timer1 is not stopped, the tick leaves the edit
+// alone.
 void Scheduler::SuspendScheduling() {
     if (controleTimer_.Enabled()) controleTimerWasRunning_ = true;
     controleTimer_.SetEnabled(false);
-    timer1_.SetEnabled(false);
+    editOpen_ = true;
 }
 
 void Scheduler::ResumeScheduling() {
+    editOpen_ = false;
     if (controleTimerWasRunning_ && !controleTimer_.Enabled()) controleTimer_.SetEnabled(true);
     if (!timer1_.Enabled()) timer1_.SetEnabled(true);
 }

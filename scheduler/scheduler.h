@@ -2,6 +2,7 @@
 // The minute tick: merges a waiting import file, starts every task that is due, records the
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <string>
@@ -9,6 +10,7 @@
 #include "algemeen/report.h"
 #include "platform/formatsettings.h"
 #include "platform/shell.h"
+#include "store/taskrecord.h"
 
 namespace kivo {
 
@@ -29,16 +31,21 @@ public:
 
     // The tick. The first tick of a new day first drops the log's old lines, as the start-up
     // does, so that a program that runs for months keeps its log short. Stops Timer1 for its
-    // length and starts it again at the end, so the next tick comes a full period later. Any
-    // failure ends the tick: it is logged as "Timer1Timer:" + message, reported, and Timer1 stays
-    // stopped until ResumeScheduling. If that note cannot be written either, the second failure
-    // escapes to the caller (the timer component).
-    // Leaves the first task current.
+    // length and starts it again at the end, so the next tick comes a full period later, also
+    // after a failure: a failure ends the tick, is logged as "Timer1Timer:" + message and
+    // reported (OnError when that note cannot be written either), and the next tick still
+    // comes. Never throws but for a timer that cannot be armed.
+    // While the table is closed (its file could not be read) the tick reads it again first.
+    // A task file save that failed is tried again by every tick until it succeeds.
+    // An edit that is open (the panel) is left alone: the tick starts the other tasks by their
+    // place without moving the cursor, the task being changed waits for the edit's end, and the
+    // import waits too. Otherwise the first task is current afterwards.
     void Timer1Timer();
-    // Around the edit panel: stop the scheduler, and start it again (a Timer1 that already runs
-    // keeps its period).
+    // Around the edit panel. Timer1 keeps running; the tick then leaves the edit alone.
+    // Resume starts a Timer1 that is not running (it keeps the period of one that is).
     void SuspendScheduling();
     void ResumeScheduling();
+    bool EditOpen() const { return editOpen_; }
     void ControleTimerTimer() {}
     // The user stored this task's Starttijd just now: today it is not started before that time,
     // whatever the slots of its earlier runs would give. Ends with the day or the task's start.
@@ -46,8 +53,10 @@ public:
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
-    // The plain message box.
+    // The plain message box, and the error display for a failure of the failure's own note
+    // (unassigned: the plain box).
     ReportFn OnReport;
+    ReportFn OnError;
     // The main window, owner of the shell's messages; null when there is none.
     WindowHandle MainWindow = nullptr;
 
@@ -62,11 +71,14 @@ private:
     TimerControl& timer1_;
     TimerControl& controleTimer_;
     bool controleTimerWasRunning_ = false;
-    std::int32_t purgedDay_; // the day the log was last purged: the start-up's at first
+    bool editOpen_ = false;
+    bool unsavedStarts_ = false; // starts of a tick that failed before its save
+    std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
     std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
 
     void Tick();
-    void StartCurrentTask();
+    void Failed(const std::exception& e);
+    void StartTask(const TaskRecord& task);
     void Status(int panel, const std::string& text);
 };
 

@@ -411,6 +411,30 @@ void TMemTable::AppendFilled(TaskRecord task) {
     PostTask();
 }
 
+TaskId TMemTable::IdAt(int index) const {
+    TaskAt(index); // checks the place
+    return rows_[index].id;
+}
+
+std::optional<TaskId> TMemTable::EditedId() const {
+    CheckOpen();
+    if (pending_ != Pending::Edit || cursor_ < 0) return std::nullopt;
+    return rows_[cursor_].id;
+}
+
+void TMemTable::SetRunFields(int index, std::int32_t starttijd,
+                             std::optional<std::int32_t> laatstekeer) {
+    TaskAt(index);
+    TaskRecord& rec = rows_[index].rec;
+    AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(starttijd) / MSecsPerDay);
+    if (laatstekeer) AssignFieldDateTime(rec, Field::Laatstekeer, *laatstekeer);
+}
+
+void TMemTable::SortStored() {
+    CheckOpen();
+    Sort();
+}
+
 void TMemTable::ReserveTasks(int more) {
     if (more > 0) rows_.reserve(rows_.size() + static_cast<std::size_t>(more));
 }

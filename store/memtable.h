@@ -86,6 +86,16 @@ public:
     // Room for this many more stored tasks, so that a long file does not regrow the table.
     void ReserveTasks(int more);
 
+    // For the minute tick, which works beside an open edit: it must not move the cursor nor
+    // settle the pending change. A stored task's identity by its place; the stored task a
+    // pending edit changes (none without one); and the two fields the tick records, written
+    // straight into a stored task (neither moves it in the order).
+    TaskId IdAt(int index) const;
+    std::optional<TaskId> EditedId() const;
+    void SetRunFields(int index, std::int32_t starttijd, std::optional<std::int32_t> laatstekeer);
+    // The description order for the stored tasks, leaving a pending change pending.
+    void SortStored();
+
     // Runs before a pending change is settled or stored: a bound control writes what is still
     // being typed. Unassigned: skipped.
     std::function<void()> OnBeforePost;

@@ -339,20 +339,65 @@ std::string TaskFile::Path() const {
 }
 
 void TaskFile::LoadTasks() {
+    // A log that cannot be written does not keep the tasks from loading.
+    std::exception_ptr noteFailure;
+    try {
+        log_.WriteLog(LogNote, "Lees taken");
+    } catch (const std::exception&) {
+        noteFailure = std::current_exception();
+    }
+    const std::string path = Path();
+    std::string content;
+    bool exists = false;
+    try {
+        // Taken before the read: a change made while it runs counts as a change.
+        stamp_ = files_.Stamp(path);
+        stampKnown_ = true;
+        exists = files_.Exists(path);
+        if (exists) content = files_.ReadAll(path);
+    } catch (const std::exception& e) {
+        // Locked or refused: nothing of it is known, so the table stays closed and no save can
+        // replace the user's file; the scheduler reads it again later.
+        table_.CloseTable();
+        stampKnown_ = false;
+        log_.WriteLog(LogNote, std::string("leesCSVbestand: ") + e.what());
+        if (OnReport) OnReport(e.what());
+        if (noteFailure) std::rethrow_exception(noteFailure);
+        return;
+    }
+    Load(content, exists);
+    if (noteFailure) std::rethrow_exception(noteFailure);
+}
+
+bool TaskFile::RetryLoad() {
+    if (table_.IsOpen()) return true;
+    const std::string path = Path();
+    std::string content;
+    bool exists = false;
+    std::optional<FileStamp> stamp;
+    try {
+        stamp = files_.Stamp(path);
+        exists = files_.Exists(path);
+        if (exists) content = files_.ReadAll(path);
+    } catch (const std::exception&) {
+        return false; // told at the first failure; still locked
+    }
+    stamp_ = stamp;
+    stampKnown_ = true;
     log_.WriteLog(LogNote, "Lees taken");
-    bool reading = false;
+    Load(content, exists);
+    return table_.IsOpen();
+}
+
+void TaskFile::Load(const std::string& content, bool exists) {
     loadIncomplete_ = false;
+    bool reading = false;
     try {
         table_.CloseTable();
         table_.ClearTable();
         table_.OpenTable();
-        const std::string path = Path();
-        // Taken before the read: a change made while it runs counts as a change.
-        stamp_ = files_.Stamp(path);
-        stampKnown_ = true;
-        if (files_.Exists(path)) {
+        if (exists) {
             reading = true;
-            std::string content = files_.ReadAll(path);
             format_.Read(content, table_);
             reading = false;
         }
@@ -414,23 +459,44 @@ std::string TaskFile::KeepCopy(const std::string& baseName, const std::string& n
 }
 
 bool TaskFile::SaveTasks() {
+    if (!table_.IsOpen()) return false;
     log_.WriteLog(LogNote, "Instelling opslaan");
     try {
-        if (table_.TaskCount() > 0) table_.SortByDescription();
-        std::string content = format_.Write(table_);
-        if (loadIncomplete_)
-            KeepIncompleteFile();
-        else if (ChangedOnDisk())
-            KeepCopy("kivoklok-gewijzigd", "Taakbestand buiten het programma gewijzigd");
-        files_.ReplaceAll(Path(), content);
-        stamp_ = files_.Stamp(Path());
-        stampKnown_ = true;
+        Write();
         return true;
     } catch (const std::exception& e) {
         log_.WriteLog(LogNote, std::string("SaveChanges: ") + e.what());
         if (OnReport) OnReport(e.what());
         return false;
     }
+}
+
+bool TaskFile::RetrySave() {
+    if (!saveOutstanding_) return true;
+    if (!table_.IsOpen()) return false;
+    try {
+        Write();
+    } catch (const std::exception&) {
+        return false; // noted and shown at its first failure
+    }
+    log_.WriteLog(LogNote, "Instelling opslaan");
+    return true;
+}
+
+// Outstanding until the file holds the table. A pending change stays pending: an edit that is
+// still open is no part of what is saved.
+void TaskFile::Write() {
+    saveOutstanding_ = true;
+    if (table_.TaskCount() > 0) table_.SortStored();
+    std::string content = format_.Write(table_);
+    if (loadIncomplete_)
+        KeepIncompleteFile();
+    else if (ChangedOnDisk())
+        KeepCopy("kivoklok-gewijzigd", "Taakbestand buiten het programma gewijzigd");
+    files_.ReplaceAll(Path(), content);
+    stamp_ = files_.Stamp(Path());
+    stampKnown_ = true;
+    saveOutstanding_ = false;
 }
 
 } // namespace kivo

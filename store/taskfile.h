@@ -37,9 +37,20 @@ public:
     // Where the file that did not load whole is kept before the first save overwrites it
     // (empty until then).
     const std::string& IncompleteCopyPath() const { return copyPath_; }
-    void LoadTasks(); // failures are reported, not raised (log errors do escape)
-    // True when the file now holds the table.
+    // Failures are reported, not raised; a log that cannot be written escapes, after the load.
+    // A file that exists but cannot be read leaves the table closed, so that no save replaces
+    // it: RetryLoad then reads it later.
+    void LoadTasks();
+    // While the table is closed: reads the file again, quietly until it can be read. True when
+    // the table is open.
+    bool RetryLoad();
+    // True when the file now holds the table. A closed table (the file never read) saves nothing.
     bool SaveTasks();
+    // A save that failed is outstanding until one succeeds.
+    bool SaveOutstanding() const { return saveOutstanding_; }
+    // The outstanding save, tried again without a note or a box while it keeps failing; its
+    // success is noted. True when nothing is outstanding any more.
+    bool RetrySave();
     // The plain message box.
     ReportFn OnReport;
 
@@ -55,6 +66,10 @@ private:
     bool stampKnown_ = false;
     std::optional<FileStamp> stamp_;
 
+    bool saveOutstanding_ = false;
+
+    void Load(const std::string& content, bool exists);
+    void Write();
     void KeepIncompleteFile();
     bool ChangedOnDisk() const;
     std::string KeepCopy(const std::string& baseName, const std::string& note);

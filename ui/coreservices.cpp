@@ -9,11 +9,14 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
       importer(parts.table, taskFile, log, parts.files, parts.clock, settings, appDir),
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
                 parts.timer1, parts.controleTimer),
-      manualRun(parts.table, log, parts.shell, parts.processStarter) {
+      manualRun(parts.table, log, parts.shell, parts.processStarter),
+      startUp(parts.files, log, taskFile, importer, parts.table) {
     taskFile.OnReport = parts.report;
     importer.OnReport = parts.report;
     importer.OpstartTimer = &parts.opstartTimer;
     scheduler.OnReport = parts.report;
+    scheduler.OnError = parts.errorDisplay;
+    startUp.OnError = parts.errorDisplay;
     scheduler.OnStatusText = parts.statusText;
     scheduler.MainWindow = parts.mainWindow;
     manualRun.OnAsk = parts.ask;

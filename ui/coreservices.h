@@ -9,6 +9,7 @@
 #include "platform/formatsettings.h"
 #include "scheduler/launch.h"
 #include "scheduler/scheduler.h"
+#include "scheduler/startup.h"
 #include "store/import.h"
 #include "store/taskfile.h"
 
@@ -31,8 +32,9 @@ struct CoreParts {
     TimerControl& opstartTimer;
     TProcessStarter& processStarter;
     WindowHandle mainWindow = nullptr;
-    // The plain message box, the status bar and the question dialog.
+    // The plain message box, the error display, the status bar and the question dialog.
     ReportFn report;
+    ReportFn errorDisplay;
     std::function<void(int panel, const std::string& text)> statusText;
     AskFn ask;
 };
@@ -47,6 +49,7 @@ struct CoreServices {
     TaskImporter importer;
     Scheduler scheduler;
     ManualRun manualRun;
+    StartUp startUp;
 };
 
 } // namespace kivo

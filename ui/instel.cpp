@@ -55,6 +55,10 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
         TApplication& app = TApplication::Instance();
         ShowPlainMessage(app.DialogOwner(), app.Title(), message);
     };
+    OnErrorDisplay = [](const std::string& message) {
+        TApplication& app = TApplication::Instance();
+        ShowErrorDisplay(app.DialogOwner(), app.Title(), message);
+    };
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
                                              ICC_UPDOWN_CLASS};
@@ -80,8 +84,17 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     Timer1.OnTimer = [this] {
         // Ticks only once FormCreate has made the scheduler, and not once the program ends.
         if (!core_ || ending_) return;
-        core_->scheduler.Timer1Timer();
-        RefreshTaskList();
+        // Its boxes come after it, so that ticks go on while they are open.
+        ++deferReports_;
+        try {
+            core_->scheduler.Timer1Timer();
+        } catch (...) {
+            --deferReports_;
+            AfterTick();
+            throw;
+        }
+        --deferReports_;
+        AfterTick();
     };
     Timer1.SetEnabled(true);
     OpstartTimer.SetInterval(2000);
@@ -289,8 +302,39 @@ std::string TInstelForm::StatusText(int panel) const {
     return text;
 }
 
-void TInstelForm::Report(const std::string& message) {
-    if (OnReport) OnReport(message);
+void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
+    if (!reports_.Add(kind, message)) return; // that box is open or waiting already
+    if (deferReports_ == 0) ShowReports();
+}
+
+void TInstelForm::ShowReports() {
+    reportsPosted_ = false;
+    ReportQueue::Entry entry;
+    // A box's own message loop may show the next ones; each is taken once.
+    while (reports_.Next(entry)) {
+        try {
+            const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
+            if (show) show(entry.message);
+        } catch (...) {
+            reports_.Done(entry);
+            throw;
+        }
+        reports_.Done(entry);
+    }
+}
+
+// After the start-up or a tick: the list, the buttons that need the table (it may have been
+// read now), and the boxes that waited.
+void TInstelForm::AfterTick() {
+    RefreshTaskList();
+    if (memKivoKlok.IsOpen() != tableWasOpen_) {
+        tableWasOpen_ = memKivoKlok.IsOpen();
+        if (!editMode_) EnableBrowseControls(true);
+    }
+    if (reports_.Waiting() && !reportsPosted_ && Hwnd()) {
+        reportsPosted_ = true;
+        PostMessageA(Hwnd(), ShowReportsMessage, 0, 0);
+    }
 }
 
 // ---- Life of the window ----
@@ -313,7 +357,8 @@ void TInstelForm::FormCreate() {
         .opstartTimer = OpstartTimer,
         .processStarter = ProcessStarter1,
         .mainWindow = Hwnd(),
-        .report = [this](const std::string& m) { Report(m); },
+        .report = [this](const std::string& m) { Report(ReportQueue::Plain, m); },
+        .errorDisplay = [this](const std::string& m) { Report(ReportQueue::ErrorDisplay, m); },
         .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
         .ask =
             [](const std::string& title, const std::string& message) {
@@ -321,25 +366,24 @@ void TInstelForm::FormCreate() {
                                          mtWarning, mbYes | mbNo, 0, "");
             }};
     core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
-    // The table stays closed until the task file is loaded: should the start-up fail before
-    // that, no import, tick or save can write a task file without the user's tasks.
+    // The table stays closed until the task file is loaded: while it cannot be read, no
+    // import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
-    // An error here ends the start-up where it is: the window stays, without the hide timer.
-    // An exit confirmed in a message box of a step ends the start-up there: nothing is imported,
-    // saved or logged after the closing line.
-    try {
-        core_->log.PurgeLog();
-        core_->taskFile.LoadTasks();
-        if (ending_) return;
-        core_->importer.ImportTasks();
-        RefreshTaskList();
-        if (ending_) return;
-        core_->log.WriteLog(LogStarted, "");
-        OpstartTimer.SetEnabled(true);
-    } catch (const std::exception& e) {
-        RefreshTaskList();
-        TApplication::Instance().HandleException(e);
+    // Each step runs whatever the others met; their boxes come once the start-up has ended, so
+    // none keeps the rest from running. An exit confirmed meanwhile ends the steps.
+    ++deferReports_;
+    core_->startUp.Stopped = [this] { return ending_; };
+    const bool ran = core_->startUp.Run();
+    if (ran && !ending_) {
+        try {
+            OpstartTimer.SetEnabled(true);
+        } catch (const std::exception& e) {
+            Report(ReportQueue::ErrorDisplay, e.what());
+        }
     }
+    --deferReports_;
+    tableWasOpen_ = !memKivoKlok.IsOpen(); // the buttons follow the table's state now
+    AfterTick();
 }
 
 void TInstelForm::Show() {
@@ -374,7 +418,7 @@ void TInstelForm::ShowEditMode() {
     if (core_) core_->scheduler.SuspendScheduling();
     startBefore_ = memKivoKlok.Current().Starttijd;
     SetClientHeight(EditHeight);
-    InstelPanel.ShowTask();
+    InstelPanel.BeginEdit();
     ShowWindow(InstelPanel.Hwnd(), SW_SHOW);
     EnableBrowseControls(false);
     const bool managed = IsManagedTask(memKivoKlok.AsString(Field::Omschrijving));
@@ -387,14 +431,17 @@ std::string TInstelForm::CurrentStartTime() const {
     return memKivoKlok.AsString(Field::Starttijd);
 }
 
+// A task file that could not be read leaves the table closed: what needs the table waits.
 void TInstelForm::EnableBrowseControls(bool enabled) {
+    const bool tasks = enabled && memKivoKlok.IsOpen();
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen})
-        EnableWindow(b->Hwnd(), enabled);
-    EnableWindow(taskList_.Hwnd(), enabled);
+        EnableWindow(b->Hwnd(), tasks);
+    EnableWindow(taskList_.Hwnd(), tasks);
     UINT flag = MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(mainMenu_.get(), 0, flag);
     HMENU programma = GetSubMenu(mainMenu_.get(), 0);
     for (int i = 0, n = GetMenuItemCount(programma); i < n; ++i) EnableMenuItem(programma, i, flag);
+    EnableMenuItem(programma, IdTaakuitvoeren1, MF_BYCOMMAND | (tasks ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(Hwnd());
 }
 
@@ -453,7 +500,7 @@ void TInstelForm::Sluiten1Click() {
 }
 
 void TInstelForm::Taakuitvoeren1Click() {
-    if (!core_) return;
+    if (!core_ || !memKivoKlok.IsOpen()) return;
     core_->manualRun.Taakuitvoeren1Click();
     RefreshTaskList(); // a tick during the question may have changed the list
 }
@@ -474,13 +521,14 @@ void TInstelForm::Informatie2Click() {
 // ---- Task editing ----
 
 void TInstelForm::BBInstellenClick() {
-    if (memKivoKlok.TaskCount() <= 0) return;
+    if (!memKivoKlok.IsOpen() || memKivoKlok.TaskCount() <= 0) return;
     memKivoKlok.EditCurrent();
     addingTask_ = false;
     ShowEditMode();
 }
 
 void TInstelForm::BBToevoegenClick() {
+    if (!memKivoKlok.IsOpen()) return;
     memKivoKlok.AppendTask();
     addingTask_ = true;
     RefreshTaskList();
@@ -506,6 +554,8 @@ void TInstelForm::OKButtonClick() {
 }
 
 void TInstelForm::AnnuleerButtonClick() {
+    // What was typed goes with the rest: no later store of any task may pick it up.
+    InstelPanel.Hide();
     memKivoKlok.CancelTask();
     ShowBrowseMode();
     RefreshTaskList();
@@ -529,7 +579,7 @@ void TInstelForm::DBGtakenKeyDelete() {
 
 void TInstelForm::DeleteAfterQuestion(
     const std::function<bool(const std::string& description)>& ask) {
-    if (!core_) return;
+    if (!core_ || !memKivoKlok.IsOpen()) return;
     try {
         if (memKivoKlok.TaskCount() > 0) {
             // A tick during the question makes the first task current: the task named in the
@@ -544,14 +594,14 @@ void TInstelForm::DeleteAfterQuestion(
         }
     } catch (const std::exception& e) {
         core_->log.WriteLog(LogNote, std::string("VerwijderClick: ") + e.what());
-        Report(e.what());
+        Report(ReportQueue::Plain, e.what());
     }
     core_->taskFile.SaveTasks();
     RefreshTaskList();
 }
 
 void TInstelForm::DBGtakenCellClick() {
-    if (memKivoKlok.TaskCount() > 0)
+    if (memKivoKlok.IsOpen() && memKivoKlok.TaskCount() > 0)
         SetStatus(2, "Starttijd " + memKivoKlok.AsString(Field::Starttijd));
 }
 
@@ -636,6 +686,9 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case ShowReportsMessage:
+        ShowReports();
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "algemeen/report.h"
 #include "platform/formatsettings.h"
 #include "scheduler/launch.h"
 #include "store/memtable.h"
@@ -134,8 +135,14 @@ public:
 
     // How the program ends once the exit is decided; tests replace it.
     std::function<void()> OnTerminate;
-    // The plain message box for every report of the core; tests may replace it.
+    // The plain message box for every report of the core, and the error display for failures
+    // that no handler reports itself; tests may replace them. A report made during the start-up
+    // or a tick is shown once that has ended, so no box holds up later ticks; a message already
+    // on screen or waiting gets no second box.
     std::function<void(const std::string&)> OnReport;
+    std::function<void(const std::string&)> OnErrorDisplay;
+    // Posted to show the reports that wait.
+    static constexpr UINT ShowReportsMessage = WM_APP + 1;
 
     // The services made by FormCreate once AppDir is known; null before.
     LogBook* Log() const;
@@ -157,7 +164,9 @@ private:
     void Command(int id, int code);
     void SetStatus(int panel, const std::string& text);
     void EnableBrowseControls(bool enabled);
-    void Report(const std::string& message);
+    void Report(ReportQueue::Kind kind, const std::string& message);
+    void ShowReports();
+    void AfterTick();
     std::string CurrentStartTime() const;
     void SizeStatusPanels();
     // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
@@ -165,6 +174,10 @@ private:
 
     std::string appDir_;
     std::unique_ptr<CoreServices> core_;
+    ReportQueue reports_;
+    int deferReports_ = 0; // inside the start-up or a tick: boxes wait for its end
+    bool reportsPosted_ = false;
+    bool tableWasOpen_ = false;
     TaskList taskList_;
     ControlHook listHook_;
     HWND statusBar_ = nullptr;

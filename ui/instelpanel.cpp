@@ -276,8 +276,13 @@ void TInstelPanel::ShowField(Field field) {
     loading_ = false;
 }
 
+void TInstelPanel::BeginEdit() {
+    ShowTask();
+    editing_ = true;
+}
+
 void TInstelPanel::CommitTyped() {
-    if (!Hwnd() || !table_.IsPending()) return;
+    if (!editing_ || !Hwnd() || !table_.IsPending()) return;
     for (auto [id, field] : {std::pair{IdEditOmschrijving, Field::Omschrijving},
                              std::pair{IdEditparameters, Field::Parameters}}) {
         HWND edit = Control(id);
@@ -297,6 +302,9 @@ void TInstelPanel::FocusFirst() {
 }
 
 void TInstelPanel::Hide() {
+    editing_ = false;
+    for (int id : {IdEditOmschrijving, IdEditparameters})
+        SendMessageA(Control(id), EM_SETMODIFY, FALSE, 0);
     SendMessageA(Control(IdEditlaatstekeer), DTM_CLOSEMONTHCAL, 0, 0);
     ShowWindow(Hwnd(), SW_HIDE);
 }

@@ -50,12 +50,16 @@ public:
 
     // Every control shows the table's current task (the pending change included).
     void ShowTask();
+    // The panel opens on the pending change: from now until Hide, typed text is handed to it.
+    void BeginEdit();
     // A managed task: only "Laatste keer", OK and "Annuleren" stay usable.
     void Lock(bool managed);
     void FocusFirst();
-    // Closes the panel: a calendar still open goes with it.
+    // Closes the panel: a calendar still open goes with it, and text typed but not handed over
+    // is dropped.
     void Hide();
-    // Hands typed text that the task has not seen yet to the pending change.
+    // Hands typed text that the task has not seen yet to the pending change the panel was
+    // opened on; nothing outside an edit.
     void CommitTyped();
 
     void BladerButtonClick();
@@ -93,6 +97,7 @@ private:
     FormatSettings display_; // the panel's own "hh:nn" for the start time
     int dpi_ = 96;
     bool loading_ = false;
+    bool editing_ = false; // between BeginEdit and Hide
     TShapedButton OKbutton, AnnuleerButton;
     TSpinButton SBFrekwentie;
     ControlHook dateHook_;

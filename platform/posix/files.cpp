@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -151,6 +152,19 @@ public:
     }
 
     bool Delete(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+    std::vector<std::string> NamesBeginningWith(const std::string& folder,
+                                                const std::string& prefix) const override {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (!dir) return names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+        }
+        ::closedir(dir);
+        return names;
+    }
 };
 
 } // namespace

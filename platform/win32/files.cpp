@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -169,6 +170,23 @@ public:
     }
 
     bool Delete(const std::string& path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
+
+    std::vector<std::string> NamesBeginningWith(const std::string& folder,
+                                                const std::string& prefix) const override {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(Wide(folder + prefix + "*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            // The pattern also matches short 8.3 names: the long name decides.
+            std::string name = Narrow(found.cFileName);
+            if (!name.empty() && name.compare(0, prefix.size(), prefix) == 0)
+                names.push_back(std::move(name));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
 };
 
 } // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -37,6 +40,26 @@ TEST(Files, ReplaceWritesWholeContentAndLeavesNoTemporaryFile) {
     EXPECT_TRUE(files.Delete(path));
     EXPECT_FALSE(files.Exists(path));
     EXPECT_FALSE(files.Delete(path));
+}
+
+// What an interrupted rewrite leaves is found by its name on the real file system, and only that.
+TEST(Files, InterruptedRewritesAreRemovedByTheirNamesOnly) {
+    TempDir dir;
+    FileSystem& files = SystemFileSystem();
+    for (const char* name :
+         {"kivoklok.csv", "kivoklok.csv.tmp4711", "kivoklok.csv.tmp12", "kivoklok.csv.tmp",
+          "kivoklok.csv.tmp9.old", "kivoklok.csv.tmpabc", "andere.csv.tmp1"})
+        dir.Write(name, "x");
+    std::filesystem::create_directory(dir.File("kivoklok.csv.tmp77"));
+    EXPECT_EQ(RemoveInterruptedRewrites(files, dir.File("kivoklok.csv")), 2);
+    std::vector<std::string> left;
+    for (auto& e : std::filesystem::directory_iterator(dir.Dir()))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"andere.csv.tmp1", "kivoklok.csv", "kivoklok.csv.tmp",
+                                              "kivoklok.csv.tmp77", "kivoklok.csv.tmp9.old",
+                                              "kivoklok.csv.tmpabc"}));
+    EXPECT_EQ(RemoveInterruptedRewrites(files, dir.File("ontbreekt") + "/kivoklok.csv"), 0);
 }
 
 TEST(Files, FailuresNameThePathAndTheSystemReason) {

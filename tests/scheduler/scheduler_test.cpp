@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "scheduler/scheduler_fakes.h"
@@ -341,42 +342,143 @@ TEST_F(TickTest, StatusBarTimerAndCursorAfterATick) {
     EXPECT_EQ(w.timer1.starts, 2); // stopped during the tick, started at its end
 }
 
-TEST_F(TickTest, FailingTickStopsTheSchedulerUntilResumed) {
+// A failure ends its tick, not the scheduler: the next tick comes a period later, finishes the
+// work and saves what the failed one recorded.
+TEST_F(TickTest, FailingTickIsNotedAndTheNextTickGoesOn) {
     w.Add({.omschrijving = "A eerst", .starttijd = "08:00", .programma = "a.exe"});
     w.Add({.omschrijving = "B daarna", .starttijd = "08:00", .programma = "b.exe"});
     w.Add({.omschrijving = "C laatst", .starttijd = "08:00", .programma = "c.exe"});
     w.taskFile.SaveTasks();
     w.shell.throwFor.insert("b.exe");
+    const int starts = w.timer1.starts;
     TickAt(8, 0, 30);
-    EXPECT_FALSE(w.timer1.enabled);
+    EXPECT_TRUE(w.timer1.enabled);
+    EXPECT_EQ(w.timer1.starts, starts + 1) << "a new full period";
     ASSERT_EQ(w.reports.size(), 1u);
     EXPECT_EQ(w.reports[0], "shell broke");
-    const std::string log = w.Log();
-    EXPECT_EQ(Count(log, "] Timer1Timer:shell broke\r\n"), 1);
-    EXPECT_EQ(Count(log, "Instelling opslaan"), 1); // only the save before the tick
+    EXPECT_EQ(Count(w.Log(), "] Timer1Timer:shell broke\r\n"), 1);
     EXPECT_EQ(w.Starts("a.exe"), 1);
     EXPECT_EQ(w.Starts("c.exe"), 0);
-    EXPECT_EQ(w.Get("A eerst", Field::Laatstekeer), "07-03-24"); // in the table, not saved
 
-    // Nothing runs until the scheduler is resumed; the next tick then comes a period later.
     w.shell.throwFor.clear();
-    w.scheduler.ResumeScheduling();
-    EXPECT_TRUE(w.timer1.enabled);
     TickAt(8, 1, 30);
+    EXPECT_EQ(w.Starts("a.exe"), 1);
     EXPECT_EQ(w.Starts("b.exe"), 1);
     EXPECT_EQ(w.Starts("c.exe"), 1);
-    EXPECT_EQ(w.Starts("a.exe"), 1);
+    EXPECT_EQ(Count(temp.Read("kivoklok.csv"), "\"07-03-24\""), 3) << "a's start saved too";
+    EXPECT_EQ(w.reports.size(), 1u);
 }
 
-TEST(TickFailure, NoteThatCannotBeWrittenEscapes) {
+// The log itself failing (locked by a backup, say): every tick fails on its first line and
+// says so, and once the log can be written the tasks whose window is still open start.
+TEST(TickFailure, ALockedLogHoldsTheTasksBackOnlyWhileItIsLocked) {
     MemFiles files;
     World w(files, "C:\\App\\");
-    w.Add({.omschrijving = "A", .starttijd = "08:00"});
-    files.unwritable.insert(w.log.Path());
-    w.At(8, 0, 30);
-    EXPECT_THROW(w.scheduler.Timer1Timer(), KivoError);
-    EXPECT_FALSE(w.timer1.enabled);
-    EXPECT_TRUE(w.reports.empty());
+    std::vector<std::string> errors;
+    w.scheduler.OnError = [&](const std::string& m) { errors.push_back(m); };
+    w.Add({.omschrijving = "A", .starttijd = "08:00", .programma = "a.exe"});
+    w.Add({.omschrijving = "B", .starttijd = "08:02", .programma = "b.exe"});
+    files.files[w.log.Path()] = "";
+    files.unreadable.insert(w.log.Path());
+    for (int minute = 0; minute < 2; ++minute) {
+        w.At(8, minute, 30);
+        EXPECT_NO_THROW(w.scheduler.Timer1Timer());
+        EXPECT_TRUE(w.timer1.enabled);
+    }
+    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("Cannot open file"), std::string::npos) << errors[0];
+    EXPECT_TRUE(w.reports.empty()) << "the note's own failure is what is shown";
+    EXPECT_TRUE(w.shell.calls.empty());
+    files.unreadable.clear();
+    w.At(8, 2, 30);
+    w.scheduler.Timer1Timer();
+    EXPECT_EQ(w.Starts("a.exe"), 1);
+    EXPECT_EQ(w.Starts("b.exe"), 1);
+}
+
+// A task file that cannot be written: the start is recorded in the table, and every tick tries
+// the save again, quietly, until it works; a restart then knows the start.
+TEST(TickFailure, ARefusedSaveIsTriedByEveryTickUntilItWorks) {
+    MemFiles files;
+    World w(files, "C:\\App\\");
+    w.Add({.omschrijving = "A", .starttijd = "08:00", .programma = "a.exe"});
+    w.taskFile.SaveTasks();
+    files.unwritable.insert(w.taskFile.Path());
+    for (int minute = 0; minute < 4; ++minute) {
+        w.At(8, minute, 30);
+        w.scheduler.Timer1Timer();
+    }
+    EXPECT_EQ(w.Starts("a.exe"), 1);
+    EXPECT_EQ(w.reports.size(), 1u) << "one box for the streak";
+    EXPECT_EQ(Count(w.Log(), "SaveChanges: "), 1);
+    EXPECT_TRUE(w.taskFile.SaveOutstanding());
+    files.unwritable.clear();
+    w.At(8, 4, 30);
+    w.scheduler.Timer1Timer();
+    EXPECT_FALSE(w.taskFile.SaveOutstanding());
+
+    World restarted(files, "C:\\App\\");
+    restarted.taskFile.LoadTasks();
+    restarted.At(8, 5, 30);
+    restarted.scheduler.Timer1Timer();
+    EXPECT_EQ(restarted.Starts("a.exe"), 0) << "the start was saved";
+}
+
+// While the panel has a task open, the tick starts every other task by its place: the cursor,
+// the pending change and what the user typed stay as they are; the import waits for the end.
+TEST(Scheduling, ATickDuringAnEditStartsTheOthersAndLeavesTheEditAlone) {
+    MemFiles files;
+    World w(files, "C:\\App\\");
+    for (const char* name : {"A", "B", "C"})
+        w.Add(
+            {.omschrijving = name, .starttijd = "08:00", .programma = std::string(name) + ".exe"});
+    w.taskFile.SaveTasks();
+    const std::string import = "C:\\App\\kivoklok.tkn";
+    files.files[import] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
+    struct Case {
+        const char* name;
+        bool insert; // a new task instead of an edit of B
+    };
+    for (const Case c : {Case{"edit of B", false}, Case{"new task", true}}) {
+        SCOPED_TRACE(c.name);
+        w.shell.calls.clear();
+        if (c.insert) {
+            w.table.AppendTask();
+            w.table.SetString(Field::Omschrijving, "Nieuw");
+        } else {
+            ASSERT_TRUE(w.Find("B"));
+            w.table.EditCurrent();
+            w.table.SetString(Field::Parameters, "getypt");
+        }
+        w.scheduler.SuspendScheduling();
+        EXPECT_TRUE(w.timer1.enabled) << "the tasks go on while the panel is open";
+        w.status.clear();
+        w.At(8, c.insert ? 1 : 0, 30);
+        w.scheduler.Timer1Timer();
+        EXPECT_TRUE(w.table.IsPending());
+        EXPECT_EQ(w.table.AsString(Field::Omschrijving), c.insert ? "Nieuw" : "B");
+        EXPECT_EQ(w.table.AsString(Field::Parameters), c.insert ? "" : "getypt");
+        EXPECT_EQ(w.status.count(2), 0u) << "the panel's task stays in the status bar";
+        EXPECT_EQ(w.status[0], c.insert ? "Laatste controle 08:01" : "Laatste controle 08:00");
+        EXPECT_TRUE(files.files.count(import)) << "no import during an edit";
+        const std::string csv = files.files[w.taskFile.Path()];
+        EXPECT_EQ(csv.find(c.insert ? "Nieuw" : "getypt"), std::string::npos);
+        if (c.insert) {
+            EXPECT_EQ(w.Starts("B.exe"), 1) << "B, no longer in the panel, has its turn";
+            w.table.CancelTask();
+        } else {
+            EXPECT_EQ(w.Starts("A.exe"), 1);
+            EXPECT_EQ(w.Starts("B.exe"), 0);
+            EXPECT_EQ(w.Starts("C.exe"), 1);
+            EXPECT_EQ(Count(csv, "\"07-03-24\""), 2);
+            w.table.PostTask();
+        }
+        w.scheduler.ResumeScheduling();
+    }
+    w.At(8, 2, 30);
+    w.scheduler.Timer1Timer();
+    EXPECT_FALSE(files.files.count(import)) << "merged once the panel closed";
+    EXPECT_EQ(w.table.AsString(Field::Omschrijving), "A") << "the first task current again";
 }
 
 TEST(Scheduling, TheLogIsPurgedAtTheFirstTickOfEachNewDay) {
@@ -400,7 +502,9 @@ TEST(Scheduling, SuspendAndResume) {
     World w(files, "C:\\App\\");
     w.timer1.enabled = true;
     w.scheduler.SuspendScheduling();
-    EXPECT_FALSE(w.timer1.enabled);
+    EXPECT_TRUE(w.timer1.enabled);
+    EXPECT_TRUE(w.scheduler.EditOpen());
+    w.timer1.enabled = false;
     EXPECT_FALSE(w.controle.enabled);
     w.scheduler.ResumeScheduling();
     EXPECT_TRUE(w.timer1.enabled);

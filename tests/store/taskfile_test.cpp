@@ -295,7 +295,7 @@ TEST_F(TaskFileTest, FailuresAreLoggedThenReported) {
     const std::string openError = "Cannot open file \"" + path + "\". Access is denied.";
     EXPECT_EQ(reports, std::vector<std::string>{openError});
     EXPECT_EQ(LogNotes().back(), "leesCSVbestand: " + openError);
-    EXPECT_EQ(table.TaskCount(), 0);
+    EXPECT_FALSE(table.IsOpen()) << "nothing read: no save may replace the file";
     files.unreadable.clear();
 
     // A bad line: the tasks before it stay, unsorted.
@@ -361,16 +361,17 @@ TEST_F(TaskFileTest, AnIncompleteLoadKeepsTheFileBeforeTheFirstSave) {
     EXPECT_FALSE(files.Exists(dir + "kivoklok-onvolledig-3.csv"));
     EXPECT_EQ(files.files[copy], broken);
 
-    // A file that could not be opened at all is kept as well.
+    // A file that could not be opened at all is not replaced, so it needs no copy.
     files.files[path] = broken;
     files.unreadable.insert(path);
     taskFile.LoadTasks();
     files.unreadable.clear();
-    taskFile.SaveTasks();
-    EXPECT_EQ(files.files[dir + "kivoklok-onvolledig-3.csv"], broken);
+    EXPECT_FALSE(taskFile.SaveTasks());
+    EXPECT_EQ(files.files[path], broken);
+    EXPECT_FALSE(files.Exists(dir + "kivoklok-onvolledig-3.csv"));
 
     // A whole load needs no copy at all.
-    files.files.erase(dir + "kivoklok-onvolledig-3.csv");
+    files.files[path] = WorkedExample;
     files.files.erase(dir + "kivoklok-onvolledig.csv");
     files.files.erase(copy);
     taskFile.LoadTasks();
@@ -420,10 +421,48 @@ TEST_F(TaskFileTest, AFileChangedOnDiskIsKeptBeforeASaveOverwritesIt) {
 }
 
 TEST_F(TaskFileTest, LogFailuresEscape) {
+    files.files[path] = WorkedExample;
     files.unwritable.insert(dir + "kivoklok.log");
     EXPECT_THROW(taskFile.LoadTasks(), KivoError);
+    EXPECT_EQ(table.TaskCount(), 2) << "a log that cannot be written keeps no task out";
     EXPECT_THROW(taskFile.SaveTasks(), KivoError);
     EXPECT_TRUE(reports.empty());
+}
+
+// A locked file or a refused save is tried again, quietly, until it works: nothing the table
+// holds is lost and no box or note repeats every minute.
+TEST_F(TaskFileTest, LockedLoadAndRefusedSaveAreTriedAgainQuietly) {
+    files.files[path] = WorkedExample;
+    files.unreadable.insert(path);
+    taskFile.LoadTasks();
+    ASSERT_EQ(reports.size(), 1u);
+    std::size_t notes = LogNotes().size();
+    EXPECT_FALSE(taskFile.RetryLoad());
+    EXPECT_FALSE(taskFile.SaveTasks());
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(LogNotes().size(), notes);
+    files.unreadable.clear();
+    EXPECT_TRUE(taskFile.RetryLoad());
+    EXPECT_EQ(LogNotes().back(), "Lees taken");
+    EXPECT_EQ(table.TaskCount(), 2);
+
+    files.unwritable.insert(path);
+    EXPECT_FALSE(taskFile.SaveTasks());
+    EXPECT_TRUE(taskFile.SaveOutstanding());
+    reports.clear();
+    notes = LogNotes().size();
+    EXPECT_FALSE(taskFile.RetrySave());
+    EXPECT_FALSE(taskFile.RetrySave());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(LogNotes().size(), notes);
+    files.unwritable.clear();
+    EXPECT_TRUE(taskFile.RetrySave());
+    EXPECT_FALSE(taskFile.SaveOutstanding());
+    EXPECT_EQ(LogNotes().back(), "Instelling opslaan");
+    EXPECT_EQ(LogNotes().size(), notes + 1);
+    EXPECT_EQ(files.files[path], WorkedExample);
+    EXPECT_TRUE(taskFile.RetrySave()) << "nothing outstanding";
+    EXPECT_EQ(LogNotes().size(), notes + 1);
 }
 
 // The same on the real file system, with the system's own reasons.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -35,6 +36,16 @@ public:
     bool Delete(const std::string& path) override {
         if (undeletable.count(path)) return false;
         return files.erase(path) > 0;
+    }
+    std::vector<std::string> NamesBeginningWith(const std::string& folder,
+                                                const std::string& prefix) const override {
+        std::vector<std::string> names;
+        for (const auto& [path, content] : files)
+            if (path.compare(0, folder.size(), folder) == 0 &&
+                path.find_first_of("\\/", folder.size()) == std::string::npos &&
+                path.compare(folder.size(), prefix.size(), prefix) == 0)
+                names.push_back(path.substr(folder.size()));
+        return names;
     }
     // Any change of the content is a change of the stamp.
     std::optional<FileStamp> Stamp(const std::string& path) const override {

@@ -153,7 +153,7 @@ TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
     EXPECT_FALSE(IsWindowEnabled(form->Button(TInstelForm::IdBBverwijder)));
     EXPECT_TRUE(GetMenuState(form->MainMenu1(), 0, MF_BYPOSITION) & MF_GRAYED);
     EXPECT_FALSE(GetMenuState(form->MainMenu1(), 1, MF_BYPOSITION) & MF_GRAYED);
-    EXPECT_FALSE(form->Timer1.Enabled()) << "no tick while the panel is open";
+    EXPECT_TRUE(form->Timer1.Enabled()) << "the other tasks go on while the panel is open";
     EXPECT_EQ(GetFocus(), Control(P::IdEditOmschrijving));
     // Tab goes through the panel in its order and round again.
     std::vector<int> order;
@@ -293,6 +293,81 @@ TEST_F(Editing, AnnulerenRestoresWhatEveryControlChanged) {
     EXPECT_EQ(Fields(), before);
     EXPECT_EQ(Csv(), csv);
     EXPECT_EQ(form->StatusText(2), "Starttijd 08:15");
+}
+
+// Typing that was cancelled goes nowhere: not into the task it was typed for, and not into the
+// next task anything stores (a tick starting a due task, an import changing a managed one).
+TEST_F(Editing, CancelledTypingReachesNoTaskLater) {
+    struct Case {
+        const char* name;
+        int field;
+        bool escape;
+    };
+    for (const Case c : {Case{"Omschrijving, Annuleren", P::IdEditOmschrijving, false},
+                         Case{"Parameters, Escape", P::IdEditparameters, true}}) {
+        SCOPED_TRACE(c.name);
+        WriteTasks({{.omschrijving = "A taak", .starttijd = "12:00"},
+                    {.omschrijving = "B taak", .starttijd = "08:55"},
+                    {.omschrijving = "KIVO TAAK c", .starttijd = "06:00"}});
+        files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK c\r\n07:00\r\n1\r\nc.exe\r\nC:\\\r\nend\r\n";
+        shell.calls.clear();
+        Start();
+        files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK c\r\n07:30\r\n1\r\nc.exe\r\nC:\\\r\nend\r\n";
+        Edit("A taak");
+        Type(c.field, "XYZ");
+        if (c.escape)
+            Command(IDCANCEL);
+        else
+            Press(P::IdAnnuleerButton);
+        ASSERT_FALSE(form->EditMode());
+        form->Scheduling()->Timer1Timer(); // starts B, merges the import into C
+        EXPECT_EQ(shell.calls.size(), 1u);
+        EXPECT_EQ(Csv().find("XYZ"), std::string::npos) << Csv();
+        for (const char* name : {"A taak", "B taak", "KIVO TAAK c"}) {
+            Select(name);
+            EXPECT_EQ(Table().AsString(Field::Parameters), "") << name;
+        }
+        Select("KIVO TAAK c");
+        EXPECT_EQ(Table().AsString(Field::Starttijd), "07:30");
+        // The next edit of A opens on A's own text.
+        Edit("A taak");
+        EXPECT_EQ(Shown(P::IdEditOmschrijving), "A taak");
+        EXPECT_EQ(Shown(P::IdEditparameters), "");
+        Press(P::IdOKbutton);
+        EXPECT_EQ(Csv().find("XYZ"), std::string::npos);
+        form.reset();
+    }
+}
+
+// The panel left open does not stop the switch: a tick starts the other due tasks and saves
+// them, and what the user is typing stays where it is, for the task it is typed for.
+TEST_F(Editing, ATickWhileThePanelIsOpenStartsTheOtherTasks) {
+    WriteTasks({{.omschrijving = "Open", .starttijd = "08:55", .programma = "open.exe"},
+                {.omschrijving = "Ander", .starttijd = "08:55", .programma = "ander.exe"}});
+    Start();
+    Edit("Open");
+    Type(P::IdEditparameters, "/half");
+    ASSERT_EQ(GetFocus(), Control(P::IdEditparameters));
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    PumpUntil([&] { return !shell.calls.empty(); }, 2000);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].file, "ander.exe");
+    EXPECT_NE(Csv().find("\"ander.exe\";\"\";\"08:55\";\"1\";\"True\";\"False\";\"07-03-24\""),
+              std::string::npos)
+        << Csv();
+    EXPECT_TRUE(form->EditMode());
+    EXPECT_EQ(Shown(P::IdEditparameters), "/half");
+    EXPECT_EQ(Shown(P::IdEditOmschrijving), "Open");
+    EXPECT_EQ(GetFocus(), Control(P::IdEditparameters));
+    EXPECT_EQ(form->StatusText(0), "Laatste controle 09:00");
+    EXPECT_TRUE(form->Timer1.Enabled());
+
+    Press(P::IdOKbutton);
+    EXPECT_NE(Csv().find("\"open.exe\";\"/half\""), std::string::npos) << Csv();
+    form->Scheduling()->Timer1Timer(); // closed: its turn now, its window still open
+    EXPECT_EQ(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls.back().file, "open.exe");
+    EXPECT_EQ(shell.calls.back().parameters, "/half");
 }
 
 TEST_F(Editing, DeleteAsksNamesTheTaskAndDeletesThatOneOnly) {

@@ -133,7 +133,10 @@ TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
     EXPECT_FALSE(terminated);
 }
 
-TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
+// No box holds the start-up up: each step runs, and what failed is shown once it has ended, one
+// box per message (the purge, the load's note and the start line fail alike here).
+TEST_F(Form, StartUpErrorsAreShownAfterTheStartUpAndTheRestRuns) {
+    WriteTasks({{"Back-up"}});
     files.files[LogPath] = "";
     files.unwritable.insert(LogPath);
     std::vector<std::string> shown;
@@ -141,50 +144,76 @@ TEST_F(Form, StartUpErrorIsShownAndTheWindowStays) {
         shown.push_back(ReadBox(dialog).message);
         Click(dialog, IDOK);
     };
-    Start();
+    Build();
+    form->FormCreate();
+    EXPECT_TRUE(shown.empty());
+    form->Show();
+    PumpFor(100);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].find("Cannot create file"), std::string::npos) << shown[0];
-    EXPECT_TRUE(Visible());
-    EXPECT_FALSE(form->OpstartTimer.Enabled()) << "the window does not hide itself";
+    EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0), 1) << "the tasks are loaded";
+    EXPECT_TRUE(form->OpstartTimer.Enabled()) << "the window hides itself as after any start";
     EXPECT_TRUE(form->Timer1.Enabled());
 }
 
-TEST_F(Form, StartUpErrorBeforeTheLoadKeepsTheTaskFile) {
+// A task file that cannot be read at start-up (locked by a backup, say) is not replaced: the
+// table stays closed, what needs it is disabled, and a later tick reads the file.
+TEST_F(Form, ALockedTaskFileIsReadByALaterTickAndNothingReplacesItMeanwhile) {
     WriteTasks({{"Back-up", "08:55"}});
     const std::string tasks = files.files[CsvPath];
-    files.files[LogPath] = "";
-    files.unwritable.insert(LogPath);
-    OnDialogShown = [&](HWND dialog) { Click(dialog, IDOK); };
-    Start();
-    // The log can be written again, and an import file arrives: the tick must not save a task
-    // file that lacks the user's tasks, which were never loaded.
-    files.unwritable.erase(LogPath);
+    files.unreadable.insert(CsvPath);
     files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
+    Start();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Cannot open file"), std::string::npos);
+    for (int id :
+         {TInstelForm::IdBBinstellen, TInstelForm::IdBBverwijder, TInstelForm::IdBBtoevoegen})
+        EXPECT_FALSE(IsWindowEnabled(form->Button(id)));
+    EXPECT_FALSE(IsWindowEnabled(form->DBGtaken()));
+    HMENU programma = GetSubMenu(form->MainMenu1(), 0);
+    EXPECT_TRUE(GetMenuState(programma, TInstelForm::IdTaakuitvoeren1, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(programma, TInstelForm::IdLogboekbekijken1, MF_BYCOMMAND) &
+                 MF_GRAYED);
+    SendCommand(TInstelForm::IdBBverwijder); // as a keyboard shortcut would
+    SendCommand(TInstelForm::IdBBtoevoegen);
+    EXPECT_FALSE(form->EditMode());
+
     form->Timer1.PostTick(form->Timer1.ArmingId());
     PumpFor(300);
     EXPECT_EQ(files.files[CsvPath], tasks);
     EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn"));
-    EXPECT_TRUE(shell.calls.empty());
-    EXPECT_FALSE(form->Timer1.Enabled()) << "the failed tick leaves the scheduler stopped";
+    EXPECT_EQ(reports.size(), 1u) << "quiet while it stays locked";
+
+    files.unreadable.clear();
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    PumpUntil([&] { return SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0) == 2; });
+    EXPECT_EQ(SendMessageA(form->DBGtaken(), LB_GETCOUNT, 0, 0), 2) << "loaded and imported";
+    EXPECT_FALSE(files.files.count(Dir + "kivoklok.tkn"));
+    EXPECT_TRUE(IsWindowEnabled(form->Button(TInstelForm::IdBBinstellen)));
+    EXPECT_TRUE(IsWindowEnabled(form->DBGtaken()));
+    EXPECT_TRUE(form->Timer1.Enabled());
 }
 
-TEST_F(Form, AnExitConfirmedDuringTheStartUpEndsIt) {
+// The exit confirmed while a box of the start-up is open ends the program there: the closing
+// line is the last, and no tick runs afterwards.
+TEST_F(Form, AnExitConfirmedInAStartUpBoxEndsTheProgram) {
     WriteTasks({{"Back-up"}});
     files.unreadable.insert(CsvPath);
-    files.files[Dir + "kivoklok.tkn"] = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
     OnDialogShown = [&](HWND dialog) { Click(dialog, mrYes); };
     Build();
     // The load's message box is open: the user ends the program from the tray menu.
     form->OnReport = [this](const std::string&) { SendCommand(TInstelForm::IdSluiten1); };
     form->FormCreate();
+    form->Show();
+    PumpFor(100);
     EXPECT_TRUE(terminated);
+    files.unreadable.clear();
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    PumpFor(100);
     const std::string log = Log();
     const std::string last = "KIVO Schakelklok afgesloten\r\n";
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last) << log;
-    EXPECT_EQ(Count(log, "gestart"), 0);
-    EXPECT_TRUE(files.files.count(Dir + "kivoklok.tkn")) << "not imported";
-    EXPECT_FALSE(form->OpstartTimer.Enabled());
 }
 
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {

@@ -1,0 +1,38 @@
+#include "scheduler/startup.h"
+
+#include <exception>
+
+#include "logbook/logbook.h"
+#include "platform/files.h"
+#include "store/import.h"
+#include "store/memtable.h"
+#include "store/taskfile.h"
+
+namespace kivo {
+
+StartUp::StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
+                 TMemTable& table)
+    : files_(files), log_(log), taskFile_(taskFile), importer_(importer), table_(table) {}
+
+bool StartUp::Step(const std::function<void()>& step) {
+    if (Stopped && Stopped()) return false;
+    try {
+        step();
+    } catch (const std::exception& e) {
+        if (OnError) OnError(e.what());
+    }
+    return true;
+}
+
+bool StartUp::Run() {
+    // Before anything is written: a temporary file of a rewrite that was cut short is no one's.
+    // What cannot be removed now is tried at the next start.
+    RemoveInterruptedRewrites(files_, taskFile_.Path());
+    RemoveInterruptedRewrites(files_, log_.Path());
+    return Step([&] { log_.PurgeLog(); }) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
+               if (table_.IsOpen()) importer_.ImportTasks();
+           }) &&
+           Step([&] { log_.WriteLog(LogStarted, ""); });
+}
+
+} // namespace kivo

@@ -1,0 +1,42 @@
+#pragma once
+// The start-up's work once AppDir is known: clear what interrupted rewrites left, purge the log,
+// load the task file, merge an import file, write the start line.
+#include <functional>
+
+#include "algemeen/report.h"
+
+namespace kivo {
+
+class FileSystem;
+class LogBook;
+class TaskFile;
+class TaskImporter;
+class TMemTable;
+
+class StartUp {
+public:
+    StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
+            TMemTable& table);
+
+    // Each step stands on its own: one that fails is shown (OnError) and the next still runs,
+    // so a locked log does not keep the tasks from loading. The import needs the loaded table
+    // and waits for the scheduler when the task file could not be read. True when every step
+    // ran; false when Stopped ended the steps early.
+    bool Run();
+
+    // The top-level error display.
+    ReportFn OnError;
+    // The exit was confirmed meanwhile: no further step runs.
+    std::function<bool()> Stopped;
+
+private:
+    bool Step(const std::function<void()>& step);
+
+    FileSystem& files_;
+    LogBook& log_;
+    TaskFile& taskFile_;
+    TaskImporter& importer_;
+    TMemTable& table_;
+};
+
+} // namespace kivo
