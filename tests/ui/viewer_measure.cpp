@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     test::PumpFor(200);
 
     const std::uint64_t bytes =
-        kind == "empty" ? 0 : WriteLog(logPath, kind, megabytes * 1'000'000);
+        WriteLog(logPath, kind, kind == "empty" ? 0 : megabytes * 1'000'000);
     const Memory before = MemoryNow();
 
     struct Question {
@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
         firstPaint[round] = Ms(Steady::now() - start);
         const LineView& place = viewer->LogboekView.Place();
         newestShown = newestShown && place.top == place.LastTop() && place.caret + 1 == place.lines;
-        lines = place.lines;
+        // The deletion question's round saves the task list, which adds a line to the log.
+        if (round == 0) lines = place.lines;
         if (round == 0) open = MemoryNow();
         test::PumpUntil([&] { return shownAt != Steady::time_point{}; }, 600000);
         asker.join();
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 3; ++i)
         std::printf("  question \"%s\" asked 1 s after opening: shown after %.1f ms\n",
                     questions[i].name, waits[i]);
+    // Wine leaves the private bytes at zero; the working set tells there.
     std::printf("  memory of the open viewer: private %+.1f MB, working set %+.1f MB, peak "
                 "working set %+.1f MB (file %.1f MB)\n",
                 open.privateMb - before.privateMb, open.workingMb - before.workingMb,
