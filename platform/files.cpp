@@ -17,6 +17,7 @@ public:
         pos_ += n;
         return n;
     }
+    std::optional<std::uint64_t> Size() const override { return content_.size(); }
 
 private:
     std::string content_;

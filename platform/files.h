@@ -14,6 +14,8 @@ public:
     virtual ~FileReader() = default;
     // Fills up to size bytes; 0 at the end. Throws KivoError on a read error.
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // The file's size when it was opened; none when the reader cannot tell.
+    virtual std::optional<std::uint64_t> Size() const { return std::nullopt; }
 };
 
 // What tells one state of a file from the next: its size and its last write time.

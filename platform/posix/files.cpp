@@ -80,6 +80,11 @@ public:
     std::size_t Read(char* buffer, std::size_t size) override {
         return ReadSome(fd_.get(), buffer, size);
     }
+    std::optional<std::uint64_t> Size() const override {
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) != 0) return std::nullopt;
+        return static_cast<std::uint64_t>(st.st_size);
+    }
 
 private:
     Fd fd_;

@@ -80,6 +80,11 @@ public:
     std::size_t Read(char* buffer, std::size_t size) override {
         return ReadSome(file_.get(), buffer, size);
     }
+    std::optional<std::uint64_t> Size() const override {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file_.get(), &size)) return std::nullopt;
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
 
 private:
     UniqueFile file_;

@@ -124,6 +124,7 @@ TEST(Files, StampsAndPieceByPieceReading) {
     EXPECT_FALSE(files.Stamp(dir.Dir())); // a folder is no file
 
     auto reader = files.OpenRead(path);
+    EXPECT_EQ(reader->Size(), content.size());
     std::string read;
     char piece[4096];
     while (std::size_t n = reader->Read(piece, sizeof piece)) read.append(piece, n);

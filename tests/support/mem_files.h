@@ -1,9 +1,13 @@
 #pragma once
 // Files kept in memory; single paths can be made unreadable (locked by another writer),
-// unwritable, undeletable, and copies can be refused.
+// unwritable, undeletable, failing part-way through a piece-by-piece read, and copies can be
+// refused.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -22,6 +26,27 @@ public:
         if (it == files.end() || unreadable.count(path))
             throw FileOpenError("Cannot open file \"" + path + "\". Access is denied.");
         return it->second;
+    }
+    // A path in readFailsAt serves that many bytes, then fails as a disk would.
+    std::unique_ptr<FileReader> OpenRead(const std::string& path) const override {
+        auto it = readFailsAt.find(path);
+        if (it == readFailsAt.end()) return FileSystem::OpenRead(path);
+        struct Failing : FileReader {
+            std::string content;
+            std::size_t pos = 0, failAt = 0;
+            std::size_t Read(char* buffer, std::size_t size) override {
+                if (pos >= failAt) throw KivoError("Read error: The device is not ready.");
+                const std::size_t n = std::min(size, failAt - pos);
+                std::memcpy(buffer, content.data() + pos, n);
+                pos += n;
+                return n;
+            }
+            std::optional<std::uint64_t> Size() const override { return content.size(); }
+        };
+        auto reader = std::make_unique<Failing>();
+        reader->content = ReadAll(path);
+        reader->failAt = std::min(it->second, reader->content.size());
+        return reader;
     }
     void ReplaceAll(const std::string& path, const std::string& content) override {
         if (unwritable.count(path))
@@ -57,6 +82,7 @@ public:
 
     std::map<std::string, std::string> files;
     std::set<std::string> unreadable, unwritable, undeletable;
+    std::map<std::string, std::size_t> readFailsAt;
     bool failCopies = false;
 };
 

@@ -2,7 +2,9 @@
 // Message pumping and dialog hooks for the in-process Win32 tests.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -73,6 +75,19 @@ inline ShownBox ReadBox(HWND dialog) {
             box.message = WindowText(child);
     }
     return box;
+}
+
+// A key pressed and released at a window, with Ctrl and Shift held as given.
+inline void PressKey(HWND window, UINT key, bool ctrl = false, bool shift = false) {
+    BYTE before[256] = {}, held[256] = {};
+    GetKeyboardState(before);
+    std::copy(std::begin(before), std::end(before), std::begin(held));
+    held[VK_CONTROL] = ctrl ? 0x80 : 0;
+    held[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(held);
+    SendMessageA(window, WM_KEYDOWN, key, 1);
+    SendMessageA(window, WM_KEYUP, key, 0xC0000001);
+    SetKeyboardState(before);
 }
 
 inline void Click(HWND dialog, int id) {
