@@ -1,5 +1,6 @@
 #include "scheduler/scheduler.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "algemeen/datetime.h"
@@ -15,20 +16,12 @@
 
 namespace kivo {
 
-namespace {
-
-std::int32_t MillisecondsOfDay(const TimeOfDay& t) {
-    return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.msec;
-}
-
-} // namespace
-
 Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
     : table_(table), importer_(importer), taskFile_(taskFile), log_(log), shell_(shell),
       clock_(clock), settings_(settings), timer1_(timer1), controleTimer_(controleTimer),
-      purgedDay_(DayNumber(clock.Now().date)) {}
+      purgedDay_(DayNumber(clock.Now().date)), lastReading_(clock.Read()) {}
 
 void Scheduler::Timer1Timer() {
     timer1_.SetEnabled(false);
@@ -56,7 +49,14 @@ void Scheduler::Failed(const std::exception& e) {
 }
 
 void Scheduler::Tick() {
-    const std::int32_t day = DayNumber(clock_.Now().date);
+    // What the clocks did since the last tick: a sleep, summer time, a correction.
+    const ClockReading reading = clock_.Read();
+    const ClockStep step = CompareReadings(lastReading_, reading);
+    lastReading_ = reading;
+    const WallMs wall = WallOf(reading.local);
+    const std::int32_t day = DayNumber(reading.local.date);
+    if (step.Correction())
+        log_.WriteLog(LogNote, ClockMovedNote(wall - step.correctionMs, wall, settings_));
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
         try {
@@ -66,18 +66,23 @@ void Scheduler::Tick() {
         }
     }
     // A task file that could not be read: nothing to start until it can.
-    if (!table_.IsOpen() && !taskFile_.RetryLoad()) {
-        Status(2, "Starttijd ");
-        Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
-        return;
+    if (!table_.IsOpen()) {
+        if (!taskFile_.RetryLoad()) {
+            Status(2, "Starttijd ");
+            Status(0, "Laatste controle " + FormatTime(TimeOf(reading.local), settings_));
+            return;
+        }
+        NoteMissedFromFields(wall);
     }
     // An open edit is the user's: the import, which may change or remove any managed task and
     // moves the cursor, waits for its end.
     const bool editing = editOpen_ || table_.IsPending();
     if (!editing) importer_.ImportTasks();
-    // The time first, then the date.
-    const std::int32_t now = MillisecondsOfDay(clock_.Now().time);
-    const std::int32_t today = DayNumber(clock_.Now().date);
+    // The time after the import, as the tasks are judged by it.
+    const LocalDateTime at = clock_.Read().local;
+    const WallMs judgedAt = WallOf(at);
+    const std::int32_t today = DayNumber(at.date);
+    const std::int32_t now = static_cast<std::int32_t>(judgedAt - WallMs(today) * MSecsPerDay);
     bool started = false;
 
     // By place, without the cursor: a pending change stays as it is, and its task is skipped.
@@ -95,7 +100,34 @@ void Scheduler::Tick() {
                     honoured_.erase(it);
             }
         }
-        const DueDecision decision = DecideDue(task, now, today);
+        // A clock that was ahead for a while left a last run in the future: it is taken as
+        // today, so it holds the task back for its interval, not until that date.
+        if (task.laatstekeer && *task.laatstekeer > today) {
+            if (futureNoted_.insert(id).second)
+                log_.WriteLog(LogNote, FutureLastRunNote(record.Omschrijving.value_or(""),
+                                                         *task.laatstekeer, settings_));
+            task.laatstekeer = today;
+            table_.SetRunFields(i, std::nullopt, today);
+        }
+        // Windows that passed since the last tick that judged this task.
+        std::optional<WallMs> skipped;
+        auto judged = judged_.find(id);
+        if (judged != judged_.end() && judgedAt - judged->second >= DueWindowMs) {
+            if (auto slot = LatestMissedSlot(task, judged->second, judgedAt)) {
+                if (step.SprangForward())
+                    skipped = slot; // summer time skipped its window: it starts now, once
+                else
+                    NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+            }
+        }
+        DueDecision decision = DecideDue(task, now, today);
+        if (skipped && !decision.start) {
+            decision.start = true;
+            WallMs next = *skipped;
+            const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
+            while (next < judgedAt) next += hours * HourMs;
+            decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
+        }
         if (decision.start) {
             honoured_.erase(id);
             const TaskRecord copy = record; // the start may run messages
@@ -109,10 +141,20 @@ void Scheduler::Tick() {
                     if (table_.IdAt(j) == id) i = j;
                 if (i < 0) break;
             }
-            table_.SetRunFields(i, task.uren ? decision.next : decision.starttijd, today);
+            table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt, today);
         } else if (decision.starttijd != task.starttijd) {
             table_.SetRunFields(i, decision.starttijd, std::nullopt);
         }
+        // Judged; a clock set back keeps the later moment, so no slot is judged twice.
+        WallMs& last = judged_[id];
+        last = std::max(last, judgedAt);
+    }
+    // Tasks that are gone take their marks with them.
+    if (judged_.size() > 2 * static_cast<std::size_t>(table_.TaskCount()) + 16) {
+        std::unordered_map<TaskId, WallMs> kept;
+        for (int i = 0; i < table_.TaskCount(); ++i)
+            if (auto it = judged_.find(table_.IdAt(i)); it != judged_.end()) kept.insert(*it);
+        judged_ = std::move(kept);
     }
     if (started || unsavedStarts_) {
         // A failed save stays outstanding: the next ticks try it again.
@@ -127,6 +169,45 @@ void Scheduler::Tick() {
         Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
     }
     Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
+}
+
+void Scheduler::NoteMissed(TaskId id, const std::string& omschrijving, WallMs slot) {
+    if (!noted_.insert({id, slot}).second) return;
+    if (earlierNotes_.count({omschrijving, WallText(slot, settings_)})) return;
+    log_.WriteLog(LogNote, MissedNote(omschrijving, slot, settings_));
+}
+
+void Scheduler::NoteMissedAtStartUp() {
+    const ClockReading reading = clock_.Read();
+    lastReading_ = reading;
+    try {
+        for (const std::string& line : log_.Lines())
+            if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
+    } catch (const std::exception&) {
+        // An unreadable log: a note may come twice, none is lost.
+    }
+    if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
+}
+
+// From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
+// latest whose window is over was missed. A window still open is the next tick's.
+void Scheduler::NoteMissedFromFields(WallMs now) {
+    const std::int32_t today = static_cast<std::int32_t>(now / MSecsPerDay);
+    for (int i = 0; i < table_.TaskCount(); ++i) {
+        const TaskRecord& record = table_.TaskAt(i);
+        const TaskId id = table_.IdAt(i);
+        DueTask task = DueTask::From(record);
+        if (task.laatstekeer) {
+            task.laatstekeer = std::min(*task.laatstekeer, today);
+            if (auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now))
+                NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+        }
+        judged_[id] = now - DueWindowMs;
+    }
+}
+
+void Scheduler::TaskChanged(TaskId id) {
+    judged_[id] = WallOf(clock_.Read().local);
 }
 
 void Scheduler::StartTask(const TaskRecord& record) {

@@ -422,11 +422,12 @@ std::optional<TaskId> TMemTable::EditedId() const {
     return rows_[cursor_].id;
 }
 
-void TMemTable::SetRunFields(int index, std::int32_t starttijd,
+void TMemTable::SetRunFields(int index, std::optional<std::int32_t> starttijd,
                              std::optional<std::int32_t> laatstekeer) {
     TaskAt(index);
     TaskRecord& rec = rows_[index].rec;
-    AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(starttijd) / MSecsPerDay);
+    if (starttijd)
+        AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(*starttijd) / MSecsPerDay);
     if (laatstekeer) AssignFieldDateTime(rec, Field::Laatstekeer, *laatstekeer);
 }
 

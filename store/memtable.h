@@ -92,7 +92,8 @@ public:
     // straight into a stored task (neither moves it in the order).
     TaskId IdAt(int index) const;
     std::optional<TaskId> EditedId() const;
-    void SetRunFields(int index, std::int32_t starttijd, std::optional<std::int32_t> laatstekeer);
+    void SetRunFields(int index, std::optional<std::int32_t> starttijd,
+                      std::optional<std::int32_t> laatstekeer);
     // The description order for the stored tasks, leaving a pending change pending.
     void SortStored();
 
