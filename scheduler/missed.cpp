@@ -25,24 +25,38 @@ WallMs WallOf(const LocalDateTime& t) {
            ((t.time.hour * 60LL + t.time.minute) * 60 + t.time.second) * 1000 + t.time.msec;
 }
 
+// The window does not reach past midnight: the due rule compares times of day.
+WallMs WindowEnd(WallMs slot) {
+    return std::min(slot + DueWindowMs, (FloorDiv(slot, MSecsPerDay) + 1) * MSecsPerDay);
+}
+
+bool WindowsMayHavePassed(WallMs from, WallMs to) {
+    return to - from >= DueWindowMs || FloorDiv(from, MSecsPerDay) != FloorDiv(to, MSecsPerDay);
+}
+
 std::optional<WallMs> LatestMissedSlot(const DueTask& task, WallMs from, WallMs to) {
-    const WallMs lastSlot = to - DueWindowMs; // the latest slot whose window is over
-    if (lastSlot < from) return std::nullopt;
+    if (to <= from) return std::nullopt;
     // A task that is due stays due, or comes round again, within a day (or its interval, in
     // hourly mode): the latest missed slot lies no further back than that.
     const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
     const std::int64_t reach =
         (task.uren ? std::max<std::int64_t>(hours, 24) * HourMs : 0) + 26 * HourMs;
-    const WallMs begin = std::max(from, lastSlot - reach);
+    const WallMs begin = std::max(from, to - reach);
     std::optional<WallMs> latest;
-    for (WallMs t = begin + 1; t < to; t += ProbeStep) {
+    auto probe = [&](WallMs t) {
         const std::int64_t day = FloorDiv(t, MSecsPerDay);
         const DueDecision d = DecideDue(task, static_cast<std::int32_t>(t - day * MSecsPerDay),
                                         static_cast<std::int32_t>(day));
-        if (!d.start) continue;
+        if (!d.start) return;
         const WallMs slot = day * MSecsPerDay + d.starttijd;
-        if (slot >= from && slot <= lastSlot && (!latest || slot > *latest)) latest = slot;
-    }
+        if (slot >= from && WindowEnd(slot) <= to && (!latest || slot > *latest)) latest = slot;
+    };
+    // Every window holds a probe: they are less than a window apart, and one ends each day for
+    // the windows that midnight cuts short.
+    for (WallMs t = begin + 1; t < to; t += ProbeStep) probe(t);
+    for (WallMs end = (FloorDiv(begin, MSecsPerDay) + 1) * MSecsPerDay; end <= to;
+         end += MSecsPerDay)
+        if (end - 1 > begin) probe(end - 1);
     return latest;
 }
 

@@ -17,6 +17,11 @@ namespace kivo {
 using WallMs = std::int64_t;
 WallMs WallOf(const LocalDateTime& moment);
 
+// The end of a slot's window: 15 minutes on, or midnight, whichever comes first.
+WallMs WindowEnd(WallMs slot);
+// Whether a whole window can lie between two moments: cheap, to spare the search below.
+bool WindowsMayHavePassed(WallMs from, WallMs to);
+
 // The latest slot of the task whose window began at or after `from` (the last tick that judged
 // the task, which lay in no window of these) and is over by `to`: a tick inside that window
 // would have started the task, and none came. The due rule decides, asked at moments less than

@@ -112,7 +112,7 @@ void Scheduler::Tick() {
         // Windows that passed since the last tick that judged this task.
         std::optional<WallMs> skipped;
         auto judged = judged_.find(id);
-        if (judged != judged_.end() && judgedAt - judged->second >= DueWindowMs) {
+        if (judged != judged_.end() && WindowsMayHavePassed(judged->second, judgedAt)) {
             if (auto slot = LatestMissedSlot(task, judged->second, judgedAt)) {
                 if (step.SprangForward())
                     skipped = slot; // summer time skipped its window: it starts now, once

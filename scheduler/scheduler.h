@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "algemeen/report.h"
-#include "platform/formatsettings.h"
 #include "platform/clock.h"
+#include "platform/formatsettings.h"
 #include "platform/shell.h"
 #include "scheduler/missed.h"
 #include "store/taskrecord.h"
@@ -90,8 +90,8 @@ private:
     bool editOpen_ = false;
     bool unsavedStarts_ = false; // starts of a tick that failed before its save
     std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
-    std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
-    ClockReading lastReading_;                       // of the previous tick, or the start-up
+    std::map<std::uint64_t, std::int32_t> honoured_;   // task id -> the day its time was stored
+    ClockReading lastReading_;                         // of the previous tick, or the start-up
     std::unordered_map<std::uint64_t, WallMs> judged_; // task id -> the last tick that judged it
     std::set<std::pair<std::uint64_t, WallMs>> noted_; // missed slots noted in this run
     std::set<std::pair<std::string, std::string>> earlierNotes_; // of earlier runs, by their text

@@ -1,7 +1,7 @@
 #include <chrono>
 #include <ctime>
-#include <time.h>
 #include <thread>
+#include <time.h>
 
 #include "platform/clock.h"
 
