@@ -87,75 +87,95 @@ void Scheduler::Tick() {
 
     // By place, without the cursor: a pending change stays as it is, and its task is skipped.
     const std::optional<TaskId> edited = table_.EditedId();
-    for (int i = 0; i < table_.TaskCount(); ++i) {
-        const TaskId id = table_.IdAt(i);
-        if (edited && id == *edited) continue;
-        const TaskRecord& record = table_.TaskAt(i);
-        DueTask task = DueTask::From(record);
-        if (!honoured_.empty()) {
-            if (auto it = honoured_.find(id); it != honoured_.end()) {
-                if (it->second == today)
-                    task.startTimeFromUser = true;
-                else
-                    honoured_.erase(it);
+    // The moment each task was last judged: the last tick's for most of them.
+    auto judgedBefore = [&](TaskId id) -> std::optional<WallMs> {
+        if (!own_.empty())
+            if (auto it = own_.find(id); it != own_.end()) return it->second;
+        return judgedAll_;
+    };
+    // Asked once for the tasks the last tick judged: a minute later no window fits in between.
+    const bool gapSinceLastTick = judgedAll_ && WindowsMayHavePassed(*judgedAll_, judgedAt);
+    const bool checkGaps = gapSinceLastTick || !own_.empty();
+    int reached = 0; // tasks before this place have been judged now
+    try {
+        for (int i = 0, n = table_.TaskCount(); i < n; reached = ++i) {
+            const TaskId id = table_.IdAt(i);
+            if (edited && id == *edited) continue;
+            const TaskRecord& record = table_.TaskAt(i);
+            DueTask task = DueTask::From(record);
+            if (!honoured_.empty()) {
+                if (auto it = honoured_.find(id); it != honoured_.end()) {
+                    if (it->second == today)
+                        task.startTimeFromUser = true;
+                    else
+                        honoured_.erase(it);
+                }
+            }
+            // A clock that was ahead for a while left a last run in the future: it is taken as
+            // today, so it holds the task back for its interval, not until that date.
+            if (task.laatstekeer && *task.laatstekeer > today) {
+                if (futureNoted_.insert(id).second)
+                    log_.WriteLog(LogNote, FutureLastRunNote(record.Omschrijving.value_or(""),
+                                                             *task.laatstekeer, settings_));
+                task.laatstekeer = today;
+                table_.SetRunFields(i, std::nullopt, today);
+            }
+            // Windows that passed since the last tick that judged this task.
+            std::optional<WallMs> skipped;
+            const std::optional<WallMs> judged = checkGaps ? judgedBefore(id) : std::nullopt;
+            if (judged && (judged == judgedAll_ ? gapSinceLastTick
+                                                : WindowsMayHavePassed(*judged, judgedAt))) {
+                if (auto slot = LatestMissedSlot(task, *judged, judgedAt)) {
+                    if (step.SprangForward())
+                        skipped = slot; // summer time skipped its window: it starts now, once
+                    else
+                        NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+                }
+            }
+            DueDecision decision = DecideDue(task, now, today);
+            if (skipped && !decision.start) {
+                decision.start = true;
+                WallMs next = *skipped;
+                const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
+                while (next < judgedAt) next += hours * HourMs;
+                decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
+            }
+            if (decision.start) {
+                honoured_.erase(id);
+                const TaskRecord copy = record; // the start may run messages
+                StartTask(copy);
+                unsavedStarts_ = true;
+                started = true;
+                // Found again by its identity, should the table have changed meanwhile.
+                n = table_.TaskCount();
+                if (i >= n || table_.IdAt(i) != id) {
+                    i = -1;
+                    for (int j = 0; j < n; ++j)
+                        if (table_.IdAt(j) == id) i = j;
+                    if (i < 0) break;
+                }
+                table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt,
+                                    today);
+            } else if (decision.starttijd != task.starttijd) {
+                table_.SetRunFields(i, decision.starttijd, std::nullopt);
             }
         }
-        // A clock that was ahead for a while left a last run in the future: it is taken as
-        // today, so it holds the task back for its interval, not until that date.
-        if (task.laatstekeer && *task.laatstekeer > today) {
-            if (futureNoted_.insert(id).second)
-                log_.WriteLog(LogNote, FutureLastRunNote(record.Omschrijving.value_or(""),
-                                                         *task.laatstekeer, settings_));
-            task.laatstekeer = today;
-            table_.SetRunFields(i, std::nullopt, today);
+    } catch (...) {
+        // Those judged before the failure are judged; the rest wait for the next tick.
+        for (int j = 0; j < reached && j < table_.TaskCount(); ++j) {
+            const TaskId id = table_.IdAt(j);
+            if (!(edited && id == *edited))
+                own_[id] = std::max(judgedBefore(id).value_or(judgedAt), judgedAt);
         }
-        // Windows that passed since the last tick that judged this task.
-        std::optional<WallMs> skipped;
-        auto judged = judged_.find(id);
-        if (judged != judged_.end() && WindowsMayHavePassed(judged->second, judgedAt)) {
-            if (auto slot = LatestMissedSlot(task, judged->second, judgedAt)) {
-                if (step.SprangForward())
-                    skipped = slot; // summer time skipped its window: it starts now, once
-                else
-                    NoteMissed(id, record.Omschrijving.value_or(""), *slot);
-            }
-        }
-        DueDecision decision = DecideDue(task, now, today);
-        if (skipped && !decision.start) {
-            decision.start = true;
-            WallMs next = *skipped;
-            const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
-            while (next < judgedAt) next += hours * HourMs;
-            decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
-        }
-        if (decision.start) {
-            honoured_.erase(id);
-            const TaskRecord copy = record; // the start may run messages
-            StartTask(copy);
-            unsavedStarts_ = true;
-            started = true;
-            // Found again by its identity, should the table have changed meanwhile.
-            if (i >= table_.TaskCount() || table_.IdAt(i) != id) {
-                i = -1;
-                for (int j = 0; j < table_.TaskCount(); ++j)
-                    if (table_.IdAt(j) == id) i = j;
-                if (i < 0) break;
-            }
-            table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt, today);
-        } else if (decision.starttijd != task.starttijd) {
-            table_.SetRunFields(i, decision.starttijd, std::nullopt);
-        }
-        // Judged; a clock set back keeps the later moment, so no slot is judged twice.
-        WallMs& last = judged_[id];
-        last = std::max(last, judgedAt);
+        throw;
     }
-    // Tasks that are gone take their marks with them.
-    if (judged_.size() > 2 * static_cast<std::size_t>(table_.TaskCount()) + 16) {
-        std::unordered_map<TaskId, WallMs> kept;
-        for (int i = 0; i < table_.TaskCount(); ++i)
-            if (auto it = judged_.find(table_.IdAt(i)); it != judged_.end()) kept.insert(*it);
-        judged_ = std::move(kept);
-    }
+    // Every task judged now but the one in the panel, which keeps its own moment. A clock set
+    // back keeps the later moment, so no slot is judged twice.
+    std::map<TaskId, WallMs> keep;
+    if (edited)
+        if (auto was = judgedBefore(*edited)) keep[*edited] = *was;
+    own_ = std::move(keep);
+    judgedAll_ = std::max(judgedAll_.value_or(judgedAt), judgedAt);
     if (started || unsavedStarts_) {
         // A failed save stays outstanding: the next ticks try it again.
         taskFile_.SaveTasks();
@@ -202,12 +222,13 @@ void Scheduler::NoteMissedFromFields(WallMs now) {
             if (auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now))
                 NoteMissed(id, record.Omschrijving.value_or(""), *slot);
         }
-        judged_[id] = now - DueWindowMs;
     }
+    judgedAll_ = now - DueWindowMs;
+    own_.clear();
 }
 
 void Scheduler::TaskChanged(TaskId id) {
-    judged_[id] = WallOf(clock_.Read().local);
+    own_[id] = WallOf(clock_.Read().local);
 }
 
 void Scheduler::StartTask(const TaskRecord& record) {

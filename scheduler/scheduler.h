@@ -5,9 +5,9 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "algemeen/report.h"
@@ -90,10 +90,13 @@ private:
     bool editOpen_ = false;
     bool unsavedStarts_ = false; // starts of a tick that failed before its save
     std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
-    std::map<std::uint64_t, std::int32_t> honoured_;   // task id -> the day its time was stored
-    ClockReading lastReading_;                         // of the previous tick, or the start-up
-    std::unordered_map<std::uint64_t, WallMs> judged_; // task id -> the last tick that judged it
-    std::set<std::pair<std::uint64_t, WallMs>> noted_; // missed slots noted in this run
+    std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
+    ClockReading lastReading_;                       // of the previous tick, or the start-up
+    // The last tick that judged the tasks, and the tasks judged at another moment (the one in the
+    // panel, those a failing tick did not reach, one the user just stored).
+    std::optional<WallMs> judgedAll_;
+    std::map<std::uint64_t, WallMs> own_;
+    std::set<std::pair<std::uint64_t, WallMs>> noted_;           // missed slots noted in this run
     std::set<std::pair<std::string, std::string>> earlierNotes_; // of earlier runs, by their text
     std::set<std::uint64_t> futureNoted_; // tasks whose Laatstekeer lay after today
 

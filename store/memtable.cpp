@@ -183,10 +183,9 @@ int TMemTable::TaskCount() const {
     return static_cast<int>(rows_.size());
 }
 
-const TaskRecord& TMemTable::TaskAt(int index) const {
+void TMemTable::FailPlace() const {
     CheckOpen();
-    if (index < 0 || index >= static_cast<int>(rows_.size())) Fail("Task index out of range");
-    return rows_[index].rec;
+    Fail("Task index out of range");
 }
 
 void TMemTable::GotoFirst() {
@@ -409,11 +408,6 @@ void TMemTable::AppendFilled(TaskRecord task) {
     buffer_ = std::move(task);
     assigned_ = true;
     PostTask();
-}
-
-TaskId TMemTable::IdAt(int index) const {
-    TaskAt(index); // checks the place
-    return rows_[index].id;
 }
 
 std::optional<TaskId> TMemTable::EditedId() const {
