@@ -109,6 +109,12 @@ std::string FormatLogEntry(int kind, const std::string& message, const LogTask* 
     return line;
 }
 
+std::vector<std::string> LogBook::Lines() const {
+    const std::string path = Path();
+    if (!files_.Exists(path)) return {};
+    return SplitLogLines(files_.ReadAll(path));
+}
+
 std::vector<std::string> SplitLogLines(std::string_view content) {
     std::vector<std::string> lines;
     ForEachLine(content, [&lines](std::string_view line) {

@@ -32,6 +32,8 @@ public:
     void WriteLog(int kind, const std::string& message, const LogTask* task = nullptr);
     // Drops the leading lines older than 90 days.
     void PurgeLog();
+    // The lines as they stand; none without a file. Errors go to the caller.
+    std::vector<std::string> Lines() const;
 
 private:
     FileSystem& files_;

@@ -1,5 +1,6 @@
 #include "scheduler/scheduler.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "algemeen/datetime.h"
@@ -15,20 +16,12 @@
 
 namespace kivo {
 
-namespace {
-
-std::int32_t MillisecondsOfDay(const TimeOfDay& t) {
-    return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.msec;
-}
-
-} // namespace
-
 Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
     : table_(table), importer_(importer), taskFile_(taskFile), log_(log), shell_(shell),
       clock_(clock), settings_(settings), timer1_(timer1), controleTimer_(controleTimer),
-      purgedDay_(DayNumber(clock.Now().date)) {}
+      purgedDay_(DayNumber(clock.Now().date)), lastReading_(clock.Read()) {}
 
 void Scheduler::Timer1Timer() {
     timer1_.SetEnabled(false);
@@ -56,7 +49,14 @@ void Scheduler::Failed(const std::exception& e) {
 }
 
 void Scheduler::Tick() {
-    const std::int32_t day = DayNumber(clock_.Now().date);
+    // What the clocks did since the last tick: a sleep, summer time, a correction.
+    const ClockReading reading = clock_.Read();
+    const ClockStep step = CompareReadings(lastReading_, reading);
+    lastReading_ = reading;
+    const WallMs wall = WallOf(reading.local);
+    const std::int32_t day = DayNumber(reading.local.date);
+    if (step.Correction())
+        log_.WriteLog(LogNote, ClockMovedNote(wall - step.correctionMs, wall, settings_));
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
         try {
@@ -66,54 +66,116 @@ void Scheduler::Tick() {
         }
     }
     // A task file that could not be read: nothing to start until it can.
-    if (!table_.IsOpen() && !taskFile_.RetryLoad()) {
-        Status(2, "Starttijd ");
-        Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
-        return;
+    if (!table_.IsOpen()) {
+        if (!taskFile_.RetryLoad()) {
+            Status(2, "Starttijd ");
+            Status(0, "Laatste controle " + FormatTime(TimeOf(reading.local), settings_));
+            return;
+        }
+        NoteMissedFromFields(wall);
     }
     // An open edit is the user's: the import, which may change or remove any managed task and
     // moves the cursor, waits for its end.
     const bool editing = editOpen_ || table_.IsPending();
     if (!editing) importer_.ImportTasks();
-    // The time first, then the date.
-    const std::int32_t now = MillisecondsOfDay(clock_.Now().time);
-    const std::int32_t today = DayNumber(clock_.Now().date);
+    // The time after the import, as the tasks are judged by it.
+    const LocalDateTime at = clock_.Read().local;
+    const WallMs judgedAt = WallOf(at);
+    const std::int32_t today = DayNumber(at.date);
+    const std::int32_t now = static_cast<std::int32_t>(judgedAt - WallMs(today) * MSecsPerDay);
     bool started = false;
 
     // By place, without the cursor: a pending change stays as it is, and its task is skipped.
     const std::optional<TaskId> edited = table_.EditedId();
-    for (int i = 0; i < table_.TaskCount(); ++i) {
-        const TaskId id = table_.IdAt(i);
-        if (edited && id == *edited) continue;
-        const TaskRecord& record = table_.TaskAt(i);
-        DueTask task = DueTask::From(record);
-        if (!honoured_.empty()) {
-            if (auto it = honoured_.find(id); it != honoured_.end()) {
-                if (it->second == today)
-                    task.startTimeFromUser = true;
-                else
-                    honoured_.erase(it);
+    // The moment each task was last judged: the last tick's for most of them.
+    auto judgedBefore = [&](TaskId id) -> std::optional<WallMs> {
+        if (!own_.empty())
+            if (auto it = own_.find(id); it != own_.end()) return it->second;
+        return judgedAll_;
+    };
+    // Asked once for the tasks the last tick judged: a minute later no window fits in between.
+    const bool gapSinceLastTick = judgedAll_ && WindowsMayHavePassed(*judgedAll_, judgedAt);
+    const bool checkGaps = gapSinceLastTick || !own_.empty();
+    int reached = 0; // tasks before this place have been judged now
+    try {
+        for (int i = 0, n = table_.TaskCount(); i < n; reached = ++i) {
+            const TaskId id = table_.IdAt(i);
+            if (edited && id == *edited) continue;
+            const TaskRecord& record = table_.TaskAt(i);
+            DueTask task = DueTask::From(record);
+            if (!honoured_.empty()) {
+                if (auto it = honoured_.find(id); it != honoured_.end()) {
+                    if (it->second == today)
+                        task.startTimeFromUser = true;
+                    else
+                        honoured_.erase(it);
+                }
+            }
+            // A clock that was ahead for a while left a last run in the future: it is taken as
+            // today, so it holds the task back for its interval, not until that date.
+            if (task.laatstekeer && *task.laatstekeer > today) {
+                if (futureNoted_.insert(id).second)
+                    log_.WriteLog(LogNote, FutureLastRunNote(record.Omschrijving.value_or(""),
+                                                             *task.laatstekeer, settings_));
+                task.laatstekeer = today;
+                table_.SetRunFields(i, std::nullopt, today);
+            }
+            // Windows that passed since the last tick that judged this task.
+            std::optional<WallMs> skipped;
+            const std::optional<WallMs> judged = checkGaps ? judgedBefore(id) : std::nullopt;
+            if (judged && (judged == judgedAll_ ? gapSinceLastTick
+                                                : WindowsMayHavePassed(*judged, judgedAt))) {
+                if (auto slot = LatestMissedSlot(task, *judged, judgedAt)) {
+                    if (step.SprangForward())
+                        skipped = slot; // summer time skipped its window: it starts now, once
+                    else
+                        NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+                }
+            }
+            DueDecision decision = DecideDue(task, now, today);
+            if (skipped && !decision.start) {
+                decision.start = true;
+                WallMs next = *skipped;
+                const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
+                while (next < judgedAt) next += hours * HourMs;
+                decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
+            }
+            if (decision.start) {
+                honoured_.erase(id);
+                const TaskRecord copy = record; // the start may run messages
+                StartTask(copy);
+                unsavedStarts_ = true;
+                started = true;
+                // Found again by its identity, should the table have changed meanwhile.
+                n = table_.TaskCount();
+                if (i >= n || table_.IdAt(i) != id) {
+                    i = -1;
+                    for (int j = 0; j < n; ++j)
+                        if (table_.IdAt(j) == id) i = j;
+                    if (i < 0) break;
+                }
+                table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt,
+                                    today);
+            } else if (decision.starttijd != task.starttijd) {
+                table_.SetRunFields(i, decision.starttijd, std::nullopt);
             }
         }
-        const DueDecision decision = DecideDue(task, now, today);
-        if (decision.start) {
-            honoured_.erase(id);
-            const TaskRecord copy = record; // the start may run messages
-            StartTask(copy);
-            unsavedStarts_ = true;
-            started = true;
-            // Found again by its identity, should the table have changed meanwhile.
-            if (i >= table_.TaskCount() || table_.IdAt(i) != id) {
-                i = -1;
-                for (int j = 0; j < table_.TaskCount(); ++j)
-                    if (table_.IdAt(j) == id) i = j;
-                if (i < 0) break;
-            }
-            table_.SetRunFields(i, task.uren ? decision.next : decision.starttijd, today);
-        } else if (decision.starttijd != task.starttijd) {
-            table_.SetRunFields(i, decision.starttijd, std::nullopt);
+    } catch (...) {
+        // Those judged before the failure are judged; the rest wait for the next tick.
+        for (int j = 0; j < reached && j < table_.TaskCount(); ++j) {
+            const TaskId id = table_.IdAt(j);
+            if (!(edited && id == *edited))
+                own_[id] = std::max(judgedBefore(id).value_or(judgedAt), judgedAt);
         }
+        throw;
     }
+    // Every task judged now but the one in the panel, which keeps its own moment. A clock set
+    // back keeps the later moment, so no slot is judged twice.
+    std::map<TaskId, WallMs> keep;
+    if (edited)
+        if (auto was = judgedBefore(*edited)) keep[*edited] = *was;
+    own_ = std::move(keep);
+    judgedAll_ = std::max(judgedAll_.value_or(judgedAt), judgedAt);
     if (started || unsavedStarts_) {
         // A failed save stays outstanding: the next ticks try it again.
         taskFile_.SaveTasks();
@@ -127,6 +189,46 @@ void Scheduler::Tick() {
         Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
     }
     Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
+}
+
+void Scheduler::NoteMissed(TaskId id, const std::string& omschrijving, WallMs slot) {
+    if (!noted_.insert({id, slot}).second) return;
+    if (earlierNotes_.count({omschrijving, WallText(slot, settings_)})) return;
+    log_.WriteLog(LogNote, MissedNote(omschrijving, slot, settings_));
+}
+
+void Scheduler::NoteMissedAtStartUp() {
+    const ClockReading reading = clock_.Read();
+    lastReading_ = reading;
+    try {
+        for (const std::string& line : log_.Lines())
+            if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
+    } catch (const std::exception&) {
+        // An unreadable log: a note may come twice, none is lost.
+    }
+    if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
+}
+
+// From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
+// latest whose window is over was missed. A window still open is the next tick's.
+void Scheduler::NoteMissedFromFields(WallMs now) {
+    const std::int32_t today = static_cast<std::int32_t>(now / MSecsPerDay);
+    for (int i = 0; i < table_.TaskCount(); ++i) {
+        const TaskRecord& record = table_.TaskAt(i);
+        const TaskId id = table_.IdAt(i);
+        DueTask task = DueTask::From(record);
+        if (task.laatstekeer) {
+            task.laatstekeer = std::min(*task.laatstekeer, today);
+            if (auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now))
+                NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+        }
+    }
+    judgedAll_ = now - DueWindowMs;
+    own_.clear();
+}
+
+void Scheduler::TaskChanged(TaskId id) {
+    own_[id] = WallOf(clock_.Read().local);
 }
 
 void Scheduler::StartTask(const TaskRecord& record) {

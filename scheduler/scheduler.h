@@ -5,11 +5,16 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "algemeen/report.h"
+#include "platform/clock.h"
 #include "platform/formatsettings.h"
 #include "platform/shell.h"
+#include "scheduler/missed.h"
 #include "store/taskrecord.h"
 
 namespace kivo {
@@ -50,6 +55,17 @@ public:
     // The user stored this task's Starttijd just now: today it is not started before that time,
     // whatever the slots of its earlier runs would give. Ends with the day or the task's start.
     void HonourStartTime(std::uint64_t taskId);
+    // The user stored this task: slots count from now, not from before the change.
+    void TaskChanged(std::uint64_t taskId);
+
+    // Missed windows. At start-up (after the start line), from each task's own fields: the
+    // latest slot that passed while the program could not start it, once per task. During the
+    // run, after a gap between the ticks that judged a task (sleep, a stop of the process, a
+    // clock moved forward, a failing tick, the task open in the panel): the latest slot whose
+    // window lay in the gap. Each slot is noted once, also across a restart (the log is read
+    // for the notes of earlier runs). A task that never ran has nothing to miss before its
+    // first tick.
+    void NoteMissedAtStartUp();
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
@@ -75,6 +91,17 @@ private:
     bool unsavedStarts_ = false; // starts of a tick that failed before its save
     std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
     std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
+    ClockReading lastReading_;                       // of the previous tick, or the start-up
+    // The last tick that judged the tasks, and the tasks judged at another moment (the one in the
+    // panel, those a failing tick did not reach, one the user just stored).
+    std::optional<WallMs> judgedAll_;
+    std::map<std::uint64_t, WallMs> own_;
+    std::set<std::pair<std::uint64_t, WallMs>> noted_;           // missed slots noted in this run
+    std::set<std::pair<std::string, std::string>> earlierNotes_; // of earlier runs, by their text
+    std::set<std::uint64_t> futureNoted_; // tasks whose Laatstekeer lay after today
+
+    void NoteMissed(std::uint64_t id, const std::string& omschrijving, WallMs slot);
+    void NoteMissedFromFields(WallMs now);
 
     void Tick();
     void Failed(const std::exception& e);

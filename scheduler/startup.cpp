@@ -4,6 +4,7 @@
 
 #include "logbook/logbook.h"
 #include "platform/files.h"
+#include "scheduler/scheduler.h"
 #include "store/import.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
@@ -11,8 +12,9 @@
 namespace kivo {
 
 StartUp::StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
-                 TMemTable& table)
-    : files_(files), log_(log), taskFile_(taskFile), importer_(importer), table_(table) {}
+                 TMemTable& table, Scheduler& scheduler)
+    : files_(files), log_(log), taskFile_(taskFile), importer_(importer), table_(table),
+      scheduler_(scheduler) {}
 
 bool StartUp::Step(const std::function<void()>& step) {
     if (Stopped && Stopped()) return false;
@@ -32,7 +34,8 @@ bool StartUp::Run() {
     return Step([&] { log_.PurgeLog(); }) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
                if (table_.IsOpen()) importer_.ImportTasks();
            }) &&
-           Step([&] { log_.WriteLog(LogStarted, ""); });
+           Step([&] { log_.WriteLog(LogStarted, ""); }) &&
+           Step([&] { scheduler_.NoteMissedAtStartUp(); });
 }
 
 } // namespace kivo

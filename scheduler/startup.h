@@ -9,6 +9,7 @@ namespace kivo {
 
 class FileSystem;
 class LogBook;
+class Scheduler;
 class TaskFile;
 class TaskImporter;
 class TMemTable;
@@ -16,12 +17,13 @@ class TMemTable;
 class StartUp {
 public:
     StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
-            TMemTable& table);
+            TMemTable& table, Scheduler& scheduler);
 
     // Each step stands on its own: one that fails is shown (OnError) and the next still runs,
     // so a locked log does not keep the tasks from loading. The import needs the loaded table
-    // and waits for the scheduler when the task file could not be read. True when every step
-    // ran; false when Stopped ended the steps early.
+    // and waits for the scheduler when the task file could not be read. After the start line
+    // come the notes of the runs missed while the program was not running. True when every
+    // step ran; false when Stopped ended the steps early.
     bool Run();
 
     // The top-level error display.
@@ -37,6 +39,7 @@ private:
     TaskFile& taskFile_;
     TaskImporter& importer_;
     TMemTable& table_;
+    Scheduler& scheduler_;
 };
 
 } // namespace kivo

@@ -5,7 +5,7 @@ set -euo pipefail
 what=${1:-all}
 
 native=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev clang-14 libclang-rt-14-dev clang-format)
-windows=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb xauth googletest wixl zip)
+windows=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb xauth googletest wixl zip faketime)
 case $what in
     native) want=("${native[@]}") ;;
     windows) want=("${windows[@]}" x11-utils imagemagick xdotool) ;;

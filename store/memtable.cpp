@@ -183,10 +183,9 @@ int TMemTable::TaskCount() const {
     return static_cast<int>(rows_.size());
 }
 
-const TaskRecord& TMemTable::TaskAt(int index) const {
+void TMemTable::FailPlace() const {
     CheckOpen();
-    if (index < 0 || index >= static_cast<int>(rows_.size())) Fail("Task index out of range");
-    return rows_[index].rec;
+    Fail("Task index out of range");
 }
 
 void TMemTable::GotoFirst() {
@@ -411,22 +410,18 @@ void TMemTable::AppendFilled(TaskRecord task) {
     PostTask();
 }
 
-TaskId TMemTable::IdAt(int index) const {
-    TaskAt(index); // checks the place
-    return rows_[index].id;
-}
-
 std::optional<TaskId> TMemTable::EditedId() const {
     CheckOpen();
     if (pending_ != Pending::Edit || cursor_ < 0) return std::nullopt;
     return rows_[cursor_].id;
 }
 
-void TMemTable::SetRunFields(int index, std::int32_t starttijd,
+void TMemTable::SetRunFields(int index, std::optional<std::int32_t> starttijd,
                              std::optional<std::int32_t> laatstekeer) {
     TaskAt(index);
     TaskRecord& rec = rows_[index].rec;
-    AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(starttijd) / MSecsPerDay);
+    if (starttijd)
+        AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(*starttijd) / MSecsPerDay);
     if (laatstekeer) AssignFieldDateTime(rec, Field::Laatstekeer, *laatstekeer);
 }
 

@@ -38,7 +38,12 @@ public:
     int TaskCount() const;
     // A stored task by its place in the current order (0 to TaskCount() - 1); a pending change
     // is not in it. For the writer, which must not move the cursor.
-    const TaskRecord& TaskAt(int index) const;
+    // A closed table holds no tasks, so the place alone is checked: the walks of the writer and
+    // the tick stay cheap.
+    const TaskRecord& TaskAt(int index) const {
+        if (static_cast<std::size_t>(index) >= rows_.size()) FailPlace();
+        return rows_[static_cast<std::size_t>(index)].rec;
+    }
     void GotoFirst();
     void GotoNext();
     bool AtEnd() const;
@@ -90,9 +95,13 @@ public:
     // settle the pending change. A stored task's identity by its place; the stored task a
     // pending edit changes (none without one); and the two fields the tick records, written
     // straight into a stored task (neither moves it in the order).
-    TaskId IdAt(int index) const;
+    TaskId IdAt(int index) const {
+        if (static_cast<std::size_t>(index) >= rows_.size()) FailPlace();
+        return rows_[static_cast<std::size_t>(index)].id;
+    }
     std::optional<TaskId> EditedId() const;
-    void SetRunFields(int index, std::int32_t starttijd, std::optional<std::int32_t> laatstekeer);
+    void SetRunFields(int index, std::optional<std::int32_t> starttijd,
+                      std::optional<std::int32_t> laatstekeer);
     // The description order for the stored tasks, leaving a pending change pending.
     void SortStored();
 
@@ -108,6 +117,7 @@ private:
     };
 
     [[noreturn]] void Fail(const std::string& message) const;
+    [[noreturn]] void FailPlace() const;
     void CheckOpen() const;
     void CheckEditing() const;
     void Discard();

@@ -10,7 +10,7 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
                 parts.timer1, parts.controleTimer),
       manualRun(parts.table, log, parts.shell, parts.processStarter),
-      startUp(parts.files, log, taskFile, importer, parts.table) {
+      startUp(parts.files, log, taskFile, importer, parts.table, scheduler) {
     taskFile.OnReport = parts.report;
     importer.OnReport = parts.report;
     importer.OpstartTimer = &parts.opstartTimer;

@@ -81,21 +81,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
 
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
-    Timer1.OnTimer = [this] {
-        // Ticks only once FormCreate has made the scheduler, and not once the program ends.
-        if (!core_ || ending_) return;
-        // Its boxes come after it, so that ticks go on while they are open.
-        ++deferReports_;
-        try {
-            core_->scheduler.Timer1Timer();
-        } catch (...) {
-            --deferReports_;
-            AfterTick();
-            throw;
-        }
-        --deferReports_;
-        AfterTick();
-    };
+    Timer1.OnTimer = [this] { RunTick(); };
     Timer1.SetEnabled(true);
     OpstartTimer.SetInterval(2000);
     OpstartTimer.OnTimer = [this] { OpstartTimerTimer(); };
@@ -300,6 +286,32 @@ std::string TInstelForm::StatusText(int panel) const {
     SendMessageA(statusBar_, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(text.data()));
     text.resize(LOWORD(info));
     return text;
+}
+
+// The minute tick, also run at once after a resume or a change of the clock. Never inside
+// another tick: one asked for meanwhile follows it.
+void TInstelForm::RunTick() {
+    // Ticks only once FormCreate has made the scheduler, and not once the program ends.
+    if (!core_ || ending_) return;
+    if (ticking_) {
+        tickAgain_ = true;
+        return;
+    }
+    ticking_ = true;
+    // Its boxes come after it, so that ticks go on while they are open.
+    ++deferReports_;
+    try {
+        core_->scheduler.Timer1Timer();
+    } catch (...) {
+        ticking_ = false;
+        --deferReports_;
+        AfterTick();
+        throw;
+    }
+    ticking_ = false;
+    --deferReports_;
+    AfterTick();
+    if (std::exchange(tickAgain_, false)) PostMessageA(Hwnd(), TickNowMessage, 0, 0);
 }
 
 void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
@@ -543,8 +555,10 @@ void TInstelForm::OKButtonClick() {
     if (!omschrijving.empty() && !programma.empty()) {
         const bool startStored = addingTask_ || memKivoKlok.Current().Starttijd != startBefore_;
         memKivoKlok.PostTask();
-        if (startStored && core_)
-            if (auto id = memKivoKlok.CurrentId()) core_->scheduler.HonourStartTime(*id);
+        if (auto id = memKivoKlok.CurrentId(); id && core_) {
+            if (startStored) core_->scheduler.HonourStartTime(*id);
+            core_->scheduler.TaskChanged(*id); // its slots count from now
+        }
         if (core_) core_->taskFile.SaveTasks();
     } else {
         memKivoKlok.CancelTask();
@@ -689,6 +703,20 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case ShowReportsMessage:
         ShowReports();
+        return 0;
+    // Back from sleep or hibernation, or the clock or time zone changed: a tick now, so that a
+    // window still open starts its task and what the change cost is noted. Posted, so it never
+    // runs inside a tick; the tick it runs begins a new period, so none is run twice.
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND ||
+            wParam == PBT_APMRESUMECRITICAL)
+            PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+        return TRUE;
+    case WM_TIMECHANGE:
+        PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+        return 0;
+    case TickNowMessage:
+        RunTick();
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) {

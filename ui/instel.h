@@ -141,8 +141,9 @@ public:
     // on screen or waiting gets no second box.
     std::function<void(const std::string&)> OnReport;
     std::function<void(const std::string&)> OnErrorDisplay;
-    // Posted to show the reports that wait.
+    // Posted to show the reports that wait, and to run a tick now.
     static constexpr UINT ShowReportsMessage = WM_APP + 1;
+    static constexpr UINT TickNowMessage = WM_APP + 2;
 
     // The services made by FormCreate once AppDir is known; null before.
     LogBook* Log() const;
@@ -166,6 +167,7 @@ private:
     void EnableBrowseControls(bool enabled);
     void Report(ReportQueue::Kind kind, const std::string& message);
     void ShowReports();
+    void RunTick();
     void AfterTick();
     std::string CurrentStartTime() const;
     void SizeStatusPanels();
@@ -177,6 +179,8 @@ private:
     ReportQueue reports_;
     int deferReports_ = 0; // inside the start-up or a tick: boxes wait for its end
     bool reportsPosted_ = false;
+    bool ticking_ = false;
+    bool tickAgain_ = false;
     bool tableWasOpen_ = false;
     TaskList taskList_;
     ControlHook listHook_;

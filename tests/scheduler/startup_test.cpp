@@ -23,7 +23,7 @@ int Count(const std::string& text, const std::string& part) {
 struct Started {
     MemFiles files;
     World w{files, Dir};
-    StartUp startUp{files, w.log, w.taskFile, w.importer, w.table};
+    StartUp startUp{files, w.log, w.taskFile, w.importer, w.table, w.scheduler};
     std::vector<std::string> errors;
 
     Started() {

@@ -5,6 +5,8 @@
 
 namespace kivo::test {
 
+// Setting or advancing the clock is time that passes (the monotonic count follows); Jump moves
+// the wall clock alone, as a user's correction does, and SetUtcOffset as a summer-time change.
 class FakeClock : public Clock {
 public:
     FakeClock() = default;
@@ -21,6 +23,19 @@ public:
         ms_ += ms;
         days_ += static_cast<std::int32_t>(ms_ / MSecsPerDay);
         ms_ %= MSecsPerDay;
+        if (ms_ < 0) {
+            ms_ += MSecsPerDay;
+            --days_;
+        }
+    }
+    // The wall clock moves; the monotonic count does not.
+    void Jump(long long ms) {
+        Advance(ms);
+        jumped_ += ms;
+    }
+    void SetUtcOffset(int minutes) {
+        Jump((minutes - offset_) * 60'000LL);
+        offset_ = minutes;
     }
     LocalDateTime Now() const override {
         LocalDateTime t;
@@ -32,6 +47,13 @@ public:
         t.time.msec = static_cast<int>(ms % 1000);
         return t;
     }
+    ClockReading Read() const override {
+        ClockReading r;
+        r.local = Now();
+        r.utcOffsetMinutes = offset_;
+        r.monotonicMs = days_ * MSecsPerDay + ms_ - jumped_;
+        return r;
+    }
     void Sleep(int milliseconds) override {
         slept += milliseconds;
         Advance(milliseconds);
@@ -41,6 +63,8 @@ public:
 private:
     std::int32_t days_ = 0;
     long long ms_ = 0;
+    long long jumped_ = 0;
+    int offset_ = 60;
 };
 
 } // namespace kivo::test

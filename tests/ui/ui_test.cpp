@@ -387,6 +387,33 @@ TEST_F(Form, MainMenuAndMinuteTick) {
     EXPECT_EQ(Count(Log(), "(handmatig)"), 1);
 }
 
+// Back from sleep, or the clock changed: a tick at once, which begins a new period, so the tick
+// that was due is not run as well; one asked for during a tick comes after it.
+TEST_F(Form, ResumeAndClockChangeTickAtOnce) {
+    WriteTasks({{.omschrijving = "Dagelijks", .starttijd = "08:55"},
+                {.omschrijving = "Uurlijks", .starttijd = "08:10", .uren = true, .dagen = false}});
+    clock.Set(2024, 3, 7, 8, 50);
+    Start();
+    clock.Advance(6 * 60'000); // 08:56: asleep through the start of its window
+    const unsigned arming = form->Timer1.ArmingId();
+    SendMessageA(form->Hwnd(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(PumpUntil([&] { return shell.calls.size() == 1; }, 3000));
+    EXPECT_EQ(shell.calls[0].file, "prog.exe");
+    EXPECT_EQ(form->StatusText(0), "Laatste controle 08:56");
+    EXPECT_NE(form->Timer1.ArmingId(), arming) << "a new period";
+    form->Timer1.PostTick(arming); // the tick that was due: dropped
+    PumpFor(100);
+    EXPECT_EQ(shell.calls.size(), 1u);
+
+    // The clock set an hour ahead: the hourly task's 09:10 slot has just opened.
+    clock.Advance(20 * 60'000);
+    SendMessageA(form->Hwnd(), WM_TIMECHANGE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return shell.calls.size() == 2; }, 3000));
+    EXPECT_EQ(form->StatusText(0), "Laatste controle 09:16");
+    EXPECT_NE(Log().find("Taak \"Dagelijks\" (automatisch)"), std::string::npos);
+    EXPECT_NE(Log().find("Taak \"Uurlijks\" (automatisch)"), std::string::npos);
+}
+
 TEST_F(Form, OneLogViewerAtATime) {
     files.files[LogPath] = "";
     Start();
