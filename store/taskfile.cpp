@@ -430,9 +430,10 @@ TaskFileRead TCSVStreamFormat::Read(std::string_view content, int currentYear) c
     // run out; further values are ignored.
     read.tasks.reserve(std::min<std::size_t>(CountLines(p, end), 1 << 20));
     FieldReader fields(settings_, fileSettings_, currentYear);
+    const TaskRecord newTask = NewTask();
     try {
         while (p < end) {
-            TaskRecord& task = read.tasks.emplace_back(NewTask());
+            TaskRecord& task = read.tasks.emplace_back(newTask);
             for (const FieldRule* column : columns) {
                 p = TakeValue(p, end, value, scratch);
                 if (column) fields.Assign(task, *column, value);
