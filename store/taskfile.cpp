@@ -45,26 +45,46 @@ bool IsBreak(char c) {
     return Kind(c) == LineBreak;
 }
 
-// The first character at or after p at which a value may end or need undoing (CR, LF, NUL, ";",
-// the double quote, "%"); end when there is none. Sixteen bytes at a time where the processor
-// has SSE2, as every x86-64 has: a loop over single bytes costs more than the rest of the
-// reading. Other control characters stop it too; the caller takes them as text.
-[[gnu::always_inline]] inline const char* FindNotPlain(const char* p, const char* end) {
+// The first character at or after p at which a value may end, and its kind: a line break (also
+// for end, when there is none), ";", the double quote, or another control character, which is
+// plain text. Notes whether a "%" comes before it, which may need undoing. Sixteen bytes at a time
+// where the processor has SSE2, as every x86-64 has: a loop over single bytes costs more than
+// the rest of the reading, and the masks tell the kind without another look at the byte.
+[[gnu::always_inline]] inline const char* FindValueEnd(const char* p, const char* end,
+                                                       CharKind& kind, bool& percent) {
 #if defined(__SSE2__)
     while (end - p >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(13)), bytes);
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')),
-                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))),
-                         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('%')), control));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
-        if (mask != 0) return p + std::countr_zero(mask);
+        auto maskOf = [&](char c) {
+            return static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+        };
+        const unsigned controls = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(13)), bytes)));
+        const unsigned quotes = maskOf('"');
+        const unsigned semicolons = maskOf(';');
+        const unsigned percents = maskOf('%');
+        const unsigned stops = controls | quotes | semicolons;
+        if (stops != 0) {
+            const unsigned first = stops & (0u - stops);
+            if ((percents & (first - 1)) != 0) percent = true;
+            p += std::countr_zero(stops);
+            kind = (quotes & first) ? Quote : (semicolons & first) ? Delimiter : Kind(*p);
+            return p;
+        }
+        if (percents != 0) percent = true;
         p += 16;
     }
 #endif
-    while (p < end && Kind(*p) == Plain) ++p;
-    return p;
+    for (; p < end; ++p) {
+        kind = Kind(*p);
+        if (kind == Percent)
+            percent = true;
+        else if (kind != Plain)
+            return p;
+    }
+    kind = LineBreak;
+    return end;
 }
 
 // Where the next CR, LF or NUL lies at or after p; end when there is none.
@@ -125,14 +145,13 @@ struct Value {
     value.quoted = *p == '"';
     if (!value.quoted) {
         const char* const start = p;
-        for (;; ++p) {
-            p = FindNotPlain(p, end);
-            if (p == end || IsBreak(*p)) break;
-            if (*p == ';') {
+        for (CharKind kind;; ++p) {
+            p = FindValueEnd(p, end, kind, value.percent);
+            if (kind == LineBreak) break;
+            if (kind == Delimiter) {
                 value.text = std::string_view(start, static_cast<std::size_t>(p - start));
                 return p + 1;
             }
-            if (*p == '%') value.percent = true;
         }
         value.text = std::string_view(start, static_cast<std::size_t>(p - start));
         return p;
@@ -148,12 +167,10 @@ struct Value {
             value.text = std::string_view(start, length);
         }
     };
-    for (;; ++p) {
-        p = FindNotPlain(p, end);
-        if (p == end || IsBreak(*p)) break;
-        if (*p == '%') {
-            value.percent = true;
-        } else if (*p == '"') {
+    for (CharKind kind;; ++p) {
+        p = FindValueEnd(p, end, kind, value.percent);
+        if (kind == LineBreak) break;
+        if (kind == Quote) {
             if (p + 1 < end && p[1] == '"') {
                 // A pair stands for one quote: the text up to and with the first of them.
                 if (!undone) scratch.clear();
