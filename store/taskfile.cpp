@@ -47,9 +47,9 @@ bool IsBreak(char c) {
 
 // The first character at or after p at which a value may end, and its kind: a line break (also
 // for end, when there is none), ";", the double quote, or another control character, which is
-// plain text. Notes whether a "%" comes before it, which may need undoing. Sixteen bytes at a time
-// where the processor has SSE2, as every x86-64 has: a loop over single bytes costs more than
-// the rest of the reading, and the masks tell the kind without another look at the byte.
+// plain text. Notes whether a "%" comes before it, which may need undoing. Sixteen bytes at a
+// time where the processor has SSE2, as every x86-64 has: a loop over single bytes cost more
+// than the rest of the reading.
 [[gnu::always_inline]] inline const char* FindValueEnd(const char* p, const char* end,
                                                        CharKind& kind, bool& percent) {
 #if defined(__SSE2__)
@@ -111,8 +111,8 @@ const char* SkipBreaks(const char* p, const char* end) {
     return p;
 }
 
-// At most how many lines start at or after p: the LFs that end a line which is not empty. Files
-// with CR alone as line end give fewer.
+// How many lines start at or after p, to make room for their tasks: the LFs that end a line
+// which is not empty. Files with CR alone as line end count fewer.
 std::size_t CountLines(const char* p, const char* end) {
     const char* const begin = p;
     std::size_t count = 0;
@@ -276,8 +276,8 @@ public:
             ReadTime(task, rule, text);
             return;
         case FieldKind::Integer:
-            if (text.size() <= 4 && std::all_of(text.begin(), text.end(), IsDigit) &&
-                !text.empty()) {
+            if (!text.empty() && text.size() <= 4 &&
+                std::all_of(text.begin(), text.end(), IsDigit)) {
                 int number = 0;
                 for (char c : text) number = number * 10 + (c - '0');
                 task.*rule.small = static_cast<std::int16_t>(number);
