@@ -189,13 +189,7 @@ std::optional<TDateTime> DateOfThree(DateOrder order, const int* n, const int* l
         year = n[0], month = n[1], day = n[2], yearLength = l[0];
         break;
     }
-    if (yearLength <= 2) {
-        // Into the hundred years that begin `window` years before the current year.
-        const int window = settings.twoDigitYearCenturyWindow;
-        const int base = currentYear - window;
-        year += FloorDiv(base, 100) * 100;
-        if (window > 0 && year < base) year += 100;
-    }
+    if (yearLength <= 2) year = FullYearOfShort(year, settings, currentYear);
     return DateOf(year, month, day);
 }
 
@@ -418,6 +412,15 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text) {
         if (value > limit) return std::nullopt;
     }
     return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+int FullYearOfShort(int shortYear, const FormatSettings& settings, int currentYear) {
+    // Into the hundred years that begin `window` years before the current year.
+    const int window = settings.twoDigitYearCenturyWindow;
+    const int base = currentYear - window;
+    int year = shortYear + FloorDiv(base, 100) * 100;
+    if (window > 0 && year < base) year += 100;
+    return year;
 }
 
 std::string FormatGeneral(double value) {

@@ -37,6 +37,9 @@ TDateTime StrToDate(std::string_view text, const FormatSettings& settings, int c
 // Leading blanks, a sign, decimal digits or a "$", "x" or "0x" hexadecimal form; nullopt otherwise
 // or when the value does not fit 32 bits.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
+// The year of a date whose year is written with one or two digits: within the hundred years that
+// begin the two-digit-year window before the current year.
+int FullYearOfShort(int shortYear, const FormatSettings& settings, int currentYear);
 
 // printf-style "%g": the shortest general form of a number, as the range message shows it.
 std::string FormatGeneral(double value);

@@ -1,6 +1,7 @@
 #include "store/memtable.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/clock.h"
@@ -9,6 +10,19 @@
 #include "store/fields.h"
 
 namespace kivo {
+
+namespace {
+
+// Moves one element from one place to another, the ones between shifting up or down by one.
+template <typename T> void MoveRow(std::vector<T>& rows, int from, int to) {
+    auto at = [&](int i) { return rows.begin() + i; };
+    if (to < from)
+        std::rotate(at(to), at(from), at(from + 1));
+    else
+        std::rotate(at(from), at(from + 1), at(to + 1));
+}
+
+} // namespace
 
 TMemTable::TMemTable(std::string name, const FormatSettings& settings, const Collator& collator,
                      const Clock& clock)
@@ -56,13 +70,13 @@ int TMemTable::CompareDesc(const std::optional<std::string>& a,
 // Where a description goes among rows (the row at skip left out): after its equals, so
 // that storing a task never overtakes one with the same description.
 int TMemTable::SortedPlace(const std::optional<std::string>& desc, int skip) const {
-    int count = static_cast<int>(rows_.size()) - (skip >= 0 ? 1 : 0);
+    int count = static_cast<int>(tasks_.size()) - (skip >= 0 ? 1 : 0);
     int lo = 0;
     int hi = count;
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
         int probe = (skip >= 0 && mid >= skip) ? mid + 1 : mid;
-        if (CompareDesc(desc, rows_[probe].rec.Omschrijving) < 0)
+        if (CompareDesc(desc, tasks_[probe].Omschrijving) < 0)
             hi = mid;
         else
             lo = mid + 1;
@@ -75,27 +89,29 @@ int TMemTable::SortedPlace(const std::optional<std::string>& desc, int skip) con
 void TMemTable::Store() {
     if (pending_ == Pending::Insert) {
         int place =
-            sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(rows_.size());
-        rows_.insert(rows_.begin() + place, Row{nextId_++, std::move(buffer_)});
+            sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(tasks_.size());
+        // Room in both first: the inserts then cannot fail half-way.
+        tasks_.reserve(tasks_.size() + 1);
+        ids_.reserve(ids_.size() + 1);
+        tasks_.insert(tasks_.begin() + place, std::move(buffer_));
+        ids_.insert(ids_.begin() + place, nextId_++);
         cursor_ = place;
         atEnd_ = false;
     } else if (pending_ == Pending::Edit) {
-        Row& row = rows_[cursor_];
+        TaskRecord& task = tasks_[cursor_];
         int place = cursor_;
-        if (sorted_ && row.rec.Omschrijving != buffer_.Omschrijving) {
-            int last = static_cast<int>(rows_.size()) - 1;
-            bool inPlace =
-                (cursor_ == 0 ||
-                 CompareDesc(rows_[cursor_ - 1].rec.Omschrijving, buffer_.Omschrijving) <= 0) &&
-                (cursor_ == last ||
-                 CompareDesc(buffer_.Omschrijving, rows_[cursor_ + 1].rec.Omschrijving) <= 0);
+        if (sorted_ && task.Omschrijving != buffer_.Omschrijving) {
+            int last = static_cast<int>(tasks_.size()) - 1;
+            bool inPlace = (cursor_ == 0 || CompareDesc(tasks_[cursor_ - 1].Omschrijving,
+                                                        buffer_.Omschrijving) <= 0) &&
+                           (cursor_ == last || CompareDesc(buffer_.Omschrijving,
+                                                           tasks_[cursor_ + 1].Omschrijving) <= 0);
             if (!inPlace) place = SortedPlace(buffer_.Omschrijving, cursor_);
         }
-        row.rec = std::move(buffer_);
+        task = std::move(buffer_);
         if (place != cursor_) {
-            Row moved = std::move(row);
-            rows_.erase(rows_.begin() + cursor_);
-            rows_.insert(rows_.begin() + place, std::move(moved));
+            MoveRow(tasks_, cursor_, place);
+            MoveRow(ids_, cursor_, place);
             cursor_ = place;
         }
     }
@@ -105,11 +121,11 @@ void TMemTable::Store() {
 // A stable merge sort of row numbers; the rows move only once it has finished, so any
 // collator, even an inconsistent or failing one, leaves the table whole.
 void TMemTable::Sort() {
-    const std::size_t n = rows_.size();
+    const std::size_t n = tasks_.size();
     // A table loaded from its own file, or kept sorted since, needs one look only.
     bool inOrder = true;
     for (std::size_t i = 1; i < n && inOrder; ++i)
-        inOrder = CompareDesc(rows_[i - 1].rec.Omschrijving, rows_[i].rec.Omschrijving) <= 0;
+        inOrder = CompareDesc(tasks_[i - 1].Omschrijving, tasks_[i].Omschrijving) <= 0;
     if (inOrder) {
         sorted_ = true;
         return;
@@ -122,8 +138,7 @@ void TMemTable::Sort() {
             const std::size_t hi = std::min(lo + 2 * width, n);
             std::size_t i = lo, j = mid, k = lo;
             while (i < mid && j < hi) {
-                if (CompareDesc(rows_[from[j]].rec.Omschrijving, rows_[from[i]].rec.Omschrijving) <
-                    0)
+                if (CompareDesc(tasks_[from[j]].Omschrijving, tasks_[from[i]].Omschrijving) < 0)
                     to[k++] = from[j++];
                 else
                     to[k++] = from[i++];
@@ -133,14 +148,18 @@ void TMemTable::Sort() {
         }
         std::swap(from, to);
     }
-    std::vector<Row> sortedRows;
-    sortedRows.reserve(n);
+    std::vector<TaskRecord> sortedTasks;
+    std::vector<TaskId> sortedIds;
+    sortedTasks.reserve(n);
+    sortedIds.reserve(n);
     int newCursor = -1;
     for (std::size_t k = 0; k < n; ++k) {
         if (static_cast<int>(from[k]) == cursor_) newCursor = static_cast<int>(k);
-        sortedRows.push_back(std::move(rows_[from[k]]));
+        sortedTasks.push_back(std::move(tasks_[from[k]]));
+        sortedIds.push_back(ids_[from[k]]);
     }
-    rows_ = std::move(sortedRows);
+    tasks_ = std::move(sortedTasks);
+    ids_ = std::move(sortedIds);
     cursor_ = newCursor;
     sorted_ = true;
 }
@@ -163,7 +182,8 @@ void TMemTable::OpenTable() {
 
 void TMemTable::CloseTable() {
     open_ = false;
-    rows_.clear();
+    tasks_.clear();
+    ids_.clear();
     Discard();
     sorted_ = false;
     cursor_ = -1;
@@ -172,7 +192,8 @@ void TMemTable::CloseTable() {
 
 void TMemTable::ClearTable() {
     // Also allowed while closed: the file reader closes, clears and reopens.
-    rows_.clear();
+    tasks_.clear();
+    ids_.clear();
     Discard();
     cursor_ = -1;
     atEnd_ = true;
@@ -180,7 +201,7 @@ void TMemTable::ClearTable() {
 
 int TMemTable::TaskCount() const {
     CheckOpen();
-    return static_cast<int>(rows_.size());
+    return static_cast<int>(tasks_.size());
 }
 
 void TMemTable::FailPlace() const {
@@ -191,7 +212,7 @@ void TMemTable::FailPlace() const {
 void TMemTable::GotoFirst() {
     CheckOpen();
     SettlePending();
-    if (rows_.empty()) {
+    if (tasks_.empty()) {
         cursor_ = -1;
         atEnd_ = true;
     } else {
@@ -203,7 +224,7 @@ void TMemTable::GotoFirst() {
 void TMemTable::GotoNext() {
     CheckOpen();
     SettlePending();
-    if (cursor_ + 1 < static_cast<int>(rows_.size())) {
+    if (cursor_ + 1 < static_cast<int>(tasks_.size())) {
         ++cursor_;
         atEnd_ = false;
     } else {
@@ -218,12 +239,12 @@ bool TMemTable::AtEnd() const {
 void TMemTable::EditCurrent() {
     CheckOpen();
     if (pending_ != Pending::None) return;
-    if (rows_.empty()) {
+    if (tasks_.empty()) {
         AppendTask();
         return;
     }
     pending_ = Pending::Edit;
-    buffer_ = rows_[cursor_].rec;
+    buffer_ = tasks_[cursor_];
     assigned_ = false;
 }
 
@@ -254,10 +275,11 @@ void TMemTable::DeleteCurrent() {
         Discard();
         return;
     }
-    if (rows_.empty()) Fail("Cannot perform this operation on an empty dataset");
+    if (tasks_.empty()) Fail("Cannot perform this operation on an empty dataset");
     Discard();
-    rows_.erase(rows_.begin() + cursor_);
-    int count = static_cast<int>(rows_.size());
+    tasks_.erase(tasks_.begin() + cursor_);
+    ids_.erase(ids_.begin() + cursor_);
+    int count = static_cast<int>(tasks_.size());
     if (count == 0) {
         cursor_ = -1;
         atEnd_ = true;
@@ -288,8 +310,8 @@ bool TMemTable::IsSorted() const {
 bool TMemTable::LocateDescription(std::string_view description) {
     CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const auto& desc = rows_[i].rec.Omschrijving;
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        const auto& desc = tasks_[i].Omschrijving;
         if (collator_.Compare(desc ? std::string_view(*desc) : std::string_view(), description,
                               true) == 0) {
             cursor_ = static_cast<int>(i);
@@ -309,14 +331,14 @@ void TMemTable::SortByDescription() {
 std::optional<TaskId> TMemTable::CurrentId() const {
     CheckOpen();
     if (pending_ == Pending::Insert || cursor_ < 0) return std::nullopt;
-    return rows_[cursor_].id;
+    return ids_[cursor_];
 }
 
 bool TMemTable::GotoId(TaskId id) {
     CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].id == id) {
+    for (std::size_t i = 0; i < ids_.size(); ++i) {
+        if (ids_[i] == id) {
             cursor_ = static_cast<int>(i);
             atEnd_ = false;
             return true;
@@ -330,7 +352,7 @@ const TaskRecord& TMemTable::Current() const {
     CheckOpen();
     if (pending_ != Pending::None) return buffer_;
     if (cursor_ < 0) return none;
-    return rows_[cursor_].rec;
+    return tasks_[cursor_];
 }
 
 bool TMemTable::IsNull(Field field) const {
@@ -392,34 +414,43 @@ int TMemTable::CurrentYear() const {
     return clock_.Now().date.year;
 }
 
-void TMemTable::AppendFilled(TaskRecord task) {
+void TMemTable::AppendFilled(std::vector<TaskRecord> tasks) {
     CheckOpen();
     if (pending_ == Pending::None && !OnBeforePost && !sorted_) {
-        // Nothing to settle, no hook to run and no sorted place to find: the task simply goes
-        // last, as Store would put it.
-        rows_.push_back(Row{nextId_, std::move(task)});
-        ++nextId_;
-        cursor_ = static_cast<int>(rows_.size()) - 1;
+        // Nothing to settle, no hook to run and no sorted place to find: the tasks simply go
+        // last, as Store would put them. An empty table without room takes them as they are.
+        if (tasks.empty()) return;
+        ids_.reserve(ids_.size() + tasks.size());
+        if (tasks_.empty() && tasks_.capacity() < tasks.size()) {
+            tasks_ = std::move(tasks);
+        } else {
+            tasks_.reserve(tasks_.size() + tasks.size());
+            std::move(tasks.begin(), tasks.end(), std::back_inserter(tasks_));
+        }
+        while (ids_.size() < tasks_.size()) ids_.push_back(nextId_++);
+        cursor_ = static_cast<int>(tasks_.size()) - 1;
         atEnd_ = false;
         return;
     }
-    SettlePending();
-    pending_ = Pending::Insert;
-    buffer_ = std::move(task);
-    assigned_ = true;
-    PostTask();
+    for (TaskRecord& task : tasks) {
+        SettlePending();
+        pending_ = Pending::Insert;
+        buffer_ = std::move(task);
+        assigned_ = true;
+        PostTask();
+    }
 }
 
 std::optional<TaskId> TMemTable::EditedId() const {
     CheckOpen();
     if (pending_ != Pending::Edit || cursor_ < 0) return std::nullopt;
-    return rows_[cursor_].id;
+    return ids_[cursor_];
 }
 
 void TMemTable::SetRunFields(int index, std::optional<std::int32_t> starttijd,
                              std::optional<std::int32_t> laatstekeer) {
     TaskAt(index);
-    TaskRecord& rec = rows_[index].rec;
+    TaskRecord& rec = tasks_[index];
     if (starttijd)
         AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(*starttijd) / MSecsPerDay);
     if (laatstekeer) AssignFieldDateTime(rec, Field::Laatstekeer, *laatstekeer);
@@ -428,10 +459,6 @@ void TMemTable::SetRunFields(int index, std::optional<std::int32_t> starttijd,
 void TMemTable::SortStored() {
     CheckOpen();
     Sort();
-}
-
-void TMemTable::ReserveTasks(int more) {
-    if (more > 0) rows_.reserve(rows_.size() + static_cast<std::size_t>(more));
 }
 
 } // namespace kivo

@@ -41,8 +41,8 @@ public:
     // A closed table holds no tasks, so the place alone is checked: the walks of the writer and
     // the tick stay cheap.
     const TaskRecord& TaskAt(int index) const {
-        if (static_cast<std::size_t>(index) >= rows_.size()) FailPlace();
-        return rows_[static_cast<std::size_t>(index)].rec;
+        if (static_cast<std::size_t>(index) >= tasks_.size()) FailPlace();
+        return tasks_[static_cast<std::size_t>(index)];
     }
     void GotoFirst();
     void GotoNext();
@@ -82,22 +82,20 @@ public:
     void SetDateTime(Field field, TDateTime value);
     void Clear(Field field);
 
-    // Filling in bulk (the file reader): a task is built apart from the table by the field rules
-    // (store/fields.h) with the table's settings and year, then stored as AppendTask, the
-    // assignments and PostTask together would store it.
-    const FormatSettings& Settings() const { return settings_; }
+    // Filling in bulk (the file reader): tasks built apart from the table by the field rules
+    // (store/fields.h) are stored in their order, each as AppendTask, the assignments and
+    // PostTask together would store it.
+    // The clock's year, which places the dates read with a short year.
     int CurrentYear() const;
-    void AppendFilled(TaskRecord task);
-    // Room for this many more stored tasks, so that a long file does not regrow the table.
-    void ReserveTasks(int more);
+    void AppendFilled(std::vector<TaskRecord> tasks);
 
     // For the minute tick, which works beside an open edit: it must not move the cursor nor
     // settle the pending change. A stored task's identity by its place; the stored task a
     // pending edit changes (none without one); and the two fields the tick records, written
     // straight into a stored task (neither moves it in the order).
     TaskId IdAt(int index) const {
-        if (static_cast<std::size_t>(index) >= rows_.size()) FailPlace();
-        return rows_[static_cast<std::size_t>(index)].id;
+        if (static_cast<std::size_t>(index) >= ids_.size()) FailPlace();
+        return ids_[static_cast<std::size_t>(index)];
     }
     std::optional<TaskId> EditedId() const;
     void SetRunFields(int index, std::optional<std::int32_t> starttijd,
@@ -111,10 +109,6 @@ public:
 
 private:
     enum class Pending { None, Edit, Insert };
-    struct Row {
-        TaskId id;
-        TaskRecord rec;
-    };
 
     [[noreturn]] void Fail(const std::string& message) const;
     [[noreturn]] void FailPlace() const;
@@ -133,8 +127,10 @@ private:
     const Clock& clock_;
 
     bool open_ = true;
-    std::vector<Row> rows_; // the current order
-    int cursor_ = -1;       // index of the current task; -1 only while the table is empty
+    // The stored tasks in the current order, and the identity of each at the same place.
+    std::vector<TaskRecord> tasks_;
+    std::vector<TaskId> ids_;
+    int cursor_ = -1; // index of the current task; -1 only while the table is empty
     bool atEnd_ = true;
     Pending pending_ = Pending::None;
     TaskRecord buffer_; // the pending edit or new task

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
@@ -20,118 +25,180 @@ namespace kivo {
 
 namespace {
 
-bool IsBreak(char c) {
-    return c == '\r' || c == '\n' || c == '\0';
+// How the reader sees a character: where a line or a value may end, or what may need undoing.
+enum CharKind : unsigned char { Plain, LineBreak, Delimiter, Quote, Percent };
+
+constexpr std::array<unsigned char, 256> KindOf = [] {
+    std::array<unsigned char, 256> kinds{};
+    for (char c : {'\r', '\n', '\0'}) kinds[static_cast<unsigned char>(c)] = LineBreak;
+    kinds[static_cast<unsigned char>(';')] = Delimiter;
+    kinds[static_cast<unsigned char>('"')] = Quote;
+    kinds[static_cast<unsigned char>('%')] = Percent;
+    return kinds;
+}();
+
+CharKind Kind(char c) {
+    return static_cast<CharKind>(KindOf[static_cast<unsigned char>(c)]);
 }
 
-// Where the next CR, LF or NUL lies at or after pos; the size when there is none.
-std::size_t FindBreak(std::string_view content, std::size_t pos) {
-    const char* data = content.data();
-    const std::size_t n = content.size();
+bool IsBreak(char c) {
+    return Kind(c) == LineBreak;
+}
+
+// The first character at or after p at which a value may end, and its kind: a line break (also
+// for end, when there is none), ";", the double quote, or another control character, which is
+// plain text. Notes whether a "%" comes before it, which may need undoing. Sixteen bytes at a
+// time where the processor has SSE2, as every x86-64 has: a loop over single bytes cost more
+// than the rest of the reading.
+[[gnu::always_inline]] inline const char* FindValueEnd(const char* p, const char* end,
+                                                       CharKind& kind, bool& percent) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        auto maskOf = [&](char c) {
+            return static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+        };
+        const unsigned controls = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(13)), bytes)));
+        const unsigned quotes = maskOf('"');
+        const unsigned semicolons = maskOf(';');
+        const unsigned percents = maskOf('%');
+        const unsigned stops = controls | quotes | semicolons;
+        if (stops != 0) {
+            const unsigned first = stops & (0u - stops);
+            if ((percents & (first - 1)) != 0) percent = true;
+            p += std::countr_zero(stops);
+            kind = (quotes & first) ? Quote : (semicolons & first) ? Delimiter : Kind(*p);
+            return p;
+        }
+        if (percents != 0) percent = true;
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        kind = Kind(*p);
+        if (kind == Percent)
+            percent = true;
+        else if (kind != Plain)
+            return p;
+    }
+    kind = LineBreak;
+    return end;
+}
+
+// Where the next CR, LF or NUL lies at or after p; end when there is none.
+const char* FindBreak(const char* p, const char* end) {
     for (;;) {
         // Eight bytes at a time: a word with no byte below 14 holds no break.
-        while (pos + 8 <= n) {
+        while (end - p >= 8) {
             std::uint64_t word;
-            std::memcpy(&word, data + pos, 8);
+            std::memcpy(&word, p, 8);
             if (((word - 0x0E0E0E0E0E0E0E0EULL) & ~word & 0x8080808080808080ULL) != 0) break;
-            pos += 8;
+            p += 8;
         }
-        const std::size_t stop = pos + 8 <= n ? pos + 8 : n;
-        for (; pos < stop; ++pos)
-            if (IsBreak(data[pos])) return pos;
-        if (pos >= n) return n;
+        const char* stop = end - p >= 8 ? p + 8 : end;
+        for (; p < stop; ++p)
+            if (IsBreak(*p)) return p;
+        if (p >= end) return end;
     }
 }
 
 // Lines end at CR, LF or NUL; a run of them is one break, so no line is empty. Breaks before
 // the first line are skipped too: a file that starts with an empty line still has its header.
-class LineReader {
-public:
-    explicit LineReader(std::string_view content) : content_(content) { SkipBreaks(); }
-    // At most how many lines are left: the LFs that end a line which is not empty. Files
-    // with CR alone as line end give fewer.
-    std::size_t CountRest() const {
-        std::size_t count = 0;
-        const char* data = content_.data();
-        const std::size_t n = content_.size();
-        for (std::size_t i = pos_; i < n; ++i) {
-            const void* lf = std::memchr(data + i, '\n', n - i);
-            if (!lf) break;
-            i = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
-            std::size_t before = i;
-            if (before > pos_ && data[before - 1] == '\r') --before;
-            if (before > pos_ && !IsBreak(data[before - 1])) ++count;
-        }
-        return count;
-    }
-    bool Next(std::string_view& line) {
-        if (pos_ >= content_.size()) return false;
-        const std::size_t start = pos_;
-        pos_ = FindBreak(content_, pos_);
-        line = content_.substr(start, pos_ - start);
-        SkipBreaks();
-        return true;
-    }
+const char* SkipBreaks(const char* p, const char* end) {
+    while (p < end && IsBreak(*p)) ++p;
+    return p;
+}
 
-private:
-    void SkipBreaks() {
-        while (pos_ < content_.size() && IsBreak(content_[pos_])) ++pos_;
+// How many lines start at or after p, to make room for their tasks: the LFs that end a line
+// which is not empty. Files with CR alone as line end count fewer.
+std::size_t CountLines(const char* p, const char* end) {
+    const char* const begin = p;
+    std::size_t count = 0;
+    while (p < end) {
+        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (!lf) break;
+        const char* before = static_cast<const char*>(lf);
+        if (before > begin && before[-1] == '\r') --before;
+        if (before > begin && !IsBreak(before[-1])) ++count;
+        p = static_cast<const char*>(lf) + 1;
     }
-    std::string_view content_;
-    std::size_t pos_ = 0;
+    return count;
+}
+
+// One value of a line, its doubled quotes undone.
+struct Value {
+    std::string_view text; // into the content, or into the scratch text when quotes were undone
+    bool quoted = false;
+    bool percent = false; // holds a "%": escapes may need undoing
 };
 
-// Takes one value from the line at pos into text; true when it was quoted. An unquoted empty
-// value (a ";" right away) is null. A quoted value without its closing quote runs to the end of
-// the line. The text is a view into the line, or into scratch when doubled quotes were undone.
-bool NextValue(std::string_view line, std::size_t& pos, std::string_view& text,
-               std::string& scratch) {
-    const std::size_t n = line.size();
-    if (line[pos] == '"') {
-        ++pos;
-        std::size_t quote = line.find('"', pos);
-        if (quote == std::string_view::npos) {
-            text = line.substr(pos);
-            pos = n;
-            return true;
-        }
-        if (quote + 1 >= n || line[quote + 1] != '"') {
-            text = line.substr(pos, quote - pos);
-            pos = quote + 1;
-            if (pos < n) ++pos; // the character after the closing quote, normally ";"
-            return true;
-        }
-        scratch.clear();
-        while (pos < n) {
-            quote = line.find('"', pos);
-            if (quote == std::string_view::npos) {
-                scratch.append(line.substr(pos));
-                pos = n;
-                break;
+// Takes the value that starts at p (before end, at no line break) and returns where the next one
+// starts: past the ";" that ends it, or at the end of the line. An unquoted empty value (a ";"
+// right away) is null. A quoted value runs to the next quote that is not doubled, ";" included;
+// without its closing quote it runs to the end of the line. The character after the closing
+// quote is skipped, normally the ";".
+[[gnu::always_inline]] inline const char* TakeValue(const char* p, const char* end, Value& value,
+                                                    std::string& scratch) {
+    value.percent = false;
+    value.quoted = *p == '"';
+    if (!value.quoted) {
+        const char* const start = p;
+        for (CharKind kind;; ++p) {
+            p = FindValueEnd(p, end, kind, value.percent);
+            if (kind == LineBreak) break;
+            if (kind == Delimiter) {
+                value.text = std::string_view(start, static_cast<std::size_t>(p - start));
+                return p + 1;
             }
-            scratch.append(line.substr(pos, quote - pos));
-            if (quote + 1 < n && line[quote + 1] == '"') {
-                scratch += '"';
-                pos = quote + 2;
+        }
+        value.text = std::string_view(start, static_cast<std::size_t>(p - start));
+        return p;
+    }
+    const char* start = ++p;
+    bool undone = false; // the text is in scratch
+    auto take = [&](const char* stop) {
+        const std::size_t length = static_cast<std::size_t>(stop - start);
+        if (undone) {
+            scratch.append(start, length);
+            value.text = scratch;
+        } else {
+            value.text = std::string_view(start, length);
+        }
+    };
+    for (CharKind kind;; ++p) {
+        p = FindValueEnd(p, end, kind, value.percent);
+        if (kind == LineBreak) break;
+        if (kind == Quote) {
+            if (p + 1 < end && p[1] == '"') {
+                // A pair stands for one quote: the text up to and with the first of them.
+                if (!undone) scratch.clear();
+                undone = true;
+                scratch.append(start, static_cast<std::size_t>(p + 1 - start));
+                ++p; // onto the second, which the loop steps past
+                start = p + 1;
                 continue;
             }
-            pos = quote + 1;
-            if (pos < n) ++pos;
-            break;
+            take(p);
+            ++p;
+            return p < end && !IsBreak(*p) ? p + 1 : p;
         }
-        text = scratch;
-        return true;
     }
-    if (line[pos] == ';') {
-        ++pos;
-        text = std::string_view();
-        return false;
-    }
-    std::size_t end = line.find(';', pos);
-    if (end == std::string_view::npos) end = n;
-    text = line.substr(pos, end - pos);
-    pos = end < n ? end + 1 : n;
-    return false;
+    take(p);
+    return p;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int TwoDigits(const char* p) {
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+bool StartsWithDigit(std::string_view text) {
+    return !text.empty() && IsDigit(text.front());
 }
 
 // "%%", "%c", "%n" and "%0" stand for "%", CR, LF and NUL. Any other "%" (before another
@@ -173,6 +240,97 @@ std::string_view Unescape(std::string_view text, std::string& scratch) {
     return scratch;
 }
 
+// Fills a new task's fields from the values of its line by the rules of each field. The forms
+// the writer gives ("08:30", "4", "07-03-24") are read on the spot; the general readers take
+// them the same way, and they read every other form and give the messages.
+class FieldReader {
+public:
+    FieldReader(const FormatSettings& settings, const FormatSettings& fileSettings, int currentYear)
+        : settings_(settings), fileSettings_(fileSettings), currentYear_(currentYear),
+          // A time marker that begins with a digit could stand before the hour.
+          quickTime_(!StartsWithDigit(fileSettings.timeAMString) &&
+                     !StartsWithDigit(fileSettings.timePMString)),
+          // Day first, and a separator that cannot be taken for a digit.
+          quickDate_(!settings.shortDateFormat.empty() &&
+                     (settings.shortDateFormat[0] == 'd' || settings.shortDateFormat[0] == 'D') &&
+                     !IsDigit(settings.dateSeparator)) {}
+
+    void Assign(TaskRecord& task, const FieldRule& rule, const Value& value) {
+        const std::string_view text = value.text;
+        if (text.empty() && !value.quoted) {
+            ClearField(task, rule.field);
+            return;
+        }
+        switch (rule.kind) {
+        case FieldKind::Text:
+            if (value.percent)
+                AssignTextValue(task, rule, Unescape(text, escapes_));
+            else // holds no NUL: that would have ended the line
+                (task.*rule.text).emplace(text.substr(0, static_cast<std::size_t>(rule.limit)));
+            return;
+        case FieldKind::Boolean:
+            // The file knows only "True"; anything else reads as false.
+            task.*rule.flag = text == "True";
+            return;
+        case FieldKind::Time:
+            ReadTime(task, rule, text);
+            return;
+        case FieldKind::Integer:
+            if (!text.empty() && text.size() <= 4 &&
+                std::all_of(text.begin(), text.end(), IsDigit)) {
+                int number = 0;
+                for (char c : text) number = number * 10 + (c - '0');
+                task.*rule.small = static_cast<std::int16_t>(number);
+                return;
+            }
+            break;
+        case FieldKind::Date:
+            if (quickDate_ && text.size() == 8 && text[2] == settings_.dateSeparator &&
+                text[5] == settings_.dateSeparator && IsDigit(text[0]) && IsDigit(text[1]) &&
+                IsDigit(text[3]) && IsDigit(text[4]) && IsDigit(text[6]) && IsDigit(text[7])) {
+                const int day = TwoDigits(&text[0]);
+                const int month = TwoDigits(&text[3]);
+                const int year = FullYearOfShort(TwoDigits(&text[6]), settings_, currentYear_);
+                if (IsValidDate(year, month, day)) {
+                    task.*rule.whole = DayNumber({year, month, day});
+                    return;
+                }
+            }
+            break;
+        }
+        AssignFieldText(task, rule.field, text, settings_, YearSource{nullptr, currentYear_});
+    }
+
+private:
+    void ReadTime(TaskRecord& task, const FieldRule& rule, std::string_view text) {
+        if (text.empty()) {
+            ClearField(task, rule.field); // the empty quoted value clears it too
+            return;
+        }
+        if (quickTime_ && text.size() == 5 && text[2] == ':' && IsDigit(text[0]) &&
+            IsDigit(text[1]) && IsDigit(text[3]) && IsDigit(text[4])) {
+            const int hour = TwoDigits(&text[0]);
+            const int minute = TwoDigits(&text[3]);
+            if (hour < 24 && minute < 60) {
+                task.*rule.whole = (hour * 60 + minute) * 60'000;
+                return;
+            }
+        }
+        // The file's ":" first, then the user's own separator.
+        auto time = TryStrToTime(text, fileSettings_);
+        if (!time) time = TryStrToTime(text, settings_);
+        if (!time) throw KivoError("'" + std::string(text) + "' is not a valid time");
+        AssignFieldDateTime(task, rule.field, *time);
+    }
+
+    const FormatSettings& settings_;
+    const FormatSettings& fileSettings_;
+    const int currentYear_;
+    const bool quickTime_;
+    const bool quickDate_;
+    std::string escapes_;
+};
+
 // Characters that are written in a second form: 1 always (the quote), 2 in escaped text.
 constexpr std::array<unsigned char, 256> SpecialChars = [] {
     std::array<unsigned char, 256> table{};
@@ -202,10 +360,11 @@ void AppendQuoted(std::string& out, std::string_view value, bool escapes) {
     out += '"';
 }
 
-std::optional<Field> FieldOfColumn(std::string_view name) {
+// The field a header value names (a to z without case); none for a column that is ignored.
+const FieldRule* RuleOfColumn(std::string_view name) {
     for (const FieldRule& rule : FieldRules)
-        if (SameTextAZ(name, rule.name)) return rule.field;
-    return std::nullopt;
+        if (SameTextAZ(name, rule.name)) return &rule;
+    return nullptr;
 }
 
 } // namespace
@@ -248,86 +407,63 @@ std::string TCSVStreamFormat::Write(TMemTable& table) const {
     return out;
 }
 
-void TCSVStreamFormat::Read(std::string_view content, TMemTable& table) const {
+TaskFileRead TCSVStreamFormat::Read(std::string_view content, int currentYear) const {
     // A UTF-8 byte-order mark is no part of the first column's name.
     if (content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
-    LineReader lines(content);
-    std::string_view line;
-    std::string_view value;
-    std::string quoteScratch;
-    std::string escapeScratch;
-    std::vector<std::optional<Field>> columns;
+    const char* const end = content.data() + content.size();
+    const char* p = SkipBreaks(content.data(), end);
+    Value value;
+    std::string scratch;
+    TaskFileRead read;
 
     // The header: the first line that is no version line and lies in no table definition.
+    std::vector<const FieldRule*> columns;
     bool inTableDef = false;
     bool haveHeader = false;
-    while (!haveHeader && lines.Next(line)) {
-        std::size_t pos = 0;
-        NextValue(line, pos, value, quoteScratch);
+    while (!haveHeader && p < end) {
+        p = TakeValue(p, end, value, scratch);
         if (inTableDef) {
-            if (value == "@@TABLEDEF END@@") inTableDef = false;
-            continue;
-        }
-        if (value == "@@FILE VERSION@@") continue;
-        if (value == "@@TABLEDEF START@@") {
+            if (value.text == "@@TABLEDEF END@@") inTableDef = false;
+        } else if (value.text == "@@TABLEDEF START@@") {
             inTableDef = true;
-            continue;
-        }
-        haveHeader = true;
-        columns.push_back(FieldOfColumn(value));
-        while (pos < line.size()) {
-            NextValue(line, pos, value, quoteScratch);
-            columns.push_back(FieldOfColumn(value));
-        }
-    }
-    if (!haveHeader) return;
-    // Without a header every task would be read into no field, and the first taken for it.
-    if (std::none_of(columns.begin(), columns.end(), [](const auto& c) { return c.has_value(); }))
-        throw KivoError("De kopregel van het taakbestand noemt geen enkel veld");
-
-    const std::size_t rest = lines.CountRest();
-    table.ReserveTasks(static_cast<int>(std::min<std::size_t>(rest, 1 << 20)));
-    // Each task is built whole, then stored: the same rules as a new task filled field by field,
-    // without the pending-change round trip per field. The year is asked once per file.
-    std::optional<int> year;
-    while (lines.Next(line)) {
-        try {
-            // Whatever was pending is settled first, as a new task would settle it.
-            table.SettlePending();
-            TaskRecord task = NewTask();
-            std::size_t pos = 0;
-            for (std::size_t col = 0; col < columns.size() && pos < line.size(); ++col) {
-                bool quoted = NextValue(line, pos, value, quoteScratch);
-                if (!columns[col]) continue;
-                Field field = *columns[col];
-                const FieldRule& rule = RuleOf(field);
-                if (!quoted && value.empty()) {
-                    ClearField(task, field);
-                } else if (rule.kind == FieldKind::Text) {
-                    AssignTextValue(task, rule, Unescape(value, escapeScratch));
-                } else if (rule.kind == FieldKind::Boolean) {
-                    // The file knows only "True"; anything else reads as false.
-                    AssignFieldBoolean(task, field, value == "True");
-                } else if (field == Field::Starttijd && !value.empty()) {
-                    // The file's ":" first, then the user's own separator.
-                    auto time = TryStrToTime(value, fileSettings_);
-                    if (!time) time = TryStrToTime(value, settings_);
-                    if (!time) throw KivoError("'" + std::string(value) + "' is not a valid time");
-                    AssignFieldDateTime(task, field, *time);
-                } else {
-                    if (field == Field::Laatstekeer && !value.empty() && !year)
-                        year = table.CurrentYear();
-                    AssignFieldText(task, field, value, table.Settings(),
-                                    YearSource{nullptr, year.value_or(0)});
-                }
+        } else if (value.text != "@@FILE VERSION@@") {
+            haveHeader = true;
+            columns.push_back(RuleOfColumn(value.text));
+            while (p < end && !IsBreak(*p)) {
+                p = TakeValue(p, end, value, scratch);
+                columns.push_back(RuleOfColumn(value.text));
             }
-            table.AppendFilled(std::move(task));
-        } catch (...) {
-            // The task of a line that does not read is not kept half-filled.
-            table.CancelTask();
-            throw;
         }
+        p = SkipBreaks(FindBreak(p, end), end);
     }
+    if (!haveHeader) return read;
+    // Without a header every task would be read into no field, and the first taken for it.
+    if (std::none_of(columns.begin(), columns.end(), [](const FieldRule* c) { return c; })) {
+        read.failure = "De kopregel van het taakbestand noemt geen enkel veld";
+        return read;
+    }
+
+    // Each line is a new task, its values one per header column until the line or the columns
+    // run out; further values are ignored.
+    read.tasks.reserve(std::min<std::size_t>(CountLines(p, end), 1 << 20));
+    FieldReader fields(settings_, fileSettings_, currentYear);
+    const TaskRecord newTask = NewTask();
+    try {
+        while (p < end) {
+            TaskRecord& task = read.tasks.emplace_back(newTask);
+            for (const FieldRule* column : columns) {
+                p = TakeValue(p, end, value, scratch);
+                if (column) fields.Assign(task, *column, value);
+                if (p == end || IsBreak(*p)) break;
+            }
+            p = SkipBreaks(FindBreak(p, end), end);
+        }
+    } catch (const KivoError& e) {
+        // The task of a line that does not read is not kept half-filled.
+        read.tasks.pop_back();
+        read.failure = e.what();
+    }
+    return read;
 }
 
 TaskFile::TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files,
@@ -398,7 +534,10 @@ void TaskFile::Load(const std::string& content, bool exists) {
         table_.OpenTable();
         if (exists) {
             reading = true;
-            format_.Read(content, table_);
+            TaskFileRead read = format_.Read(content, table_.CurrentYear());
+            // The tasks of the lines before a failing one stay, unsorted.
+            table_.AppendFilled(std::move(read.tasks));
+            if (read.failure) throw KivoError(*read.failure);
             reading = false;
         }
         if (table_.TaskCount() > 0) table_.SortByDescription();

@@ -3,16 +3,24 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "algemeen/report.h"
-#include "platform/formatsettings.h"
-
 #include "platform/files.h"
+#include "platform/formatsettings.h"
+#include "store/taskrecord.h"
 
 namespace kivo {
 
 class TMemTable;
 class LogBook;
+
+// What a read of the task file gave: the tasks of its lines in file order and, when a line did
+// not read, its message. The tasks are then those of the lines before it.
+struct TaskFileRead {
+    std::vector<TaskRecord> tasks;
+    std::optional<std::string> failure;
+};
 
 // The semicolon-separated format: header line, quoted values, escapes, null as nothing.
 class TCSVStreamFormat {
@@ -20,9 +28,10 @@ public:
     explicit TCSVStreamFormat(const FormatSettings& settings);
     // The whole file content for the table in its current order.
     std::string Write(TMemTable& table) const;
-    // Appends the tasks of the content in file order; fails at the first bad value, leaving the
-    // tasks of the lines before it stored, and before any task when the header names no field.
-    void Read(std::string_view content, TMemTable& table) const;
+    // The tasks of the content, each as a new task filled from its line. The first bad value
+    // stops the read; a header that names no field fails before any task. Dates with a short year
+    // are placed by the current year.
+    TaskFileRead Read(std::string_view content, int currentYear) const;
 
 private:
     const FormatSettings& settings_;

@@ -2,15 +2,11 @@
 
 #include <windowsx.h>
 
-#include <chrono>
-
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "win32/handles.h"
 
 namespace kivo {
-
-std::atomic<int> TCreditsPanel::runningThreads_{0};
 
 namespace {
 
@@ -90,7 +86,7 @@ TCreditsPanel::TCreditsPanel()
 
 TCreditsPanel::~TCreditsPanel() {
     if (active_) Deactivate();
-    StopThread();
+    ticker_.Stop();
     DestroyHwnd();
 }
 
@@ -119,9 +115,13 @@ void TCreditsPanel::SetActive(bool active) {
             ++activation_;
             Layout();
         }
-        StartThread();
+        enabled_ = true;
+        finished_ = false;
+        stepPosted_ = false; // one posted to a window that went is never handled
+        ticker_.Start([this] { return TickerStep(); });
     } catch (...) {
-        StopThread();
+        ticker_.Stop();
+        enabled_ = false;
         std::lock_guard frame(frameLock_);
         frameImage_.reset();
         throw;
@@ -139,18 +139,13 @@ void TCreditsPanel::SetActive(bool active) {
 void TCreditsPanel::Deactivate() {
     {
         std::lock_guard frame(frameLock_);
-        {
-            std::lock_guard timer(timerLock_);
-            enabled_ = false;
-            stop_ = true;
-        }
-        timerWake_.notify_all();
+        enabled_ = false;
         scrollPos_ = 0;
         frameImage_.reset();
         ++activation_;
     }
-    // A step waiting for the frame lock sees the timer disabled and returns; the thread ends.
-    StopThread();
+    // A step waiting for the frame lock sees the steps disabled and returns; the thread ends.
+    ticker_.Stop();
     active_ = false;
     if (OnStopPlay) OnStopPlay();
     for (HWND child : hiddenChildren_)
@@ -160,11 +155,7 @@ void TCreditsPanel::Deactivate() {
 }
 
 void TCreditsPanel::SetInterval(unsigned ms) {
-    {
-        std::lock_guard timer(timerLock_);
-        interval_ = ms;
-    }
-    timerWake_.notify_all();
+    ticker_.SetInterval(ms);
 }
 
 void TCreditsPanel::SetCycled(bool cycled) {
@@ -295,7 +286,7 @@ void TCreditsPanel::Layout() {
 bool TCreditsPanel::Step() {
     std::lock_guard frame(frameLock_);
     // Paused or stopped since the wait ended: no step.
-    if (!enabled_ || interval_ == 0) return true;
+    if (!enabled_ || ticker_.Interval() == 0) return true;
     if (credits::NextScrollPos(scrollPos_, scrollLimit_, cycled_) == credits::Step::Finished) {
         if (Hwnd()) PostMessageA(Hwnd(), kDeactivateMessage, activation_, 0);
         return false;
@@ -376,63 +367,24 @@ void TCreditsPanel::Paint(HDC dc) {
 
     BITMAP picture{};
     if (active_ && glyph_ && GetObjectA(glyph_, sizeof picture, &picture)) {
-        HDC source = CreateCompatibleDC(dc);
-        if (source) {
-            SelectedObject selected(source, glyph_);
+        MemoryDC source(dc);
+        if (source.get()) {
+            SelectedObject selected(source.get(), glyph_);
             const int x =
                 glyphLayout_ == TGlyphLayout::Left ? inside.left : inside.right - picture.bmWidth;
             const int y = (inside.top + inside.bottom - picture.bmHeight) / 2;
-            BitBlt(dc, x, y, picture.bmWidth, picture.bmHeight, source, 0, 0, SRCCOPY);
+            BitBlt(dc, x, y, picture.bmWidth, picture.bmHeight, source.get(), 0, 0, SRCCOPY);
         }
-        if (source) DeleteDC(source);
     }
 }
 
 // ---- The scroll timer ----
 
-void TCreditsPanel::StartThread() {
-    {
-        std::lock_guard timer(timerLock_);
-        stop_ = false;
-        finished_ = false;
-        enabled_ = true;
-    }
-    stepPosted_ = false; // one posted to a window that went is never handled
-    thread_ = std::thread(&TCreditsPanel::ThreadMain, this);
-}
-
-void TCreditsPanel::StopThread() {
-    {
-        std::lock_guard timer(timerLock_);
-        enabled_ = false;
-        stop_ = true;
-    }
-    timerWake_.notify_all();
-    if (thread_.joinable()) thread_.join();
-}
-
-void TCreditsPanel::ThreadMain() {
-    ++runningThreads_;
-    std::unique_lock lock(timerLock_);
-    while (!stop_) {
-        const unsigned ms = interval_;
-        if (ms == 0 || finished_ || !enabled_) {
-            timerWake_.wait(lock); // paused: sleeps until the interval or the state changes
-            continue;
-        }
-        if (timerWake_.wait_for(lock, std::chrono::milliseconds(ms),
-                                [&] { return stop_ || interval_ != ms; }))
-            continue;
-        lock.unlock();
-        bool going = true;
-        if (AsyncDrawing)
-            going = Step();
-        else if (Hwnd() && !stepPosted_.exchange(true))
-            PostMessageA(Hwnd(), kStepMessage, 0, 0);
-        lock.lock();
-        if (!going) finished_ = true;
-    }
-    --runningThreads_;
+bool TCreditsPanel::TickerStep() {
+    if (AsyncDrawing) return Step();
+    if (finished_) return false;
+    if (Hwnd() && !stepPosted_.exchange(true)) PostMessageA(Hwnd(), kStepMessage, 0, 0);
+    return true;
 }
 
 // ---- Messages ----
@@ -484,10 +436,7 @@ LRESULT TCreditsPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kStepMessage:
         stepPosted_ = false;
-        if (active_ && !Step()) {
-            std::lock_guard timer(timerLock_);
-            finished_ = true;
-        }
+        if (active_ && !Step()) finished_ = true;
         return 0;
     case kDeactivateMessage:
         if (active_ && wParam == activation_) SetActive(false);

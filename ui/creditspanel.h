@@ -3,15 +3,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "algemeen/stepticker.h"
 #include "ui/creditslayout.h"
 #include "win32/window.h"
 
@@ -38,7 +37,7 @@ public:
     // Pause between two steps in milliseconds; 0 stops the steps where they are. Takes effect at
     // once, and always between two steps.
     void SetInterval(unsigned ms);
-    unsigned Interval() const { return interval_; }
+    unsigned Interval() const { return ticker_.Interval(); }
     void SetCycled(bool cycled);
     bool Cycled() const { return cycled_; }
     void SetLines(std::vector<std::string> lines);
@@ -74,7 +73,7 @@ public:
     // pixels, 0x00RRGGBB); empty while inactive.
     std::vector<std::uint32_t> FramePixels() const;
     // Scroll threads running in the process.
-    static int RunningThreads() { return runningThreads_; }
+    static int RunningThreads() { return StepTicker::RunningThreads(); }
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -82,13 +81,12 @@ protected:
 private:
     class FrameImage;
 
-    void Layout();      // under frameLock_
-    void Deactivate();  // on the user-interface thread
-    void StartThread(); // throws std::system_error
-    void StopThread();
-    void ThreadMain();
+    void Layout();     // under frameLock_
+    void Deactivate(); // on the user-interface thread
     // One scroll step; false once a panel that is not cycled has shown its last line.
     bool Step();
+    // The ticker's step: Step on the ticker's thread, or handed to the user-interface thread.
+    bool TickerStep();
     void DrawFrame();   // under frameLock_
     void Paint(HDC dc); // under surfaceLock_
     void Click();
@@ -117,19 +115,16 @@ private:
     std::vector<HWND> hiddenChildren_;
     bool pressed_ = false;
 
-    // Lock order: frameLock_ before surfaceLock_, and frameLock_ before timerLock_.
-    mutable std::mutex frameLock_; // FrameImage and what a frame is drawn from
-    std::mutex surfaceLock_;       // the panel's window surface
-    std::mutex timerLock_;         // the scroll timer's state
-    std::condition_variable timerWake_;
-    std::atomic<unsigned> interval_{30};
-    std::atomic<bool> enabled_{false};
-    bool stop_ = false;     // timerLock_
-    bool finished_ = false; // timerLock_: a panel that is not cycled came to its end
+    // Lock order: frameLock_ before surfaceLock_, and frameLock_ before the ticker's own lock
+    // (Interval). The ticker holds no lock while it runs a step.
+    mutable std::mutex frameLock_;      // FrameImage and what a frame is drawn from
+    std::mutex surfaceLock_;            // the panel's window surface
+    std::atomic<bool> enabled_{false};  // steps draw only while set; cleared under frameLock_
+    std::atomic<bool> finished_{false}; // a panel that is not cycled came to its end
     unsigned activation_ = 0;
     std::atomic<bool> stepPosted_{false};
-    std::thread thread_;
-    static std::atomic<int> runningThreads_;
+    // Last, so that it goes first: its thread runs steps on the members above.
+    StepTicker ticker_{30};
 };
 
 } // namespace kivo

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/errors.h"
+#include "store/fields.h"
 #include "store/taskrecord.h"
 #include "support/fake_clock.h"
 #include "support/mem_files.h"
@@ -348,6 +350,40 @@ TEST_F(MemTableTest, TaskIdsSurviveSortingAndDeletion) {
     EXPECT_EQ(CurrentDescription(), "b");
     table.GotoId(c);
     EXPECT_EQ(table.AsString(Field::Parameters), "/x");
+}
+
+TEST_F(MemTableTest, TasksFilledInBulkGoLastWithIdentitiesOfTheirOwn) {
+    auto named = [](std::vector<std::string> names) {
+        std::vector<TaskRecord> tasks;
+        for (std::string& name : names)
+            tasks.emplace_back(NewTask()).Omschrijving = std::move(name);
+        return tasks;
+    };
+    auto ids = [&] {
+        std::vector<TaskId> out;
+        for (table.GotoFirst(); !table.AtEnd(); table.GotoNext()) out.push_back(*table.CurrentId());
+        return out;
+    };
+    table.AppendFilled(named({"c", "a"})); // into an empty table, taken as they are
+    table.AppendFilled(named({"b"}));      // after the tasks there
+    EXPECT_EQ(Order(), (std::vector<std::string>{"c", "a", "b"}));
+    const std::vector<TaskId> before = ids();
+    EXPECT_EQ(std::set<TaskId>(before.begin(), before.end()).size(), 3u);
+
+    table.SortByDescription();
+    const std::vector<std::string> names = {"c", "a", "b"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_TRUE(table.GotoId(before[i]));
+        EXPECT_EQ(CurrentDescription(), names[i]);
+    }
+
+    // Emptied, the table fills again in the room it kept; the old identities are gone.
+    table.ClearTable();
+    table.AppendFilled(named({"x", "y"}));
+    EXPECT_EQ(Order(), (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(CurrentDescription(), "y");
+    EXPECT_FALSE(table.GotoId(before[0]));
+    EXPECT_EQ(ids().size(), 2u);
 }
 
 TEST(TaskRecordTest, ManagedTaskMarker) {

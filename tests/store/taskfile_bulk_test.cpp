@@ -11,6 +11,7 @@
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
 #include "support/mem_files.h"
+#include "support/task_builder.h"
 #include "support/test_collator.h"
 
 namespace kivo {
@@ -155,7 +156,7 @@ protected:
         TMemTable bulk{"memKivoKlok", settings, collator, clock};
         TMemTable byField{"memKivoKlok", settings, collator, clock};
         TCSVStreamFormat format{settings};
-        const std::string bulkError = ErrorOf([&] { format.Read(content, bulk); });
+        const std::string bulkError = ErrorOf([&] { test::ReadInto(format, content, bulk); });
         const std::string fieldError =
             ErrorOf([&] { ReadFieldByField(content, byField, settings); });
         EXPECT_EQ(bulkError, fieldError) << content;
@@ -207,7 +208,9 @@ TEST_F(BulkReadTest, ABadValueStopsAtTheSameLineWithTheSameMessage) {
         Compare(Header + "goed;;;;10:00;1;True;False;01-01-24\r\n" + line + "\r\nna;;;;;;;;\r\n");
 
     TMemTable table{"memKivoKlok", settings, collator, clock};
-    EXPECT_EQ(ErrorOf([&] { TCSVStreamFormat(settings).Read(Header + "a;;;;1:2:3:4\r\n", table); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  test::ReadInto(TCSVStreamFormat(settings), Header + "a;;;;1:2:3:4\r\n", table);
+              }),
               "'1:2:3:4' is not a valid time");
     EXPECT_EQ(table.TaskCount(), 0);
 }
@@ -264,7 +267,7 @@ TEST_F(BulkReadTest, APendingChangeASortedTableAndTheHookAreTreatedAsByNewTasks)
     table.EditCurrent();
     table.SetString(Field::Omschrijving, "b"); // pending: settled before the first task
     hookCalls = 0;
-    format.Read(Header + "c;;;;;;;;\r\na;;;;;;;;\r\n", table);
+    test::ReadInto(format, Header + "c;;;;;;;;\r\na;;;;;;;;\r\n", table);
     EXPECT_EQ(hookCalls, 3); // the settled change and each stored task
     ASSERT_EQ(table.TaskCount(), 3);
     EXPECT_EQ(table.TaskAt(0).Omschrijving, "a"); // sorted places, as PostTask gives them
@@ -273,7 +276,7 @@ TEST_F(BulkReadTest, APendingChangeASortedTableAndTheHookAreTreatedAsByNewTasks)
     EXPECT_EQ(table.Current().Omschrijving, "a");
 
     table.CloseTable();
-    EXPECT_EQ(ErrorOf([&] { format.Read(Header + "a;;;;99:99;;;;\r\n", table); }),
+    EXPECT_EQ(ErrorOf([&] { test::ReadInto(format, Header + "a;;;;99:99;;;;\r\n", table); }),
               "memKivoKlok: Cannot perform this operation on a closed dataset");
 }
 

@@ -17,6 +17,7 @@
 #include "store/memtable.h"
 #include "support/fake_clock.h"
 #include "support/mem_files.h"
+#include "support/task_builder.h"
 #include "support/temp_dir.h"
 #include "support/test_collator.h"
 
@@ -56,7 +57,7 @@ protected:
         table.CloseTable();
         table.ClearTable();
         table.OpenTable();
-        format.Read(content, table);
+        test::ReadInto(format, content, table);
     }
     const TaskRecord& Task(int i) const { return table.TaskAt(i); }
 };
@@ -230,7 +231,7 @@ TEST_F(TaskFormatTest, TimesAreWrittenWithAColonWhateverTheUsersSeparator) {
 
     table.CloseTable();
     table.OpenTable();
-    dotted.Read("Omschrijving;Starttijd\r\na;08:30\r\nb;09.45\r\n", table);
+    test::ReadInto(dotted, "Omschrijving;Starttijd\r\na;08:30\r\nb;09.45\r\n", table);
     ASSERT_EQ(table.TaskCount(), 2);
     EXPECT_EQ(Task(0).Starttijd, (8 * 60 + 30) * 60'000);
     EXPECT_EQ(Task(1).Starttijd, (9 * 60 + 45) * 60'000);

@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/errors.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
 
@@ -44,6 +47,14 @@ inline std::string TaskFileText(const std::vector<TaskSpec>& tasks, const Collat
     table.OpenTable();
     for (const TaskSpec& t : tasks) AddTask(table, t);
     return TCSVStreamFormat(settings).Write(table);
+}
+
+// Reads a task file's content into the table as LoadTasks does: the tasks of the lines that read
+// are stored, then the failure, if any, is raised.
+inline void ReadInto(const TCSVStreamFormat& format, std::string_view content, TMemTable& table) {
+    TaskFileRead read = format.Read(content, table.CurrentYear());
+    table.AppendFilled(std::move(read.tasks));
+    if (read.failure) throw KivoError(*read.failure);
 }
 
 } // namespace kivo::test
