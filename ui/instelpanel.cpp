@@ -21,12 +21,12 @@ constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
 constexpr int LabelLeft = 5;
 constexpr int FieldLeft = 96;
 
-struct Place {
+struct Slot {
     int id;
     int left, top, width, height;
 };
 // Created in this order, which is the tab order.
-constexpr Place Places[] = {
+constexpr Slot Places[] = {
     {TInstelPanel::IdEditOmschrijving, 96, 5, 161, 21},
     {TInstelPanel::IdEditprogramma, 96, 28, 97, 21},
     {TInstelPanel::IdBladerButton, 200, 28, 57, 21},
@@ -117,7 +117,7 @@ void TInstelPanel::CreateControls() {
                                nullptr);
     };
     const DWORD field = WS_TABSTOP | ES_AUTOHSCROLL;
-    for (const Place& p : Places) {
+    for (const Slot& p : Places) {
         switch (p.id) {
         case IdEditOmschrijving:
         case IdEditparameters:
@@ -187,7 +187,7 @@ void TInstelPanel::SetDpi(int dpi) {
         }
         if (widest <= Scaled(FieldLeft - LabelLeft - 2, dpi_)) break;
     }
-    for (const Place& p : Places)
+    for (const Slot& p : Places)
         SendMessageA(Control(p.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     OKbutton.SetFont(font_.get());
     AnnuleerButton.SetFont(font_.get());
@@ -198,7 +198,7 @@ void TInstelPanel::Layout() {
     auto s = [&](int px) { return Scaled(px, dpi_); };
     MoveWindow(Hwnd(), s(PanelBox.left), s(PanelBox.top), s(PanelBox.right), s(PanelBox.bottom),
                TRUE);
-    for (const Place& p : Places)
+    for (const Slot& p : Places)
         MoveWindow(Control(p.id), s(p.left), s(p.top), s(p.width), s(p.height), TRUE);
 }
 
