@@ -36,7 +36,6 @@ constexpr int StatusHeight = 19;
 constexpr int StatusWidths[] = {120, 30, 50};
 constexpr int FormLeft = 100, FormTop = 50;
 
-constexpr COLORREF PaleGreen = RGB(192, 220, 192);
 constexpr const char* MakerName = "KIVO";
 constexpr const char* Version = "v2.1";
 
@@ -147,12 +146,11 @@ void TInstelForm::CreateMenus() {
     AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
     AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
     auto picture = [&](int id, Glyph glyph) {
-        HBITMAP bitmap = MakeGlyphBitmap(glyph, dpi_);
-        menuPictures_.emplace_back(bitmap);
+        const UniqueBitmap& bitmap = menuPictures_.emplace_back(MakeGlyphBitmap(glyph, dpi_));
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_BITMAP;
-        info.hbmpItem = bitmap;
+        info.hbmpItem = bitmap.get();
         SetMenuItemInfoA(tray, id, FALSE, &info);
     };
     picture(IdSluiten1, Glyph::Annuleren);
@@ -255,7 +253,7 @@ void TInstelForm::Paint(HDC dc) {
     RECT client;
     GetClientRect(Hwnd(), &client);
     panel.right = client.right;
-    FillRect(dc, &panel, static_cast<HBRUSH>(headerBrush_.get()));
+    FillRect(dc, &panel, headerBrush_.get());
     DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
     SetBkMode(dc, TRANSPARENT);
     {

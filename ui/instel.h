@@ -188,10 +188,10 @@ private:
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;
     UniqueMenu trayMenu_;
-    std::vector<UniqueGdiObject> menuPictures_;
+    std::vector<UniqueBitmap> menuPictures_;
     UniqueIcon trayIcon_;
     UniqueFont font_, labelFont_, headerFont_;
-    UniqueGdiObject headerBrush_;
+    UniqueBrush headerBrush_;
     int dpi_ = 96;
     int clientHeight96_ = 170;
     bool editMode_ = false;

@@ -15,7 +15,6 @@ namespace kivo {
 
 namespace {
 
-constexpr COLORREF PaleGreen = RGB(192, 220, 192);
 constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
 constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
 constexpr int LabelLeft = 5;
@@ -101,7 +100,7 @@ void TInstelPanel::Create(HWND parent, int dpi) {
     background_.reset(CreateSolidBrush(PaleGreen));
     WindowClassInfo info;
     info.name = ClassName;
-    info.background = static_cast<HBRUSH>(background_.get());
+    info.background = background_.get();
     CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
     CreateControls();
     SetDpi(dpi);

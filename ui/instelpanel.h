@@ -102,7 +102,7 @@ private:
     TSpinButton SBFrekwentie;
     ControlHook dateHook_;
     UniqueFont font_, labelFont_;
-    UniqueGdiObject background_;
+    UniqueBrush background_;
 };
 
 // The date field's display format: four year digits when the user's own short date format
