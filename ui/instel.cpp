@@ -212,6 +212,7 @@ void TInstelForm::FormCreate() {
 }
 
 void TInstelForm::Show() {
+    if (ending_) return; // an exit confirmed during the start-up: never shown
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
 }
@@ -256,6 +257,7 @@ void TInstelForm::OpstartTimerTimer() {
 }
 
 void TInstelForm::Openen1Click() {
+    if (ending_) return; // the program ends: the window stays as it is
     ShowWindow(Hwnd(), SW_SHOW);
     SetForegroundWindow(Hwnd());
     BringWindowToTop(Hwnd());
