@@ -54,9 +54,7 @@ TAboutBox::TAboutBox(HWND owner) {
                              .box = OKButtonBox,
                              .font = font_.get()});
 
-    const RECT panel = Pixels(CreditsPanelBox);
-    CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, panel.left, panel.top, panel.right - panel.left,
-                         panel.bottom - panel.top, WS_TABSTOP);
+    CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, CreditsPanelBox, WS_TABSTOP);
     CreditsPanel1.SetCycled(true);
     CreditsPanel1.SetFont(panelFont_.get());
     CreditsPanel1.SetFontColor(GetSysColor(COLOR_WINDOWTEXT));
