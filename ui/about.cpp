@@ -11,10 +11,10 @@ namespace kivo {
 
 namespace {
 
-// At 96 DPI: outer size, and left, top, width, height of the controls.
+// The window's outer size and its controls, in design units.
 constexpr int FormWidth = 304, FormHeight = 242;
-constexpr RECT OKButtonBox{111, 180, 75, 25};
-constexpr RECT CreditsPanelBox{8, 8, 281, 161};
+constexpr Box OKButtonBox{111, 180, 75, 25};
+constexpr Box CreditsPanelBox{8, 8, 281, 161};
 constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 } // namespace
@@ -38,26 +38,23 @@ int TAboutBox::Execute(HWND owner) {
 }
 
 TAboutBox::TAboutBox(HWND owner) {
-    dpi_ = ScreenDpi();
-    font_ = MakeFont("MS Sans Serif", 11, dpi_);
-    panelFont_ = MakeFont("MS Sans Serif", 13, dpi_, true);
+    font_ = MakeFont("MS Sans Serif", 11, Dpi());
+    panelFont_ = MakeFont("MS Sans Serif", 13, Dpi(), true);
 
     WindowClassInfo info;
     info.name = ClassName;
     info.iconResource = "MAINICON";
-    CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, 0, 0, Scaled(FormWidth, dpi_),
-                   Scaled(FormHeight, dpi_), owner);
+    CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, 0, 0, Scale(FormWidth),
+                   Scale(FormHeight), owner);
 
-    auto s = [&](int v) { return Scaled(v, dpi_); };
-    okButton_ = CreateWindowExA(
-        0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-        s(OKButtonBox.left), s(OKButtonBox.top), s(OKButtonBox.right), s(OKButtonBox.bottom),
-        Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(OKButtonId)),
-        GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(okButton_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    okButton_ = CreateChild({.className = "BUTTON",
+                             .text = "OK",
+                             .style = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                             .id = OKButtonId,
+                             .box = OKButtonBox,
+                             .font = font_.get()});
 
-    CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, s(CreditsPanelBox.left), s(CreditsPanelBox.top),
-                         s(CreditsPanelBox.right), s(CreditsPanelBox.bottom), WS_TABSTOP);
+    CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, CreditsPanelBox, WS_TABSTOP);
     CreditsPanel1.SetCycled(true);
     CreditsPanel1.SetFont(panelFont_.get());
     CreditsPanel1.SetFontColor(GetSysColor(COLOR_WINDOWTEXT));
@@ -102,10 +99,14 @@ void TAboutBox::OKButtonClick() {
 
 LRESULT TAboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
+    case WM_COMMAND: {
         // Escape arrives as IDCANCEL: there is no cancel button, so it does nothing.
-        if (LOWORD(wParam) == OKButtonId && HIWORD(wParam) == BN_CLICKED) OKButtonClick();
+        static constexpr CommandRoute<TAboutBox> Commands[] = {
+            {OKButtonId, BN_CLICKED, &TAboutBox::OKButtonClick},
+        };
+        RouteCommand(*this, Commands, wParam);
         return 0;
+    }
     case DM_GETDEFID:
         return MAKELRESULT(OKButtonId, DC_HASDEFID);
     case WM_CLOSE:

@@ -50,7 +50,6 @@ protected:
 
 private:
     HWND okButton_ = nullptr;
-    int dpi_ = 96;
     int modalResult_ = 0;
 };
 

@@ -40,7 +40,7 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     GlyphGrid g{box};
     auto ink = [&](COLORREF colour) { return enabled ? colour : DisabledInk; };
     auto pen = [&](COLORREF colour, int width) {
-        return UniqueGdiObject(CreatePen(PS_SOLID, g.Len(width), ink(colour)));
+        return UniquePen(CreatePen(PS_SOLID, g.Len(width), ink(colour)));
     };
     switch (glyph) {
     case Glyph::Instellen: { // a pencil
@@ -86,11 +86,11 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
         break;
     }
     case Glyph::Informatie: { // a blue disc with an i
-        UniqueGdiObject disc(CreateSolidBrush(ink(RGB(0, 64, 192))));
+        UniqueBrush disc(CreateSolidBrush(ink(RGB(0, 64, 192))));
         SelectedObject b(dc, disc.get());
         SelectedObject p(dc, GetStockObject(NULL_PEN));
         Ellipse(dc, g.X(1), g.Y(1), g.X(15), g.Y(15));
-        UniqueGdiObject white(CreatePen(PS_SOLID, g.Len(2), RGB(255, 255, 255)));
+        UniquePen white(CreatePen(PS_SOLID, g.Len(2), RGB(255, 255, 255)));
         SelectedObject w(dc, white.get());
         Line(dc, g, 8, 7, 8, 12);
         Line(dc, g, 8, 4, 8, 5);
@@ -99,13 +99,13 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     }
 }
 
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background) {
+UniqueBitmap MakeGlyphBitmap(Glyph glyph, int dpi, int background) {
     int size = Scaled(16, dpi);
     WindowDC screen(nullptr);
     MemoryDC dc(screen.get());
-    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), size, size);
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
     {
-        SelectedObject s(dc.get(), bitmap);
+        SelectedObject s(dc.get(), bitmap.get());
         RECT box{0, 0, size, size};
         FillRect(dc.get(), &box, GetSysColorBrush(background));
         DrawGlyph(dc.get(), glyph, box, true);
@@ -133,7 +133,7 @@ LRESULT TShapedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         GetClientRect(window, &client);
         // Drawn off screen first so a hover does not flicker.
         MemoryDC memory(paint.get());
-        UniqueGdiObject bitmap(CreateCompatibleBitmap(paint.get(), client.right, client.bottom));
+        UniqueBitmap bitmap(CreateCompatibleBitmap(paint.get(), client.right, client.bottom));
         SelectedObject s(memory.get(), bitmap.get());
         Paint(memory.get(), client);
         BitBlt(paint.get(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
@@ -205,9 +205,8 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
         parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
     FillRect(dc, &client, face ? face : GetSysColorBrush(COLOR_BTNFACE));
 
-    int dpi = ScreenDpi();
-    int depth = Scaled(3, dpi);
-    int press = pressed_ && hot_ ? Scaled(2, dpi) : 0;
+    int depth = Scale(3);
+    int press = pressed_ && hot_ ? Scale(2) : 0;
     RECT body{client.left + press, client.top + press, client.right - depth + press,
               client.bottom - depth + press};
     int bodyW = body.right - body.left, bodyH = body.bottom - body.top;
@@ -215,7 +214,7 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
 
     // Shadow, then the gradient clipped to the rounded body, then the outline.
     if (!press) {
-        UniqueGdiObject shadow(CreateSolidBrush(ShadowColour));
+        UniqueBrush shadow(CreateSolidBrush(ShadowColour));
         SelectedObject b(dc, shadow.get());
         SelectedObject p(dc, GetStockObject(NULL_PEN));
         RoundRect(dc, body.left + depth, body.top + depth, body.right + depth + 1,
@@ -224,19 +223,19 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
     bool enabled = IsWindowEnabled(window);
     COLORREF from = hot_ && enabled ? HotStart : GradientStart;
     COLORREF to = hot_ && enabled ? HotEnd : GradientEnd;
-    UniqueGdiObject shape(
+    UniqueRegion shape(
         CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, round));
-    SelectClipRgn(dc, static_cast<HRGN>(shape.get()));
+    SelectClipRgn(dc, shape.get());
     int steps = bodyW + bodyH;
     for (int d = 0; d <= steps; ++d) {
-        UniqueGdiObject pen(CreatePen(PS_SOLID, 2, Blend(from, to, d, steps)));
+        UniquePen pen(CreatePen(PS_SOLID, 2, Blend(from, to, d, steps)));
         SelectedObject p(dc, pen.get());
         MoveToEx(dc, body.left + d, body.top, nullptr);
         LineTo(dc, body.left + d - bodyH - 1, body.top + bodyH + 1);
     }
     SelectClipRgn(dc, nullptr);
     {
-        UniqueGdiObject outline(CreatePen(PS_SOLID, hot_ && enabled ? 2 : 1, RGB(0, 0, 0)));
+        UniquePen outline(CreatePen(PS_SOLID, hot_ && enabled ? 2 : 1, RGB(0, 0, 0)));
         SelectedObject p(dc, outline.get());
         SelectedObject b(dc, GetStockObject(NULL_BRUSH));
         RoundRect(dc, body.left, body.top, body.right, body.bottom, round, round);
@@ -247,7 +246,7 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
     SelectedObject f(dc, font);
     SIZE text{};
     GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &text);
-    int glyphSize = Scaled(16, dpi), gap = Scaled(4, dpi);
+    int glyphSize = Scale(16), gap = Scale(4);
     int left = body.left + (bodyW - glyphSize - gap - text.cx) / 2;
     RECT glyphBox{left, body.top + (bodyH - glyphSize) / 2, left + glyphSize,
                   body.top + (bodyH - glyphSize) / 2 + glyphSize};

@@ -11,6 +11,9 @@
 
 namespace kivo {
 
+// The pale green of the main window's header strip, its edit panel and the start-time dialog.
+inline constexpr COLORREF PaleGreen = RGB(192, 220, 192); // 12639424
+
 // Pictures on the shaped buttons and in the tray menu.
 enum class Glyph { Instellen, Verwijderen, Toevoegen, Ok, Annuleren, Logboek, Informatie };
 
@@ -64,7 +67,7 @@ private:
 
 // Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
-// The same picture as a menu bitmap (16x16 at the given DPI); the caller owns the bitmap.
-HBITMAP MakeGlyphBitmap(Glyph glyph, int dpi, int background = COLOR_MENU);
+// The same picture as a menu bitmap (16x16 at the given DPI).
+UniqueBitmap MakeGlyphBitmap(Glyph glyph, int dpi, int background = COLOR_MENU);
 
 } // namespace kivo

@@ -74,7 +74,7 @@ public:
 
 private:
     MemoryDC dc_;
-    UniqueGdiObject bitmap_;
+    UniqueBitmap bitmap_;
     HGDIOBJ oldBitmap_ = nullptr;
     HGDIOBJ oldFont_ = nullptr;
     std::uint32_t* bits_ = nullptr;
@@ -90,14 +90,14 @@ TCreditsPanel::~TCreditsPanel() {
     DestroyHwnd();
 }
 
-void TCreditsPanel::Create(HWND parent, int id, int x, int y, int width, int height,
-                           DWORD extraStyle) {
+void TCreditsPanel::Create(HWND parent, int id, const Box& box, DWORD extraStyle) {
     WindowClassInfo info;
     info.name = ClassName;
     info.style = CS_HREDRAW | CS_VREDRAW;
     info.background = nullptr; // the panel paints all of itself
-    CreateWindowOf(info, 0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | extraStyle, x, y, width,
-                   height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+    CreateWindowOf(info, 0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | extraStyle,
+                   Scale(box.left), Scale(box.top), Scale(box.width), Scale(box.height), parent,
+                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
 }
 
 // ---- Settings ----

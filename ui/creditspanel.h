@@ -28,8 +28,8 @@ public:
     TCreditsPanel();
     ~TCreditsPanel() override;
 
-    // Creates the panel as a child window; it is not active yet.
-    void Create(HWND parent, int id, int x, int y, int width, int height, DWORD extraStyle = 0);
+    // Creates the panel as a child window at its box; it is not active yet.
+    void Create(HWND parent, int id, const Box& box, DWORD extraStyle = 0);
 
     // Starts or stops the scrolling. Starting may throw (no thread); the panel then stays inactive.
     void SetActive(bool active);

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: header strip, the three large buttons, the task list, menu and status bar; its
-// life from start-up to the confirmed exit.
+// life from start-up to the confirmed exit. Its code: instel.cpp (life and messages),
+// instelediting.cpp (task editing and the list), instelmenus.cpp (menus, tray menu, commands),
+// instelcontrols.cpp (controls, layout, painting, status bar); the layout is in instellayout.h.
 #include <windows.h>
 
 #include <functional>
@@ -161,8 +163,12 @@ private:
     void ApplyFonts();
     void Layout();
     void SetClientHeight(int height96);
+    void PlaceOnScreen(); // at its place, left 100, top 50
     void Paint(HDC dc);
-    void Command(int id, int code);
+    void Command(WPARAM wParam);
+    void EnterPressed();
+    void EscapePressed();
+    void DBGtakenSelChange();
     void SetStatus(int panel, const std::string& text);
     void EnableBrowseControls(bool enabled);
     void Report(ReportQueue::Kind kind, const std::string& message);
@@ -188,11 +194,10 @@ private:
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;
     UniqueMenu trayMenu_;
-    std::vector<UniqueGdiObject> menuPictures_;
+    std::vector<UniqueBitmap> menuPictures_;
     UniqueIcon trayIcon_;
     UniqueFont font_, labelFont_, headerFont_;
-    UniqueGdiObject headerBrush_;
-    int dpi_ = 96;
+    UniqueBrush headerBrush_;
     int clientHeight96_ = 170;
     bool editMode_ = false;
     bool exitConfirmed_ = false;

@@ -15,48 +15,54 @@ namespace kivo {
 
 namespace {
 
-constexpr COLORREF PaleGreen = RGB(192, 220, 192);
+using P = TInstelPanel;
+
 constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
-constexpr RECT PanelBox{3, 154, 265, 207}; // left, top, width, height
-constexpr int LabelLeft = 5;
-constexpr int FieldLeft = 96;
+// The layout in design units.
+constexpr Box PanelBox{3, 154, 265, 207};
 
-struct Place {
-    int id;
-    int left, top, width, height;
-};
-// Created in this order, which is the tab order.
-constexpr Place Places[] = {
-    {TInstelPanel::IdEditOmschrijving, 96, 5, 161, 21},
-    {TInstelPanel::IdEditprogramma, 96, 28, 97, 21},
-    {TInstelPanel::IdBladerButton, 200, 28, 57, 21},
-    {TInstelPanel::IdEditwerkdir, 96, 52, 161, 21},
-    {TInstelPanel::IdEditStarttijd, 96, 98, 65, 21},
-    {TInstelPanel::IdInstelButton, 182, 98, 75, 21},
-    {TInstelPanel::IdEditFrekwentie, 96, 122, 33, 21},
-    {TInstelPanel::IdSBFrekwentie, 129, 123, 17, 21},
-    {TInstelPanel::IdCBdagen, 152, 124, 55, 17},
-    {TInstelPanel::IdCBuren, 208, 124, 49, 17},
-    {TInstelPanel::IdEditlaatstekeer, 96, 145, 97, 21},
-    {TInstelPanel::IdEditparameters, 96, 75, 161, 21},
-    {TInstelPanel::IdOKbutton, 26, 174, 92, 28},
-    {TInstelPanel::IdAnnuleerButton, 146, 174, 92, 28},
+constexpr DWORD TypingField = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD ReadOnlyField = TypingField | ES_READONLY;
+constexpr DWORD PushButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD CheckBox = WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX;
+constexpr DWORD DateField = WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT;
+// Made in this order, which is the tab order. One without a class is one of ours: the spin
+// arrows and the two shaped buttons.
+constexpr ChildControl Controls[] = {
+    {"EDIT", "", TypingField, WS_EX_CLIENTEDGE, P::IdEditOmschrijving, {96, 5, 161, 21}},
+    {"EDIT", "", ReadOnlyField, WS_EX_CLIENTEDGE, P::IdEditprogramma, {96, 28, 97, 21}},
+    {"BUTTON", "Bladeren", PushButton, 0, P::IdBladerButton, {200, 28, 57, 21}},
+    {"EDIT", "", ReadOnlyField, WS_EX_CLIENTEDGE, P::IdEditwerkdir, {96, 52, 161, 21}},
+    {"EDIT", "", ReadOnlyField, WS_EX_CLIENTEDGE, P::IdEditStarttijd, {96, 98, 65, 21}},
+    {"BUTTON", "Instellen", PushButton, 0, P::IdInstelButton, {182, 98, 75, 21}},
+    {"EDIT", "", ReadOnlyField, WS_EX_CLIENTEDGE, P::IdEditFrekwentie, {96, 122, 33, 21}},
+    {nullptr, "", 0, 0, P::IdSBFrekwentie, {129, 123, 17, 21}},
+    {"BUTTON", "Dagen", CheckBox, 0, P::IdCBdagen, {152, 124, 55, 17}},
+    {"BUTTON", "Uren", CheckBox, 0, P::IdCBuren, {208, 124, 49, 17}},
+    {DATETIMEPICK_CLASSA, "", DateField, 0, P::IdEditlaatstekeer, {96, 145, 97, 21}},
+    {"EDIT", "", TypingField, WS_EX_CLIENTEDGE, P::IdEditparameters, {96, 75, 161, 21}},
+    {nullptr, "OK", 0, 0, P::IdOKbutton, {26, 174, 92, 28}},
+    {nullptr, "Annuleren", 0, 0, P::IdAnnuleerButton, {146, 174, 92, 28}},
 };
 
+// A row's label is drawn from the top left of its box, which ends before the row's field.
+constexpr Box LabelBox(int rowTop) {
+    return {5, rowTop + 3, 89, 0};
+}
 struct Label {
     const char* text;
-    int top;
+    Box box;
 };
-constexpr Label Labels[] = {{"Omschrijving", 5},  {"Opstartbestand", 28}, {"Werkdirectory", 52},
-                            {"Parameters", 75},   {"Starttijd", 98},      {"Frekwentie", 122},
-                            {"Laatste keer", 145}};
+constexpr Label Labels[] = {{"Omschrijving", LabelBox(5)},   {"Opstartbestand", LabelBox(28)},
+                            {"Werkdirectory", LabelBox(52)}, {"Parameters", LabelBox(75)},
+                            {"Starttijd", LabelBox(98)},     {"Frekwentie", LabelBox(122)},
+                            {"Laatste keer", LabelBox(145)}};
 
 // The controls a managed task locks.
-constexpr int Lockable[] = {
-    TInstelPanel::IdEditOmschrijving, TInstelPanel::IdBladerButton,   TInstelPanel::IdEditprogramma,
-    TInstelPanel::IdEditwerkdir,      TInstelPanel::IdEditparameters, TInstelPanel::IdEditStarttijd,
-    TInstelPanel::IdInstelButton,     TInstelPanel::IdEditFrekwentie, TInstelPanel::IdSBFrekwentie,
-    TInstelPanel::IdCBdagen,          TInstelPanel::IdCBuren};
+constexpr int Lockable[] = {P::IdEditOmschrijving, P::IdBladerButton,   P::IdEditprogramma,
+                            P::IdEditwerkdir,      P::IdEditparameters, P::IdEditStarttijd,
+                            P::IdInstelButton,     P::IdEditFrekwentie, P::IdSBFrekwentie,
+                            P::IdCBdagen,          P::IdCBuren};
 
 std::string Text(HWND window) {
     int length = GetWindowTextLengthA(window);
@@ -97,11 +103,11 @@ TInstelPanel::~TInstelPanel() {
 }
 
 void TInstelPanel::Create(HWND parent, int dpi) {
-    dpi_ = dpi;
+    Window::SetDpi(dpi);
     background_.reset(CreateSolidBrush(PaleGreen));
     WindowClassInfo info;
     info.name = ClassName;
-    info.background = static_cast<HBRUSH>(background_.get());
+    info.background = background_.get();
     CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
     CreateControls();
     SetDpi(dpi);
@@ -110,103 +116,69 @@ void TInstelPanel::Create(HWND parent, int dpi) {
 }
 
 void TInstelPanel::CreateControls() {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto make = [&](DWORD exStyle, const char* cls, const char* text, DWORD style, int id) {
-        return CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                               Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                               nullptr);
-    };
-    const DWORD field = WS_TABSTOP | ES_AUTOHSCROLL;
-    for (const Place& p : Places) {
-        switch (p.id) {
-        case IdEditOmschrijving:
-        case IdEditparameters:
-            SendMessageA(
-                make(WS_EX_CLIENTEDGE, "EDIT", "", field, p.id), EM_LIMITTEXT,
-                FieldLimit(p.id == IdEditOmschrijving ? Field::Omschrijving : Field::Parameters),
-                0);
-            break;
-        case IdEditprogramma:
-        case IdEditwerkdir:
-        case IdEditStarttijd:
-        case IdEditFrekwentie:
-            make(WS_EX_CLIENTEDGE, "EDIT", "", field | ES_READONLY, p.id);
-            break;
-        case IdBladerButton:
-            make(0, "BUTTON", "Bladeren", WS_TABSTOP | BS_PUSHBUTTON, p.id);
-            break;
-        case IdInstelButton:
-            make(0, "BUTTON", "Instellen", WS_TABSTOP | BS_PUSHBUTTON, p.id);
-            break;
+    for (const ChildControl& control : Controls) {
+        switch (control.id) {
         case IdSBFrekwentie:
-            SBFrekwentie.Create(Hwnd(), p.id);
+            SBFrekwentie.Create(Hwnd(), control.id);
             break;
-        case IdCBdagen:
-            make(0, "BUTTON", "Dagen", WS_TABSTOP | BS_CHECKBOX, p.id);
-            break;
-        case IdCBuren:
-            make(0, "BUTTON", "Uren", WS_TABSTOP | BS_CHECKBOX, p.id);
-            break;
-        case IdEditlaatstekeer: {
-            HWND date = make(0, DATETIMEPICK_CLASSA, "", WS_TABSTOP | DTS_SHORTDATEFORMAT, p.id);
-            SendMessageA(date, DTM_SETMCCOLOR, MCSC_BACKGROUND, CalendarYellow);
-            SendMessageA(date, DTM_SETMCCOLOR, MCSC_MONTHBK, CalendarYellow);
-            // Changed through its calendar only: typing and the keys that step its parts are
-            // swallowed; Tab and F4 (open the calendar) pass, as does Alt+Down.
-            dateHook_.Attach(date, [this](UINT m, WPARAM w, LPARAM l) -> LRESULT {
-                if (m == WM_CHAR) return 0;
-                if (m == WM_KEYDOWN && w != VK_TAB && w != VK_F4) return 0;
-                return dateHook_.Default(m, w, l);
-            });
-            break;
-        }
         case IdOKbutton:
-            OKbutton.Create(Hwnd(), p.id, "OK", Glyph::Ok);
+            OKbutton.Create(Hwnd(), control.id, control.text, Glyph::Ok);
             break;
         case IdAnnuleerButton:
-            AnnuleerButton.Create(Hwnd(), p.id, "Annuleren", Glyph::Annuleren);
+            AnnuleerButton.Create(Hwnd(), control.id, control.text, Glyph::Annuleren);
             break;
+        default:
+            CreateChild(control);
         }
     }
+    SendMessageA(Control(IdEditOmschrijving), EM_LIMITTEXT, FieldLimit(Field::Omschrijving), 0);
+    SendMessageA(Control(IdEditparameters), EM_LIMITTEXT, FieldLimit(Field::Parameters), 0);
+    HWND date = Control(IdEditlaatstekeer);
+    SendMessageA(date, DTM_SETMCCOLOR, MCSC_BACKGROUND, CalendarYellow);
+    SendMessageA(date, DTM_SETMCCOLOR, MCSC_MONTHBK, CalendarYellow);
+    // Changed through its calendar only: typing and the keys that step its parts are swallowed;
+    // Tab and F4 (open the calendar) pass, as does Alt+Down.
+    dateHook_.Attach(date, [this](UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_CHAR) return 0;
+        if (m == WM_KEYDOWN && w != VK_TAB && w != VK_F4) return 0;
+        return dateHook_.Default(m, w, l);
+    });
 }
 
 void TInstelPanel::SetDpi(int dpi) {
-    dpi_ = dpi;
-    font_ = MakeFont("MS Sans Serif", 11, dpi_);
+    Window::SetDpi(dpi);
+    font_ = MakeFont("MS Sans Serif", 11, Dpi());
     // The labels must end before their fields; where the font is wider, it is made smaller.
     for (int height = 11; height >= 8; --height) {
-        labelFont_ = MakeFont("MS Sans Serif", height, dpi_, true);
+        labelFont_ = MakeFont("MS Sans Serif", height, Dpi(), true);
         WindowDC dc(Hwnd());
         SelectedObject f(dc.get(), labelFont_.get());
-        LONG widest = 0;
+        bool fits = true;
         for (const Label& label : Labels) {
             SIZE size{};
             GetTextExtentPoint32A(dc.get(), label.text, static_cast<int>(std::strlen(label.text)),
                                   &size);
-            widest = std::max(widest, size.cx);
+            fits = fits && size.cx <= Scale(label.box.width);
         }
-        if (widest <= Scaled(FieldLeft - LabelLeft - 2, dpi_)) break;
+        if (fits) break;
     }
-    for (const Place& p : Places)
-        SendMessageA(Control(p.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    for (const ChildControl& control : Controls)
+        SendMessageA(Control(control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     OKbutton.SetFont(font_.get());
     AnnuleerButton.SetFont(font_.get());
     Layout();
 }
 
 void TInstelPanel::Layout() {
-    auto s = [&](int px) { return Scaled(px, dpi_); };
-    MoveWindow(Hwnd(), s(PanelBox.left), s(PanelBox.top), s(PanelBox.right), s(PanelBox.bottom),
-               TRUE);
-    for (const Place& p : Places)
-        MoveWindow(Control(p.id), s(p.left), s(p.top), s(p.width), s(p.height), TRUE);
+    Place(Hwnd(), PanelBox);
+    for (const ChildControl& control : Controls) Place(Control(control.id), control.box);
 }
 
 void TInstelPanel::Paint(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     SelectedObject f(dc, labelFont_.get());
     for (const Label& label : Labels)
-        TextOutA(dc, Scaled(LabelLeft, dpi_), Scaled(label.top + 3, dpi_), label.text,
+        TextOutA(dc, Scale(label.box.left), Scale(label.box.top), label.text,
                  static_cast<int>(std::strlen(label.text)));
 }
 
@@ -395,6 +367,14 @@ void TInstelPanel::CBUrenClick() {
     ClickBox(Field::Uren, Field::Dagen);
 }
 
+void TInstelPanel::OKButtonClick() {
+    if (OnOk) OnOk();
+}
+
+void TInstelPanel::AnnuleerButtonClick() {
+    if (OnCancel) OnCancel();
+}
+
 void TInstelPanel::EditlaatstekeerChange(const SYSTEMTIME& date) {
     if (loading_ || !(EditMode && EditMode())) return;
     BeginChange();
@@ -415,34 +395,18 @@ LRESULT TInstelPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_COMMAND: {
-        const int id = LOWORD(wParam), code = HIWORD(wParam);
-        if (code == EN_KILLFOCUS) {
-            CommitTyped();
-        } else if (id == IdSBFrekwentie) {
-            if (code == TSpinButton::SpinUp) SBFrekwentieUpClick();
-            if (code == TSpinButton::SpinDown) SBFrekwentieDownClick();
-        } else if (code == BN_CLICKED) {
-            switch (id) {
-            case IdBladerButton:
-                BladerButtonClick();
-                break;
-            case IdInstelButton:
-                InstelButtonClick();
-                break;
-            case IdCBdagen:
-                CBdagenClick();
-                break;
-            case IdCBuren:
-                CBUrenClick();
-                break;
-            case IdOKbutton:
-                if (OnOk) OnOk();
-                break;
-            case IdAnnuleerButton:
-                if (OnCancel) OnCancel();
-                break;
-            }
-        }
+        static constexpr CommandRoute<TInstelPanel> Commands[] = {
+            {AnyId, EN_KILLFOCUS, &TInstelPanel::CommitTyped},
+            {IdSBFrekwentie, TSpinButton::SpinUp, &TInstelPanel::SBFrekwentieUpClick},
+            {IdSBFrekwentie, TSpinButton::SpinDown, &TInstelPanel::SBFrekwentieDownClick},
+            {IdBladerButton, BN_CLICKED, &TInstelPanel::BladerButtonClick},
+            {IdInstelButton, BN_CLICKED, &TInstelPanel::InstelButtonClick},
+            {IdCBdagen, BN_CLICKED, &TInstelPanel::CBdagenClick},
+            {IdCBuren, BN_CLICKED, &TInstelPanel::CBUrenClick},
+            {IdOKbutton, BN_CLICKED, &TInstelPanel::OKButtonClick},
+            {IdAnnuleerButton, BN_CLICKED, &TInstelPanel::AnnuleerButtonClick},
+        };
+        RouteCommand(*this, Commands, wParam);
         return 0;
     }
     case WM_NOTIFY: {

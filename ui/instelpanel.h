@@ -90,19 +90,20 @@ private:
     void ShowField(Field field);
     void EditlaatstekeerChange(const SYSTEMTIME& date);
     void BeginChange();
+    void OKButtonClick();
+    void AnnuleerButtonClick();
     void StepFrekwentie(int direction);
     void ClickBox(Field clicked, Field other);
 
     TMemTable& table_;
     FormatSettings display_; // the panel's own "hh:nn" for the start time
-    int dpi_ = 96;
     bool loading_ = false;
     bool editing_ = false; // between BeginEdit and Hide
     TShapedButton OKbutton, AnnuleerButton;
     TSpinButton SBFrekwentie;
     ControlHook dateHook_;
     UniqueFont font_, labelFont_;
-    UniqueGdiObject background_;
+    UniqueBrush background_;
 };
 
 // The date field's display format: four year digits when the user's own short date format

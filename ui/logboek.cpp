@@ -9,9 +9,12 @@ namespace kivo {
 
 namespace {
 
+// The layout in design units. The text fills the window above the strip along the bottom edge;
+// OK stands in the strip, its top from the strip's.
 constexpr int FormWidth = 440, FormHeight = 322; // outer size
 constexpr int StripHeight = 41;
-constexpr int OkLeft = 179, OkTop = 8, OkWidth = 75, OkHeight = 25;
+constexpr Box OkBox{179, 8, 75, 25};
+static_assert(TLogboekForm::BBOkId == IDOK, "Enter in the text presses OK");
 
 // "Courier New", 13 pixels at 96 DPI; where that face is missing another of fixed pitch, as the
 // text's columns need.
@@ -28,8 +31,7 @@ TLogboekForm::TLogboekForm(std::string appDir, FileSystem& files)
 
 TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
     auto* form = new TLogboekForm(appDir, files);
-    form->dpi_ = ScreenDpi();
-    int width = Scaled(FormWidth, form->dpi_), height = Scaled(FormHeight, form->dpi_);
+    int width = form->Scale(FormWidth), height = form->Scale(FormHeight);
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int left = work.left + (work.right - work.left - width) / 2;
@@ -44,6 +46,8 @@ TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
         window = form->CreateWindowOf(info, WS_EX_CONTROLPARENT, "Logboek",
                                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top, width,
                                       height, nullptr);
+        // A control that cannot be made fails the viewer as its window would.
+        form->CreateControls();
     } catch (...) {
         delete form;
         throw;
@@ -59,9 +63,6 @@ TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
 
 LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        CreateControls();
-        return 0;
     case WM_SIZE:
         Layout();
         return 0;
@@ -85,22 +86,23 @@ LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         PaintScope paint(Hwnd());
         RECT client;
         GetClientRect(Hwnd(), &client);
-        RECT strip{0, client.bottom - Scaled(StripHeight, dpi_), client.right, client.bottom};
+        RECT strip{0, client.bottom - Scale(StripHeight), client.right, client.bottom};
         DrawEdge(paint.get(), &strip, BDR_RAISEDINNER, BF_RECT);
         return 0;
     }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == BBOkId || LOWORD(wParam) == IDOK) {
-            BBOkClick();
-            return 0;
-        }
+    case WM_COMMAND: {
+        static constexpr CommandRoute<TLogboekForm> Commands[] = {
+            {BBOkId, AnyCode, &TLogboekForm::BBOkClick}, // Enter's IDOK too: the same id
+        };
+        if (RouteCommand(*this, Commands, wParam)) return 0;
         break;
+    }
     case WM_CLOSE:
         // Closing frees the viewer, whichever way it is closed.
         DestroyHwnd();
         return 0;
     case WM_DPICHANGED: {
-        dpi_ = HIWORD(wParam);
+        SetDpi(HIWORD(wParam));
         MakeFonts();
         auto* r = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
@@ -113,32 +115,34 @@ LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TLogboekForm::CreateControls() {
     LogboekView.Create(Hwnd(), LogboekEditId, BBOkId);
-    ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          0, 0, 0, 0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(BBOkId)),
-                          GetModuleHandleA(nullptr), nullptr);
+    ok_ = CreateChild({.className = "BUTTON",
+                       .text = "OK",
+                       .style = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                       .id = BBOkId});
     MakeFonts();
     Layout();
 }
 
 // The text's font and the button's font and picture, for the window's DPI.
 void TLogboekForm::MakeFonts() {
-    font_ = TextFont(dpi_);
-    buttonFont_ = DialogFont(dpi_);
-    okPicture_.reset(MakeGlyphBitmap(Glyph::Ok, dpi_, COLOR_BTNFACE));
+    font_ = TextFont(Dpi());
+    buttonFont_ = DialogFont(Dpi());
+    okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
     LogboekView.SetFont(font_.get());
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), TRUE);
     SendMessageA(ok_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(okPicture_.get()));
 }
 
 void TLogboekForm::Layout() {
+    if (!ok_) return; // the window is still being made
     RECT client;
     GetClientRect(Hwnd(), &client);
-    int strip = Scaled(StripHeight, dpi_);
+    int strip = Scale(StripHeight);
     int textHeight = client.bottom - strip;
     if (textHeight < 0) textHeight = 0;
-    if (LogboekEdit()) MoveWindow(LogboekEdit(), 0, 0, client.right, textHeight, TRUE);
-    MoveWindow(ok_, Scaled(OkLeft, dpi_), textHeight + Scaled(OkTop, dpi_), Scaled(OkWidth, dpi_),
-               Scaled(OkHeight, dpi_), TRUE);
+    MoveWindow(LogboekEdit(), 0, 0, client.right, textHeight, TRUE);
+    MoveWindow(ok_, Scale(OkBox.left), textHeight + Scale(OkBox.top), Scale(OkBox.width),
+               Scale(OkBox.height), TRUE);
     InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 

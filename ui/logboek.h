@@ -49,10 +49,9 @@ private:
     FileSystem& files_;
     HWND ok_ = nullptr;
     HWND lastFocus_ = nullptr; // where the focus goes back to when the window is active again
-    int dpi_ = 96;
     UniqueFont font_;
     UniqueFont buttonFont_;
-    UniqueGdiObject okPicture_;
+    UniqueBitmap okPicture_;
     bool freesItself_ = false; // set once the window exists, so a failed creation frees it once
 };
 

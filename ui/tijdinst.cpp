@@ -13,9 +13,35 @@ namespace kivo {
 namespace {
 
 constexpr int InnerWidth = 193, InnerHeight = 123;
-constexpr COLORREF PaleGreen = RGB(192, 220, 192); // 12639424
 constexpr DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD ExStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME;
+
+// The layout in design units. The two texts are drawn from their top left.
+constexpr Box StarttijdLabel{64, 8, 0, 0};
+constexpr Box Colon{91, 31, 0, 0};
+constexpr Box UrenBox{32, 32, 41, 40};
+constexpr Box MinutenBox{104, 32, 41, 40};
+
+using T = TFTijdinstellen;
+enum class FontOf { Own, Big, Button };
+struct Part {
+    ChildControl control;
+    FontOf font;
+};
+constexpr DWORD Digits = WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_CENTER;
+constexpr DWORD Arrow = WS_VISIBLE | UDS_ARROWKEYS;
+constexpr DWORD Default = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
+constexpr DWORD Push = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD Edge = WS_EX_CLIENTEDGE;
+// Created in the tab order.
+constexpr Part Parts[] = {
+    {{UPDOWN_CLASSA, "", Arrow, 0, T::IdUpDownUren, {73, 32, 15, 40}}, FontOf::Own},
+    {{"EDIT", "", Digits, Edge, T::IdEditUren, UrenBox}, FontOf::Big},
+    {{"EDIT", "", Digits, Edge, T::IdEditMinuten, MinutenBox}, FontOf::Big},
+    {{UPDOWN_CLASSA, "", Arrow, 0, T::IdUpDownMinuten, {145, 32, 15, 40}}, FontOf::Own},
+    {{"BUTTON", "OK", Default, 0, T::IdBitBtn1, {10, 88, 80, 25}}, FontOf::Button},
+    {{"BUTTON", "Annuleren", Push, 0, T::IdBitBtn2, {104, 88, 80, 25}}, FontOf::Button},
+};
 
 struct Arrows {
     int editId;
@@ -34,13 +60,11 @@ std::string Text(HWND window) {
 } // namespace
 
 TFTijdinstellen::TFTijdinstellen(HWND owner) {
-    dpi_ = ScreenDpi();
-    auto s = [&](int px) { return Scaled(px, dpi_); };
     background_.reset(CreateSolidBrush(PaleGreen));
     WindowClassInfo info;
     info.name = ClassName;
-    info.background = static_cast<HBRUSH>(background_.get());
-    RECT frame{0, 0, s(InnerWidth), s(InnerHeight)};
+    info.background = background_.get();
+    RECT frame{0, 0, Scale(InnerWidth), Scale(InnerHeight)};
     AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -51,41 +75,29 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
 
     // Two digits must fit their field; where Arial is missing, a wider font is made smaller.
     for (int height = 27; height >= 12; --height) {
-        bigFont_ = MakeFont("Arial", height, dpi_, true);
+        bigFont_ = MakeFont("Arial", height, Dpi(), true);
         WindowDC dc(Hwnd());
         SelectedObject f(dc.get(), bigFont_.get());
         SIZE digits{};
         GetTextExtentPoint32A(dc.get(), "00", 2, &digits);
-        if (digits.cx <= s(41) - 8) break; // the field's edges and inner margin
+        if (digits.cx <= Scale(UrenBox.width) - 8) break; // the field's edges and inner margin
     }
-    labelFont_ = MakeFont("Arial", 16, dpi_, true);
-    buttonFont_ = MakeFont("MS Sans Serif", 11, dpi_);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto make = [&](const char* cls, const char* text, DWORD style, int id, int l, int t, int w,
-                    int h, HFONT font) {
-        HWND c =
-            CreateWindowExA(cls[0] == 'E' ? WS_EX_CLIENTEDGE : 0, cls, text,
-                            WS_CHILD | WS_VISIBLE | style, s(l), s(t), s(w), s(h), Hwnd(),
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (font) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return c;
-    };
-    // Created in the tab order.
-    HWND upUren = make(UPDOWN_CLASSA, "", UDS_ARROWKEYS, IdUpDownUren, 73, 32, 15, 40, nullptr);
-    HWND uren = make("EDIT", "", WS_TABSTOP | ES_READONLY | ES_CENTER, IdEditUren, 32, 32, 41, 40,
-                     bigFont_.get());
-    HWND minuten = make("EDIT", "", WS_TABSTOP | ES_READONLY | ES_CENTER, IdEditMinuten, 104, 32,
-                        41, 40, bigFont_.get());
-    HWND upMinuten =
-        make(UPDOWN_CLASSA, "", UDS_ARROWKEYS, IdUpDownMinuten, 145, 32, 15, 40, nullptr);
-    HWND ok = make("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IdBitBtn1, 10, 88, 80, 25,
-                   buttonFont_.get());
-    HWND cancel = make("BUTTON", "Annuleren", WS_TABSTOP | BS_PUSHBUTTON, IdBitBtn2, 104, 88, 80,
-                       25, buttonFont_.get());
-    okPicture_.reset(MakeGlyphBitmap(Glyph::Ok, dpi_, COLOR_BTNFACE));
-    cancelPicture_.reset(MakeGlyphBitmap(Glyph::Annuleren, dpi_, COLOR_BTNFACE));
-    SendMessageA(ok, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(okPicture_.get()));
-    SendMessageA(cancel, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(cancelPicture_.get()));
+    labelFont_ = MakeFont("Arial", 16, Dpi(), true);
+    buttonFont_ = MakeFont("MS Sans Serif", 11, Dpi());
+    for (Part part : Parts) {
+        part.control.font = part.font == FontOf::Big      ? bigFont_.get()
+                            : part.font == FontOf::Button ? buttonFont_.get()
+                                                          : nullptr;
+        CreateChild(part.control);
+    }
+    HWND uren = Control(IdEditUren), minuten = Control(IdEditMinuten);
+    HWND upUren = Control(IdUpDownUren), upMinuten = Control(IdUpDownMinuten);
+    okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
+    cancelPicture_ = MakeGlyphBitmap(Glyph::Annuleren, Dpi(), COLOR_BTNFACE);
+    SendMessageA(Control(IdBitBtn1), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(okPicture_.get()));
+    SendMessageA(Control(IdBitBtn2), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(cancelPicture_.get()));
     // The two big digits need the whole width of their fields.
     for (HWND edit : {uren, minuten})
         SendMessageA(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
@@ -93,11 +105,10 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
     SendMessageA(upUren, UDM_SETRANGE32, 0, Hours.max);
     SendMessageA(upMinuten, UDM_SETBUDDY, reinterpret_cast<WPARAM>(minuten), 0);
     SendMessageA(upMinuten, UDM_SETRANGE32, 0, Minutes.max);
-    // The buddies keep their own places; the arrows stand where the layout puts them.
-    MoveWindow(upUren, s(73), s(32), s(15), s(40), FALSE);
-    MoveWindow(upMinuten, s(145), s(32), s(15), s(40), FALSE);
-    MoveWindow(uren, s(32), s(32), s(41), s(40), FALSE);
-    MoveWindow(minuten, s(104), s(32), s(41), s(40), FALSE);
+    // The buddies keep their own places; the arrows stand where the layout puts them. (The
+    // buttons are not moved.)
+    for (const Part& part : Parts)
+        if (part.font != FontOf::Button) Place(Control(part.control.id), part.control.box, false);
 }
 
 std::string TFTijdinstellen::UrenText() const {
@@ -142,14 +153,29 @@ void TFTijdinstellen::Step(int editId, int direction) {
 }
 
 void TFTijdinstellen::Paint(HDC dc) {
-    auto s = [&](int px) { return Scaled(px, dpi_); };
     SetBkMode(dc, TRANSPARENT);
     {
         SelectedObject f(dc, labelFont_.get());
-        TextOutA(dc, s(64), s(8), "Starttijd", 9);
+        TextOutA(dc, Scale(StarttijdLabel.left), Scale(StarttijdLabel.top), "Starttijd", 9);
     }
     SelectedObject f(dc, bigFont_.get());
-    TextOutA(dc, s(91), s(31), ":", 1);
+    TextOutA(dc, Scale(Colon.left), Scale(Colon.top), ":", 1);
+}
+
+void TFTijdinstellen::UrenChange() {
+    EditChange(Control(IdEditUren));
+}
+
+void TFTijdinstellen::MinutenChange() {
+    EditChange(Control(IdEditMinuten));
+}
+
+void TFTijdinstellen::BitBtn1Click() {
+    result_ = ResultOk;
+}
+
+void TFTijdinstellen::BitBtn2Click() {
+    result_ = ResultCancel; // "Annuleren" and Escape
 }
 
 LRESULT TFTijdinstellen::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -159,15 +185,16 @@ LRESULT TFTijdinstellen::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Paint(paint.get());
         return 0;
     }
-    case WM_COMMAND:
-        if (HIWORD(wParam) == EN_CHANGE) {
-            EditChange(reinterpret_cast<HWND>(lParam));
-        } else if (LOWORD(wParam) == IdBitBtn1) {
-            result_ = ResultOk;
-        } else if (LOWORD(wParam) == IdBitBtn2) {
-            result_ = ResultCancel; // "Annuleren" and Escape
-        }
+    case WM_COMMAND: {
+        static constexpr CommandRoute<TFTijdinstellen> Commands[] = {
+            {IdEditUren, EN_CHANGE, &TFTijdinstellen::UrenChange},
+            {IdEditMinuten, EN_CHANGE, &TFTijdinstellen::MinutenChange},
+            {IdBitBtn1, AnyCode, &TFTijdinstellen::BitBtn1Click},
+            {IdBitBtn2, AnyCode, &TFTijdinstellen::BitBtn2Click},
+        };
+        RouteCommand(*this, Commands, wParam);
         return 0;
+    }
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->code == UDN_DELTAPOS) {

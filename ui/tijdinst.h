@@ -44,11 +44,14 @@ private:
     void EditChange(HWND edit);
     void Step(int editId, int direction);
     void Paint(HDC dc);
+    void UrenChange();
+    void MinutenChange();
+    void BitBtn1Click();
+    void BitBtn2Click();
 
     UniqueFont bigFont_, labelFont_, buttonFont_;
-    UniqueGdiObject background_;
-    UniqueGdiObject okPicture_, cancelPicture_;
-    int dpi_ = 96;
+    UniqueBrush background_;
+    UniqueBitmap okPicture_, cancelPicture_;
     int result_ = 0;
 };
 

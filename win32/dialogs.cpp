@@ -133,7 +133,6 @@ int RunDialog(const DialogRequest& request) {
     // Step one: whatever waits in the queue is handled before the question appears.
     if (!PumpWaitingMessages()) return mrCancel;
 
-    HINSTANCE instance = GetModuleHandleA(nullptr);
     DialogState state;
     for (const ButtonKind& b : kButtons) {
         if (!(request.buttons & b.button)) continue;
@@ -157,8 +156,7 @@ int RunDialog(const DialogRequest& request) {
     HWND dialog = form.Hwnd();
 
     // Layout in dialog units of the font, as the system's own message boxes do it.
-    int dpi = ScreenDpi();
-    UniqueFont font = DialogFont(dpi);
+    UniqueFont font = DialogFont(form.Dpi());
     SIZE unit{};
     RECT textRect{};
     int buttonTextWidth = 0;
@@ -189,7 +187,7 @@ int RunDialog(const DialogRequest& request) {
     const int buttonSpacing = MulDiv(4, unit.cx, 4);
     const int buttonHeight = MulDiv(14, unit.cy, 8);
     const int buttonWidth = std::max(MulDiv(50, unit.cx, 4), buttonTextWidth + 2 * buttonSpacing);
-    const int iconSize = request.icon ? MulDiv(32, dpi, 96) : 0;
+    const int iconSize = request.icon ? form.Scale(32) : 0;
 
     int buttonCount = 0;
     for (const ButtonKind& b : kButtons)
@@ -200,37 +198,46 @@ int RunDialog(const DialogRequest& request) {
     const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
     const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
 
-    auto setFont = [&](HWND control) {
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    // The layout is in pixels of the font's own units: each control is placed once made.
+    auto make = [&](const ChildControl& control, int x, int y, int width, int height) {
+        HWND child = form.CreateChild(control);
+        MoveWindow(child, x, y, width, height, FALSE);
+        return child;
     };
-    int x = horzMargin;
-    if (request.icon) {
-        HWND image = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ICON, x,
-                                     vertMargin, iconSize, iconSize, dialog,
-                                     reinterpret_cast<HMENU>(kImageId), instance, nullptr);
-        SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, request.icon)),
-                     0);
-        x += iconSize + horzSpacing;
-    }
-    HWND text = CreateWindowExA(0, "STATIC", request.message.c_str(),
-                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, x, vertMargin,
-                                textRect.right, textRect.bottom, dialog,
-                                reinterpret_cast<HMENU>(kMessageId), instance, nullptr);
-    setFont(text);
-
     HWND firstButton = nullptr;
-    int bx = (clientWidth - groupWidth) / 2;
-    const int by = vertMargin + iconTextHeight + vertSpacing;
-    for (const ButtonKind& b : kButtons) {
-        if (!(request.buttons & b.button)) continue;
-        DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                      (b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        HWND button =
-            CreateWindowExA(0, "BUTTON", ButtonCaption(request, b), style, bx, by, buttonWidth,
-                            buttonHeight, dialog, reinterpret_cast<HMENU>(b.id), instance, nullptr);
-        setFont(button);
-        if (!firstButton) firstButton = button;
-        bx += buttonWidth + buttonSpacing;
+    try {
+        int x = horzMargin;
+        if (request.icon) {
+            HWND image =
+                make({.className = "STATIC", .style = WS_VISIBLE | SS_ICON, .id = kImageId}, x,
+                     vertMargin, iconSize, iconSize);
+            SendMessageA(image, STM_SETICON,
+                         reinterpret_cast<WPARAM>(LoadIconA(nullptr, request.icon)), 0);
+            x += iconSize + horzSpacing;
+        }
+        make({.className = "STATIC",
+              .text = request.message.c_str(),
+              .style = WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+              .id = kMessageId,
+              .font = font.get()},
+             x, vertMargin, textRect.right, textRect.bottom);
+
+        int bx = (clientWidth - groupWidth) / 2;
+        const int by = vertMargin + iconTextHeight + vertSpacing;
+        for (const ButtonKind& b : kButtons) {
+            if (!(request.buttons & b.button)) continue;
+            const DWORD kind = b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            HWND button = make({.className = "BUTTON",
+                                .text = ButtonCaption(request, b),
+                                .style = WS_VISIBLE | WS_TABSTOP | kind,
+                                .id = b.id,
+                                .font = font.get()},
+                               bx, by, buttonWidth, buttonHeight);
+            if (!firstButton) firstButton = button;
+            bx += buttonWidth + buttonSpacing;
+        }
+    } catch (const std::exception&) {
+        return mrCancel; // as when the dialog itself cannot be made
     }
 
     RECT frame{0, 0, clientWidth, clientHeight};

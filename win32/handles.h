@@ -1,43 +1,22 @@
 #pragma once
-// Owning wrappers for the window layer's handles and scopes for device contexts. The template and
-// the kernel and file handles come from the platform layer, which owns handles too.
+// The window layer's owning handles, one line per kind, and scopes for device contexts. The
+// template comes from the platform layer, which owns kernel and file handles too.
 #include <windows.h>
 
 #include "platform/win32/uniquehandle.h"
 
 namespace kivo {
 
-struct WindowTraits {
-    using Handle = HWND;
-    static HWND Invalid() { return nullptr; }
-    static void Close(HWND h) { DestroyWindow(h); }
-};
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static HGDIOBJ Invalid() { return nullptr; }
-    static void Close(HGDIOBJ h) { DeleteObject(h); }
-};
-struct FontTraits {
-    using Handle = HFONT;
-    static HFONT Invalid() { return nullptr; }
-    static void Close(HFONT h) { DeleteObject(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static HICON Invalid() { return nullptr; }
-    static void Close(HICON h) { DestroyIcon(h); }
-};
-struct MenuTraits {
-    using Handle = HMENU;
-    static HMENU Invalid() { return nullptr; }
-    static void Close(HMENU h) { DestroyMenu(h); }
-};
-
-using UniqueWindow = UniqueHandle<WindowTraits>;
-using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
-using UniqueFont = UniqueHandle<FontTraits>;
-using UniqueIcon = UniqueHandle<IconTraits>;
-using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueWindow = UniqueHandle<HWND, DestroyWindow>;
+using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
+using UniqueIcon = UniqueHandle<HICON, DestroyIcon>;
+using UniqueDC = UniqueHandle<HDC, DeleteDC>;
+using UniqueGdiObject = UniqueHandle<HGDIOBJ, DeleteObject>;
+using UniqueBrush = UniqueHandle<HBRUSH, DeleteObject>;
+using UniquePen = UniqueHandle<HPEN, DeleteObject>;
+using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
+using UniqueBitmap = UniqueHandle<HBITMAP, DeleteObject>;
+using UniqueRegion = UniqueHandle<HRGN, DeleteObject>;
 
 // A device context of a window (null: the screen) for the length of a scope.
 class WindowDC {
@@ -75,15 +54,10 @@ private:
 class MemoryDC {
 public:
     explicit MemoryDC(HDC like) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    HDC get() const { return dc_; }
+    HDC get() const { return dc_.get(); }
 
 private:
-    HDC dc_;
+    UniqueDC dc_;
 };
 
 // Selects a GDI object into a DC for the length of a scope.

@@ -13,6 +13,10 @@ UncaughtExceptionHandler uncaughtHandler = nullptr;
 
 constexpr UINT_PTR kHookId = 1;
 
+[[noreturn]] void ThrowCreationError() {
+    throw KivoError("Error creating window: " + LastErrorText());
+}
+
 } // namespace
 
 void SetUncaughtExceptionHandler(UncaughtExceptionHandler handler) {
@@ -45,7 +49,8 @@ void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc) {
         if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     }
     wc.lpszClassName = info.name;
-    RegisterClassExA(&wc);
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        ThrowCreationError();
 }
 
 Window::~Window() {
@@ -71,8 +76,30 @@ HWND Window::CreateWindowOf(const WindowClassInfo& info, DWORD exStyle, const ch
     RegisterWindowClass(info, &Window::Procedure);
     HWND hwnd = CreateWindowExA(exStyle, info.name, caption, style, x, y, width, height, parent,
                                 menu, GetModuleHandleA(nullptr), this);
-    if (!hwnd) throw KivoError("Error creating window: " + LastErrorText());
+    if (!hwnd) ThrowCreationError();
     return hwnd;
+}
+
+RECT Window::Pixels(const Box& box) const {
+    return {Scale(box.left), Scale(box.top), Scale(box.left + box.width),
+            Scale(box.top + box.height)};
+}
+
+void Window::Place(HWND child, const Box& box, bool repaint) const {
+    MoveWindow(child, Scale(box.left), Scale(box.top), Scale(box.width), Scale(box.height),
+               repaint);
+}
+
+HWND Window::CreateChild(const ChildControl& control) {
+    HWND child = CreateWindowExA(
+        control.exStyle, control.className, control.text, WS_CHILD | control.style,
+        Scale(control.box.left), Scale(control.box.top), Scale(control.box.width),
+        Scale(control.box.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+        GetModuleHandleA(nullptr), nullptr);
+    if (!child) ThrowCreationError();
+    if (control.font)
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font), FALSE);
+    return child;
 }
 
 LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

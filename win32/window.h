@@ -3,9 +3,12 @@
 // back from GWLP_USERDATA and handles its messages in one member, under one exception policy.
 #include <windows.h>
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <stdexcept>
+
+#include "win32/fonts.h"
 
 namespace kivo {
 
@@ -41,7 +44,27 @@ struct WindowClassInfo {
 };
 
 // Registers the class unless this module already has it (a second registration is harmless).
+// Throws KivoError "Error creating window: <reason>" when Windows refuses it.
 void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc);
+
+// ---- Layout ----
+
+// A place and size in design units (pixels at 96 DPI): left, top, width, height. Every window
+// gives its layout as a table of these.
+struct Box {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+// A system control (button, edit, list box, ...) to make as a child of a window.
+struct ChildControl {
+    const char* className = nullptr;
+    const char* text = "";
+    DWORD style = 0; // WS_CHILD is always added
+    DWORD exStyle = 0;
+    int id = 0;
+    Box box{};            // empty: placed later
+    HFONT font = nullptr; // not owned; null: the control's own
+};
 
 // Base of every window object. The object owns its HWND: destroying the object destroys the
 // window. The window's own destruction (DestroyWindow, WM_CLOSE's default) detaches the object:
@@ -62,6 +85,19 @@ public:
     // The object of a window made through this base; null for other windows.
     static Window* FromHwnd(HWND hwnd);
 
+    // The dots per inch the window is laid out for: the screen's when the object was made, or
+    // what SetDpi gave it since (a move to a monitor of another DPI).
+    int Dpi() const { return dpi_; }
+    // Design units in pixels at the window's DPI.
+    int Scale(int units) const { return Scaled(units, dpi_); }
+    // A box in pixels at the window's DPI, as left, top, right, bottom.
+    RECT Pixels(const Box& box) const;
+    // Moves a child window to its box.
+    void Place(HWND child, const Box& box, bool repaint = true) const;
+    // Makes a system control as a child of this window at its box (scaled), with its font.
+    // Throws KivoError "Error creating window: <reason>" when Windows refuses, as CreateWindowOf.
+    HWND CreateChild(const ChildControl& control);
+
 protected:
     // Registers `info` (once) and creates the window with this object attached. Throws KivoError
     // "Error creating window: <reason>" when Windows refuses.
@@ -80,11 +116,42 @@ protected:
     // Destroys the window now (no-op without one).
     void DestroyHwnd();
 
+    void SetDpi(int dpi) { dpi_ = dpi; }
+
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;
+    int dpi_ = ScreenDpi();
 };
+
+// ---- Commands ----
+
+// A command table row that answers every notification code of its id, or every id.
+inline constexpr int AnyCode = -1;
+inline constexpr int AnyId = -1;
+
+// One row of a window's command table: a WM_COMMAND with this id and notification code runs
+// the handler.
+template <typename W> struct CommandRoute {
+    int id;
+    int code;
+    void (W::*handler)();
+};
+
+// Runs the handler of the first row that matches a WM_COMMAND; false when no row does.
+template <typename W, std::size_t N>
+bool RouteCommand(W& window, const CommandRoute<W> (&routes)[N], WPARAM wParam) {
+    const int id = LOWORD(wParam), code = HIWORD(wParam);
+    for (const CommandRoute<W>& route : routes) {
+        if ((route.id == AnyId || route.id == id) &&
+            (route.code == AnyCode || route.code == code)) {
+            (window.*route.handler)();
+            return true;
+        }
+    }
+    return false;
+}
 
 // A system control (list box, edit, ...) whose messages pass through a handler of ours first,
 // under the same exception policy as Window. The handler calls Default for the control's own

@@ -1,23 +1,24 @@
 #pragma once
-// Owning wrapper for Win32 handles: one template, one small traits struct per handle kind. Kernel
-// and file handles live here so that the platform seam can own them too; the window layer adds
-// its own kinds in win32/handles.h.
+// Owning wrapper for Win32 handles: one template, and one line per handle kind. Kernel and file
+// handles live here so that the platform seam can own them too; the window layer adds its own
+// kinds in win32/handles.h.
 #include <windows.h>
 
 #include <utility>
 
 namespace kivo {
 
-template <typename Traits> class UniqueHandle {
+// The general form: Traits names the handle type, its invalid value and how it is closed.
+template <typename Traits> class BasicUniqueHandle {
 public:
     using Handle = typename Traits::Handle;
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    BasicUniqueHandle() = default;
+    explicit BasicUniqueHandle(Handle handle) : handle_(handle) {}
+    ~BasicUniqueHandle() { reset(); }
+    BasicUniqueHandle(const BasicUniqueHandle&) = delete;
+    BasicUniqueHandle& operator=(const BasicUniqueHandle&) = delete;
+    BasicUniqueHandle(BasicUniqueHandle&& other) noexcept : handle_(other.release()) {}
+    BasicUniqueHandle& operator=(BasicUniqueHandle&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
@@ -34,20 +35,25 @@ private:
     Handle handle_ = Traits::Invalid();
 };
 
-struct KernelTraits {
-    using Handle = HANDLE;
-    static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE h) { CloseHandle(h); }
+// Nearly every kind is invalid when null and closed by one call.
+template <typename H, auto CloseFunction> struct NullInvalidTraits {
+    using Handle = H;
+    static constexpr H Invalid() { return nullptr; }
+    static void Close(H h) { CloseFunction(h); }
 };
-// CreateFileA reports failure with INVALID_HANDLE_VALUE, not null.
+template <typename H, auto CloseFunction>
+using UniqueHandle = BasicUniqueHandle<NullInvalidTraits<H, CloseFunction>>;
+
+using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandle>;
+
+// CreateFileA reports failure with INVALID_HANDLE_VALUE, which is no constant expression: files
+// keep traits of their own.
 struct FileTraits {
     using Handle = HANDLE;
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) { CloseHandle(h); }
 };
-
-using UniqueKernelHandle = UniqueHandle<KernelTraits>;
-using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueFile = BasicUniqueHandle<FileTraits>;
 
 // Closes a file and tells whether the close succeeded (a failed close can lose written data).
 inline bool CloseFile(UniqueFile& file) {

@@ -214,6 +214,20 @@ TEST_F(Form, AnExitConfirmedInAStartUpBoxEndsTheProgram) {
     EXPECT_EQ(log.substr(log.size() - last.size()), last) << log;
 }
 
+// Once the exit is confirmed, nothing shows the window again before the program has ended.
+TEST_F(Form, AWindowWhoseEndIsDecidedIsNotShown) {
+    OnDialogShown = [&](HWND dialog) { Click(dialog, mrYes); };
+    Build();
+    form->FormCreate();
+    SendCommand(TInstelForm::IdSluiten1);
+    ASSERT_TRUE(terminated);
+    form->Show();
+    SendCommand(TInstelForm::IdOpenen1);
+    Tray(WM_LBUTTONDBLCLK);
+    PumpFor(50);
+    EXPECT_FALSE(Visible());
+}
+
 TEST_F(Form, CloseHidesMinimizeHidesAndShowingPutsTheWindowBack) {
     Start();
     SetWindowPos(form->Hwnd(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

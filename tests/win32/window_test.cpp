@@ -1,4 +1,5 @@
-// The window base's own rule: a failure in a handler is shown once and the window goes on.
+// The window base's own rules: a failure in a handler is shown once and the window goes on; a
+// control that cannot be made fails as a window that cannot be made does.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,12 @@ namespace {
 
 constexpr UINT kFail = WM_APP;
 constexpr UINT kAnswer = WM_APP + 1;
+constexpr UINT kMakeMissing = WM_APP + 2;
+constexpr int kMissingId = 7;
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 
 class Throwing : public Window {
 public:
@@ -32,6 +39,8 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == kFail) throw KivoError("Handler failed");
         if (message == kAnswer) return 42;
+        if (message == kMakeMissing)
+            CreateChild({.className = "KivoNoSuchControlClass", .id = kMissingId});
         return DefaultMessage(message, wParam, lParam);
     }
 };
@@ -54,6 +63,58 @@ TEST(Window, HandlerFailureIsShownOnceAndTheWindowStaysUsable) {
         EXPECT_EQ(shown.size(), 1u);
     }
     EXPECT_EQ(Window::FromHwnd(window.Hwnd()), &window);
+}
+
+TEST(Window, AControlIsMadeAtItsBoxOrFailsAsAWindowDoes) {
+    InitApp();
+    std::vector<std::string> shown;
+    DialogHook dialogs([&](HWND dialog) {
+        shown.push_back(ReadBox(dialog).message);
+        Click(dialog, IDOK);
+    });
+    Throwing window;
+    const std::string failure = "Error creating window: ";
+
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HWND button = window.CreateChild({.className = "BUTTON",
+                                      .text = "OK",
+                                      .style = WS_VISIBLE,
+                                      .id = 8,
+                                      .box = {10, 20, 30, 40},
+                                      .font = font});
+    RECT place;
+    GetWindowRect(button, &place);
+    MapWindowPoints(nullptr, window.Hwnd(), reinterpret_cast<POINT*>(&place), 2);
+    EXPECT_EQ(place.left, window.Scale(10));
+    EXPECT_EQ(place.top, window.Scale(20));
+    EXPECT_EQ(place.right - place.left, window.Scale(30));
+    EXPECT_EQ(place.bottom - place.top, window.Scale(40));
+    EXPECT_EQ(GetDlgItem(window.Hwnd(), 8), button);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)), font);
+
+    try {
+        window.CreateChild({.className = "KivoNoSuchControlClass"});
+        ADD_FAILURE() << "a control of a class that does not exist was made";
+    } catch (const KivoError& e) {
+        EXPECT_TRUE(StartsWith(e.what(), failure)) << e.what();
+    }
+    // Made by a handler, the failure is shown once and the window goes on.
+    EXPECT_EQ(SendMessageA(window.Hwnd(), kMakeMissing, 0, 0), 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(StartsWith(shown[0], failure)) << shown[0];
+    EXPECT_EQ(GetDlgItem(window.Hwnd(), kMissingId), nullptr);
+    EXPECT_EQ(SendMessageA(window.Hwnd(), kAnswer, 0, 0), 42);
+
+    // A class Windows refuses to register fails the same way.
+    const std::string tooLong(300, 'K');
+    WindowClassInfo refused;
+    refused.name = tooLong.c_str();
+    try {
+        RegisterWindowClass(refused, DefWindowProcA);
+        ADD_FAILURE() << "a class name of 300 characters was registered";
+    } catch (const KivoError& e) {
+        EXPECT_TRUE(StartsWith(e.what(), failure)) << e.what();
+    }
 }
 
 } // namespace

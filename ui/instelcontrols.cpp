@@ -1,0 +1,151 @@
+// The main window's controls, their layout, the status bar and what the window draws itself.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "ui/instel.h"
+#include "ui/instellayout.h"
+
+namespace kivo {
+
+using namespace instel;
+
+namespace {
+
+constexpr const char* MakerName = "KIVO";
+constexpr const char* Version = "v2.1";
+
+} // namespace
+
+void TInstelForm::CreateControls() {
+    BBinstellen.Create(Hwnd(), IdBBinstellen, "Instellen", Glyph::Instellen);
+    BBverwijder.Create(Hwnd(), IdBBverwijder, "Verwijderen", Glyph::Verwijderen);
+    BBtoevoegen.Create(Hwnd(), IdBBtoevoegen, "Toevoegen", Glyph::Toevoegen);
+    HWND list = CreateChild(
+        {.className = "LISTBOX",
+         .style = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+         .exStyle = WS_EX_CLIENTEDGE,
+         .id = IdDBGtaken});
+    taskList_.Attach(list);
+    listHook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
+    statusBar_ =
+        CreateChild({.className = STATUSCLASSNAMEA, .style = WS_VISIBLE, .id = IdStatusBar});
+    InstelPanel.Create(Hwnd(), Dpi());
+    InstelPanel.OnOk = [this] { OKButtonClick(); };
+    InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
+    InstelPanel.EditMode = [this] { return editMode_; };
+    ApplyFonts();
+    Layout();
+    SetStatus(0, "Laatste controle");
+    SetStatus(1, std::string("\t") + Version);
+    SetStatus(2, "");
+}
+
+void TInstelForm::ApplyFonts() {
+    font_ = DialogFont(Dpi());
+    labelFont_ = MakeFont("MS Sans Serif", 13, Dpi(), true);
+    headerFont_ = MakeFont("Arial Black", 19, Dpi());
+    headerBrush_.reset(CreateSolidBrush(PaleGreen));
+    for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
+    SendMessageA(taskList_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+}
+
+void TInstelForm::Layout() {
+    Place(BBinstellen.Hwnd(), BBinstellenBox);
+    Place(BBverwijder.Hwnd(), BBverwijderBox);
+    Place(BBtoevoegen.Hwnd(), BBtoevoegenBox);
+    Place(taskList_.Hwnd(), DBGtakenBox);
+    SendMessageA(taskList_.Hwnd(), LB_SETHORIZONTALEXTENT, 0, 0);
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    MoveWindow(statusBar_, 0, client.bottom - Scale(StatusHeight), client.right,
+               Scale(StatusHeight), TRUE);
+    SendMessageA(statusBar_, SB_SETMINHEIGHT, Scale(StatusHeight), 0);
+    SizeStatusPanels();
+    InvalidateRect(Hwnd(), nullptr, TRUE);
+}
+
+// The widths are the least a panel gets: one grows to fit its text in the font in use.
+void TInstelForm::SizeStatusPanels() {
+    int edges[3];
+    int right = 0;
+    WindowDC dc(statusBar_);
+    SelectedObject f(dc.get(), font_.get());
+    for (int i = 0; i < 3; ++i) {
+        std::string text = StatusText(i);
+        if (!text.empty() && text[0] == '\t') text.erase(0, 1);
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        edges[i] = right += std::max(Scale(StatusWidths[i]), static_cast<int>(size.cx) + Scale(10));
+    }
+    edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
+    SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+}
+
+void TInstelForm::SetClientHeight(int height96) {
+    clientHeight96_ = height96;
+    RECT frame{0, 0, Scale(FormWidth), Scale(height96)};
+    AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
+    SetWindowPos(Hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A menu bar that wraps takes client height: correct for it once.
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    int missing = Scale(height96) - client.bottom;
+    if (missing != 0) {
+        RECT outer;
+        GetWindowRect(Hwnd(), &outer);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, outer.right - outer.left,
+                     outer.bottom - outer.top + missing,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TInstelForm::PlaceOnScreen() {
+    SetWindowPos(Hwnd(), nullptr, Scale(FormLeft), Scale(FormTop), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TInstelForm::Paint(HDC dc) {
+    RECT panel = Pixels(Panel1Box);
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    panel.right = client.right;
+    FillRect(dc, &panel, headerBrush_.get());
+    DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
+    SetBkMode(dc, TRANSPARENT);
+    {
+        SelectedObject f(dc, headerFont_.get());
+        RECT label = Pixels(Label8Box);
+        DrawTextA(dc, MakerName, -1, &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    RECT bevel = Pixels(Bevel1Box);
+    DrawEdge(dc, &bevel, EDGE_ETCHED, BF_RECT);
+    {
+        SelectedObject f(dc, labelFont_.get());
+        TextOutA(dc, Scale(Label7Box.left), Scale(Label7Box.top), "Taken", 5);
+    }
+}
+
+HWND TInstelForm::Button(int id) const {
+    return GetDlgItem(Hwnd(), id);
+}
+
+void TInstelForm::SetStatus(int panel, const std::string& text) {
+    SendMessageA(statusBar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
+    if (font_) SizeStatusPanels();
+}
+
+std::string TInstelForm::StatusText(int panel) const {
+    LRESULT info = SendMessageA(statusBar_, SB_GETTEXTLENGTHA, panel, 0);
+    std::string text(LOWORD(info) + 1, '\0');
+    SendMessageA(statusBar_, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(LOWORD(info));
+    return text;
+}
+
+} // namespace kivo

@@ -1,0 +1,105 @@
+// The main window's menus, the tray menu and the commands they and the buttons give.
+#include "algemeen/text.h"
+#include "scheduler/scheduler.h"
+#include "ui/about.h"
+#include "ui/coreservices.h"
+#include "ui/instel.h"
+#include "ui/logboek.h"
+#include "win32/application.h"
+#include "win32/dialogs.h"
+
+namespace kivo {
+
+void TInstelForm::CreateMenus() {
+    HMENU programma = CreatePopupMenu();
+    AppendMenuA(programma, MF_STRING, IdTaakuitvoeren1, "&Taak uitvoeren");
+    AppendMenuA(programma, MF_STRING, IdLogboekbekijken1, "&Logboek bekijken");
+    AppendMenuA(programma, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(programma, MF_STRING, IdAfsluiten1, "&Afsluiten");
+    HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, IdInformatie1, "&Informatie");
+    mainMenu_.reset(CreateMenu());
+    AppendMenuA(mainMenu_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(programma), "&Programma");
+    AppendMenuA(mainMenu_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+
+    trayMenu_.reset(CreatePopupMenu());
+    HMENU tray = trayMenu_.get();
+    AppendMenuA(tray, MF_STRING, IdOpenen1, "&Openen");
+    AppendMenuA(tray, MF_STRING, IdSluiten1, "&Sluiten");
+    AppendMenuA(tray, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
+    AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
+    auto picture = [&](int id, Glyph glyph) {
+        const UniqueBitmap& bitmap = menuPictures_.emplace_back(MakeGlyphBitmap(glyph, Dpi()));
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_BITMAP;
+        info.hbmpItem = bitmap.get();
+        SetMenuItemInfoA(tray, id, FALSE, &info);
+    };
+    picture(IdSluiten1, Glyph::Annuleren);
+    picture(IdLogboekbekijken2, Glyph::Logboek);
+    picture(IdInformatie2, Glyph::Informatie);
+}
+
+void TInstelForm::Command(WPARAM wParam) {
+    static constexpr CommandRoute<TInstelForm> Commands[] = {
+        // Enter and Escape in the panel (the dialog keys of the window): OK and "Annuleren".
+        {IDOK, AnyCode, &TInstelForm::EnterPressed},
+        {IDCANCEL, AnyCode, &TInstelForm::EscapePressed},
+        {IdTaakuitvoeren1, AnyCode, &TInstelForm::Taakuitvoeren1Click},
+        {IdLogboekbekijken1, AnyCode, &TInstelForm::Logboekbekijken1Click},
+        {IdLogboekbekijken2, AnyCode, &TInstelForm::Logboekbekijken1Click},
+        {IdAfsluiten1, AnyCode, &TInstelForm::Afsluiten1Click},
+        {IdInformatie1, AnyCode, &TInstelForm::Informatie1Click},
+        {IdInformatie2, AnyCode, &TInstelForm::Informatie2Click},
+        {IdOpenen1, AnyCode, &TInstelForm::Openen1Click},
+        {IdSluiten1, AnyCode, &TInstelForm::Sluiten1Click},
+        {IdBBinstellen, AnyCode, &TInstelForm::BBInstellenClick},
+        {IdBBverwijder, AnyCode, &TInstelForm::BBVerwijderClick},
+        {IdBBtoevoegen, AnyCode, &TInstelForm::BBToevoegenClick},
+        {IdDBGtaken, LBN_SELCHANGE, &TInstelForm::DBGtakenSelChange},
+    };
+    RouteCommand(*this, Commands, wParam);
+}
+
+void TInstelForm::EnterPressed() {
+    if (editMode_) OKButtonClick();
+}
+
+void TInstelForm::EscapePressed() {
+    if (editMode_) AnnuleerButtonClick();
+}
+
+void TInstelForm::Afsluiten1Click() {
+    if (ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok", ExitQuestion,
+                          mtWarning, mbYes | mbNo, 0, "") == mrYes) {
+        exitConfirmed_ = true; // stays set, also when the close is refused
+        SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
+    }
+}
+
+void TInstelForm::Sluiten1Click() {
+    Afsluiten1Click();
+}
+
+void TInstelForm::Taakuitvoeren1Click() {
+    if (!core_ || !memKivoKlok.IsOpen()) return;
+    core_->manualRun.Taakuitvoeren1Click();
+    RefreshTaskList(); // a tick during the question may have changed the list
+}
+
+void TInstelForm::Logboekbekijken1Click() {
+    if (IsFormOpen(TLogboekForm::ClassName)) return;
+    TLogboekForm::Open(appDir_, services_.files);
+}
+
+void TInstelForm::Informatie1Click() {
+    TAboutBox::Execute(TApplication::Instance().DialogOwner());
+}
+
+void TInstelForm::Informatie2Click() {
+    Informatie1Click();
+}
+
+} // namespace kivo
