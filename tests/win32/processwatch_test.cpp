@@ -15,15 +15,15 @@ namespace {
 
 // A command interpreter that waits a moment and ends with the given code.
 HANDLE StartExit(int code, int pings) {
-    std::string command = "cmd.exe /c ping -n " + std::to_string(pings) + " 127.0.0.1 >nul & exit " +
-                          std::to_string(code);
+    std::string command = "cmd.exe /c ping -n " + std::to_string(pings) +
+                          " 127.0.0.1 >nul & exit " + std::to_string(code);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &si, &pi))
         return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
