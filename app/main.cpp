@@ -9,6 +9,7 @@
 #include "ui/instel.h"
 #include "win32/application.h"
 #include "win32/oneinstance.h"
+#include "win32/processwatch.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace kivo;
@@ -20,8 +21,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const FormatSettings settings = UserFormatSettings();
     int code = 0;
     try {
-        TInstelForm form(settings,
-                         {SystemClock(), SystemFileSystem(), UserCollator(), SystemShell(), ""});
+        // Outlives the window: programs still running when the program ends are let go.
+        TProcessWatch watch;
+        TInstelForm form(settings, {SystemClock(), SystemFileSystem(), UserCollator(),
+                                    SystemShell(), "", &watch});
         // A copy that the guard ends leaves the log, the task file and the import file alone.
         if (!form.EndedByGuard()) {
             form.FormCreate();

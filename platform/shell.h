@@ -16,8 +16,10 @@ using ProcessHandle = void*;
 constexpr int SwShowNormal = 1;
 constexpr int SwShow = 5;
 
-// ShellExecuteExA's mask bit that keeps the started process's handle.
+// ShellExecuteExA's mask bits: keep the started process's handle; show no error box of the
+// shell's own (as ShellExecuteA does not).
 constexpr unsigned long SeeMaskNoCloseProcess = 0x40;
+constexpr unsigned long SeeMaskFlagNoUi = 0x400;
 
 // What the shell made of a start. The instance value is ShellExecuteA's result: above 32 the
 // start was accepted; 32 or less is the shell's error code (0 out of resources, 2 file not found,

@@ -6,6 +6,7 @@
 
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
+#include "scheduler/taskruns.h"
 #include "store/memtable.h"
 
 namespace kivo {
@@ -41,9 +42,21 @@ private:
 } // namespace
 
 ShellResult RunProgram(Shell& shell, WindowHandle owner, const std::string& program,
-                       const std::string& parameters, const std::string& directory,
-                       int showCommand) {
-    return shell.Execute(owner, program, parameters, directory, showCommand);
+                       const std::string& parameters, const std::string& directory, int showCommand,
+                       ProcessHandle* process) {
+    ShellExecuteInfo info;
+    info.mask = SeeMaskNoCloseProcess | SeeMaskFlagNoUi;
+    info.window = owner;
+    info.file = program;
+    info.parameters = parameters;
+    info.directory = directory;
+    info.show = showCommand;
+    const ShellResult result = shell.ExecuteEx(info);
+    if (process)
+        *process = info.process;
+    else if (info.process)
+        shell.CloseProcess(info.process);
+    return result;
 }
 
 int ShowCommandOf(TStarterOptions option) {
@@ -147,8 +160,12 @@ void ManualRun::Taakuitvoeren1Click() {
         "/c \"" + WithTrailingBackslash(task.werkdirectory) + task.programma + "\" " + parameters;
     starter_.StartOption = soSW_SHOW;
     starter_.Start();
-    if (starter_.Failed())
+    if (starter_.Failed()) {
         log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, starter_.ErrorText()));
+        if (runs && runs->attention) runs->attention->Add();
+    } else if (runs) {
+        runs->Started(*asked, task.omschrijving, starter_.TakeProcess(), shell_);
+    }
 }
 
 } // namespace kivo

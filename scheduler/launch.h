@@ -11,13 +11,17 @@ namespace kivo {
 
 class TMemTable;
 class LogBook;
+class TaskRuns;
 
 // Hands the program to the shell with its parameters, working directory and show command, and
 // returns at once; nothing waits for the program. Each text is passed whole, as the task holds
-// it. The owner is the main window, or null when there is none.
+// it. The owner is the main window, or null when there is none. The shell is asked for the
+// process (ShellExecuteExA with the default verb, as ShellExecuteA would start it): it lands in
+// `process` for the caller to watch and close; none when the shell gives none (a document a
+// running program opened) or when `process` is null (then it is closed here).
 ShellResult RunProgram(Shell& shell, WindowHandle owner, const std::string& program,
-                       const std::string& parameters, const std::string& directory,
-                       int showCommand);
+                       const std::string& parameters, const std::string& directory, int showCommand,
+                       ProcessHandle* process = nullptr);
 
 // The show command given to the started program; each value gives the Windows show command of
 // the same name.
@@ -68,6 +72,12 @@ public:
     void Loaded();
 
     ProcessHandle Process() const { return process_; }
+    // The handle of the last start, now the caller's to close.
+    ProcessHandle TakeProcess() {
+        ProcessHandle p = process_;
+        process_ = nullptr;
+        return p;
+    }
     // After a refused start: true, the shell's error code and the system's reason. Cleared by
     // the next start.
     bool Failed() const { return failed_; }
@@ -105,6 +115,8 @@ public:
     void Taakuitvoeren1Click();
 
     AskFn OnAsk; // unassigned: no answer, nothing runs
+    // Watches the command interpreter it started, for the note of its end. May stay null.
+    TaskRuns* runs = nullptr;
 
 private:
     TMemTable& table_;

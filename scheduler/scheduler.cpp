@@ -10,6 +10,7 @@
 #include "platform/timercontrol.h"
 #include "scheduler/duerule.h"
 #include "scheduler/launch.h"
+#include "scheduler/taskruns.h"
 #include "store/import.h"
 #include "store/memtable.h"
 #include "store/taskfile.h"
@@ -126,10 +127,11 @@ void Scheduler::Tick() {
             if (judged && (judged == judgedAll_ ? gapSinceLastTick
                                                 : WindowsMayHavePassed(*judged, judgedAt))) {
                 if (auto slot = LatestMissedSlot(task, *judged, judgedAt)) {
-                    if (step.SprangForward())
+                    if (step.SprangForward()) {
                         skipped = slot; // summer time skipped its window: it starts now, once
-                    else
+                    } else {
                         NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+                    }
                 }
             }
             DueDecision decision = DecideDue(task, now, today);
@@ -143,7 +145,7 @@ void Scheduler::Tick() {
             if (decision.start) {
                 honoured_.erase(id);
                 const TaskRecord copy = record; // the start may run messages
-                StartTask(copy);
+                StartTask(id, copy);
                 unsavedStarts_ = true;
                 started = true;
                 // Found again by its identity, should the table have changed meanwhile.
@@ -192,8 +194,10 @@ void Scheduler::Tick() {
 }
 
 void Scheduler::NoteMissed(TaskId id, const std::string& omschrijving, WallMs slot) {
+    missedTasks_.insert(id);
     if (!noted_.insert({id, slot}).second) return;
     if (earlierNotes_.count({omschrijving, WallText(slot, settings_)})) return;
+    if (attention) attention->Add();
     log_.WriteLog(LogNote, MissedNote(omschrijving, slot, settings_));
 }
 
@@ -231,15 +235,75 @@ void Scheduler::TaskChanged(TaskId id) {
     own_[id] = WallOf(clock_.Read().local);
 }
 
-void Scheduler::StartTask(const TaskRecord& record) {
+void Scheduler::StartTask(TaskId id, const TaskRecord& record) {
     const LogTask task{record.Omschrijving.value_or(""), record.Werkdirectory.value_or(""),
                        record.Programma.value_or("")};
+    if (Runs) Runs->BeforeStart(id, task.omschrijving);
     log_.WriteLog(LogAutomatic, "", &task);
+    ProcessHandle process = nullptr;
     const ShellResult result =
         RunProgram(shell_, MainWindow, task.programma, record.Parameters.value_or(""),
-                   task.werkdirectory, SwShowNormal);
+                   task.werkdirectory, SwShowNormal, &process);
+    missedTasks_.erase(id); // made up, or run again in its own window
+    if (Runs)
+        Runs->Started(id, task.omschrijving, process, shell_);
+    else if (process)
+        shell_.CloseProcess(process);
     // The task counts as started all the same; the note says why nothing ran.
-    if (!result.Started()) log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, result.reason));
+    if (!result.Started()) {
+        if (attention) attention->Add();
+        log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, result.reason));
+    }
+}
+
+int Scheduler::MissedTaskCount() {
+    int count = 0;
+    std::set<TaskId> present;
+    for (int i = 0, n = table_.IsOpen() ? table_.TaskCount() : 0; i < n; ++i) {
+        const TaskId id = table_.IdAt(i);
+        if (missedTasks_.count(id)) {
+            present.insert(id);
+            ++count;
+        }
+    }
+    missedTasks_ = std::move(present); // deleted tasks leave
+    return count;
+}
+
+int Scheduler::RunMissed() {
+    if (!table_.IsOpen()) return 0;
+    const LocalDateTime at = clock_.Read().local;
+    const std::int32_t today = DayNumber(at.date);
+    const std::int32_t now = static_cast<std::int32_t>(WallOf(at) - WallMs(today) * MSecsPerDay);
+    const std::optional<TaskId> edited = table_.EditedId();
+    int started = 0;
+    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
+        const TaskId id = table_.IdAt(i);
+        if (!missedTasks_.count(id) || (edited && id == *edited)) continue;
+        const TaskRecord record = table_.TaskAt(i);
+        DueTask task = DueTask::From(record);
+        if (task.laatstekeer) task.laatstekeer = std::min(*task.laatstekeer, today);
+        // An hourly task goes on at its first slot from now on.
+        std::optional<std::int32_t> next;
+        if (task.uren) {
+            std::int64_t t = DecideDue(task, now, today).starttijd;
+            const std::int64_t step = std::max<std::int64_t>(task.frekwentie, 1) * HourMs;
+            while (t < now) t += step;
+            next = static_cast<std::int32_t>(t % MSecsPerDay);
+        }
+        StartTask(id, record);
+        unsavedStarts_ = true;
+        honoured_.erase(id);
+        n = table_.TaskCount();
+        for (int j = 0; j < n; ++j)
+            if (table_.IdAt(j) == id) table_.SetRunFields(j, next, today);
+        ++started;
+    }
+    if (started) {
+        taskFile_.SaveTasks();
+        unsavedStarts_ = false;
+    }
+    return started;
 }
 
 void Scheduler::HonourStartTime(std::uint64_t taskId) {

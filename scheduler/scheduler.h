@@ -25,6 +25,8 @@ class TaskFile;
 class LogBook;
 class Clock;
 class TimerControl;
+class TaskRuns;
+class Attention;
 
 class Scheduler {
 public:
@@ -66,6 +68,11 @@ public:
     // for the notes of earlier runs). A task that never ran has nothing to miss before its
     // first tick.
     void NoteMissedAtStartUp();
+    // The tasks with a missed run that no start has made up since (a task open in the panel
+    // included); and their run now, once each, as the tick would start them: the "(automatisch)"
+    // line, Laatstekeer today, an hourly task to its next slot. Returns how many started.
+    int MissedTaskCount();
+    int RunMissed();
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
@@ -75,6 +82,9 @@ public:
     ReportFn OnError;
     // The main window, owner of the shell's messages; null when there is none.
     WindowHandle MainWindow = nullptr;
+    // The started programs, watched for their end, and what the tray counts. May stay null.
+    TaskRuns* Runs = nullptr;
+    Attention* attention = nullptr;
 
 private:
     TMemTable& table_;
@@ -99,13 +109,14 @@ private:
     std::set<std::pair<std::uint64_t, WallMs>> noted_;           // missed slots noted in this run
     std::set<std::pair<std::string, std::string>> earlierNotes_; // of earlier runs, by their text
     std::set<std::uint64_t> futureNoted_; // tasks whose Laatstekeer lay after today
+    std::set<std::uint64_t> missedTasks_; // with a missed run not made up yet
 
     void NoteMissed(std::uint64_t id, const std::string& omschrijving, WallMs slot);
     void NoteMissedFromFields(WallMs now);
 
     void Tick();
     void Failed(const std::exception& e);
-    void StartTask(const TaskRecord& task);
+    void StartTask(std::uint64_t id, const TaskRecord& task);
     void Status(int panel, const std::string& text);
 };
 

@@ -113,6 +113,29 @@ UniqueBitmap MakeGlyphBitmap(Glyph glyph, int dpi, int background) {
     return bitmap;
 }
 
+UniqueIcon MarkedIcon(HICON base) {
+    ICONINFO info{};
+    if (!base || !GetIconInfo(base, &info)) return UniqueIcon();
+    UniqueBitmap color(info.hbmColor), mask(info.hbmMask);
+    BITMAP bm{};
+    if (!color || !GetObject(color.get(), sizeof bm, &bm)) return UniqueIcon();
+    const int d = std::max(5, static_cast<int>(bm.bmWidth * 7 / 16));
+    WindowDC screen(nullptr);
+    MemoryDC dc(screen.get());
+    // Drawn into both pictures: red where the dot is, and the mask opaque there. The icon has no
+    // alpha channel (256 colours), so plain drawing keeps it so.
+    UniqueBrush red(CreateSolidBrush(RGB(220, 0, 0)));
+    for (HBITMAP picture : {color.get(), mask.get()}) {
+        SelectedObject s(dc.get(), picture);
+        SelectedObject b(dc.get(),
+                         picture == color.get() ? red.get() : GetStockObject(BLACK_BRUSH));
+        SelectedObject p(dc.get(), GetStockObject(picture == color.get() ? WHITE_PEN : BLACK_PEN));
+        Ellipse(dc.get(), bm.bmWidth - d, bm.bmHeight - d, bm.bmWidth, bm.bmHeight);
+    }
+    ICONINFO marked{TRUE, 0, 0, mask.get(), color.get()};
+    return UniqueIcon(CreateIconIndirect(&marked));
+}
+
 void TShapedButton::Create(HWND parent, int id, const std::string& caption, Glyph glyph) {
     caption_ = caption;
     glyph_ = glyph;

@@ -69,5 +69,8 @@ private:
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
 // The same picture as a menu bitmap (16x16 at the given DPI).
 UniqueBitmap MakeGlyphBitmap(Glyph glyph, int dpi, int background = COLOR_MENU);
+// The icon with a small red dot at its lower right: the tray's sign that something wants a look.
+// Null when the icon cannot be read.
+UniqueIcon MarkedIcon(HICON base);
 
 } // namespace kivo

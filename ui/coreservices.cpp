@@ -1,10 +1,15 @@
 #include "ui/coreservices.h"
 
+#include <exception>
+
+#include "platform/processwatch.h"
+
 namespace kivo {
 
 CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& settings,
                            const std::string& appDir)
     : log(parts.files, parts.clock, settings, appDir),
+      runs(log, parts.clock, settings, parts.processWatch),
       taskFile(parts.table, parts.format, parts.files, log, appDir),
       importer(parts.table, taskFile, log, parts.files, parts.clock, settings, appDir),
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
@@ -20,6 +25,21 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
     scheduler.OnStatusText = parts.statusText;
     scheduler.MainWindow = parts.mainWindow;
     manualRun.OnAsk = parts.ask;
+    runs.attention = &attention;
+    scheduler.Runs = &runs;
+    scheduler.attention = &attention;
+    manualRun.runs = &runs;
+    if (parts.processWatch) {
+        // An end whose note cannot be written is shown like any failure, once.
+        parts.processWatch->OnEnded = [this, report = parts.errorDisplay](std::uint64_t token,
+                                                                          std::uint32_t code) {
+            try {
+                runs.Ended(token, code);
+            } catch (const std::exception& e) {
+                if (report) report(e.what());
+            }
+        };
+    }
 }
 
 } // namespace kivo

@@ -10,6 +10,7 @@
 #include "scheduler/launch.h"
 #include "scheduler/scheduler.h"
 #include "scheduler/startup.h"
+#include "scheduler/taskruns.h"
 #include "store/import.h"
 #include "store/taskfile.h"
 
@@ -19,6 +20,7 @@ class Clock;
 class FileSystem;
 class Shell;
 class TimerControl;
+class ProcessWatch;
 
 // What the services use of the outside world and of the window; the window passes its own.
 struct CoreParts {
@@ -31,6 +33,7 @@ struct CoreParts {
     TimerControl& controleTimer;
     TimerControl& opstartTimer;
     TProcessStarter& processStarter;
+    ProcessWatch* processWatch = nullptr;
     WindowHandle mainWindow = nullptr;
     // The plain message box, the error display, the status bar and the question dialog.
     ReportFn report;
@@ -45,6 +48,8 @@ struct CoreServices {
     CoreServices& operator=(const CoreServices&) = delete;
 
     LogBook log;
+    Attention attention;
+    TaskRuns runs;
     TaskFile taskFile;
     TaskImporter importer;
     Scheduler scheduler;

@@ -66,6 +66,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
                                                   GetSystemMetrics(SM_CXSMICON),
                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     if (!trayIcon_) trayIcon_.reset(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)));
+    markedTrayIcon_ = MarkedIcon(trayIcon_.get());
     WinTaskbar = std::make_unique<TWinTaskbar>(window);
     WinTaskbar->SetHint(Caption);
     WinTaskbar->SetIcon(trayIcon_.get());
@@ -156,10 +157,24 @@ void TInstelForm::AfterTick() {
         tableWasOpen_ = memKivoKlok.IsOpen();
         if (!editMode_) EnableBrowseControls(true);
     }
+    ShowAttention();
     if (reports_.Waiting() && !reportsPosted_ && Hwnd()) {
         reportsPosted_ = true;
         PostMessageA(Hwnd(), ShowReportsMessage, 0, 0);
     }
+}
+
+void TInstelForm::ShowAttention() {
+    if (!core_) return;
+    const int count = core_->attention.Count();
+    if (WinTaskbar && markedTrayIcon_) {
+        // The icon first: the new tip brings it to the notification area with it.
+        WinTaskbar->SetIcon(count > 0 ? markedTrayIcon_.get() : trayIcon_.get());
+        WinTaskbar->SetHint(AttentionTip(count));
+    }
+    const bool missed = memKivoKlok.IsOpen() && core_->scheduler.MissedTaskCount() > 0;
+    EnableMenuItem(trayMenu_.get(), IdGemistetakenuitvoeren2,
+                   MF_BYCOMMAND | (missed ? MF_ENABLED : MF_GRAYED));
 }
 
 // ---- Life of the window ----
@@ -181,6 +196,7 @@ void TInstelForm::FormCreate() {
         .controleTimer = ControleTimer,
         .opstartTimer = OpstartTimer,
         .processStarter = ProcessStarter1,
+        .processWatch = services_.processWatch,
         .mainWindow = Hwnd(),
         .report = [this](const std::string& m) { Report(ReportQueue::Plain, m); },
         .errorDisplay = [this](const std::string& m) { Report(ReportQueue::ErrorDisplay, m); },
@@ -191,6 +207,7 @@ void TInstelForm::FormCreate() {
                                          mtWarning, mbYes | mbNo, 0, "");
             }};
     core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
+    core_->attention.OnChanged = [this] { ShowAttention(); };
     // The table stays closed until the task file is loaded: while it cannot be read, no
     // import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();

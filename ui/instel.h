@@ -33,6 +33,7 @@ class LogBook;
 class Scheduler;
 class Shell;
 class TaskImporter;
+class ProcessWatch;
 struct CoreServices;
 
 class TInstelForm : public Window {
@@ -45,6 +46,8 @@ public:
         Shell& shell;
         // The executable's full path; empty: the running module's (ModuleFileName).
         std::string exePath;
+        // Waits for the started programs' ends; null: they are not waited for.
+        ProcessWatch* processWatch = nullptr;
     };
 
 private:
@@ -69,6 +72,7 @@ public:
         IdSluiten1 = 202,
         IdLogboekbekijken2 = 203,
         IdInformatie2 = 204,
+        IdGemistetakenuitvoeren2 = 205,
         IdBBinstellen = 301,
         IdBBverwijder = 302,
         IdBBtoevoegen = 303,
@@ -100,6 +104,9 @@ public:
     void Logboekbekijken1Click();
     void Informatie1Click();
     void Informatie2Click();
+    // Tray menu "&Gemiste taken uitvoeren": after one question, each task with a missed run
+    // starts once, as the tick would start it.
+    void Gemistetakenuitvoeren2Click();
     void BBInstellenClick();
     void BBVerwijderClick();
     void BBToevoegenClick();
@@ -175,6 +182,10 @@ private:
     void ShowReports();
     void RunTick();
     void AfterTick();
+    // The tray: a mark and the count in its tip while there are missed runs or failures the
+    // user has not looked at (opening the log viewer clears them); the menu item for the
+    // missed runs enabled while there are some.
+    void ShowAttention();
     std::string CurrentStartTime() const;
     void SizeStatusPanels();
     // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
@@ -196,6 +207,7 @@ private:
     UniqueMenu trayMenu_;
     std::vector<UniqueBitmap> menuPictures_;
     UniqueIcon trayIcon_;
+    UniqueIcon markedTrayIcon_;
     UniqueFont font_, labelFont_, headerFont_;
     UniqueBrush headerBrush_;
     int clientHeight96_ = 170;

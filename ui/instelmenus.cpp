@@ -29,6 +29,7 @@ void TInstelForm::CreateMenus() {
     AppendMenuA(tray, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
     AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
+    AppendMenuA(tray, MF_STRING | MF_GRAYED, IdGemistetakenuitvoeren2, "&Gemiste taken uitvoeren");
     auto picture = [&](int id, Glyph glyph) {
         const UniqueBitmap& bitmap = menuPictures_.emplace_back(MakeGlyphBitmap(glyph, Dpi()));
         MENUITEMINFOA info{};
@@ -53,6 +54,7 @@ void TInstelForm::Command(WPARAM wParam) {
         {IdAfsluiten1, AnyCode, &TInstelForm::Afsluiten1Click},
         {IdInformatie1, AnyCode, &TInstelForm::Informatie1Click},
         {IdInformatie2, AnyCode, &TInstelForm::Informatie2Click},
+        {IdGemistetakenuitvoeren2, AnyCode, &TInstelForm::Gemistetakenuitvoeren2Click},
         {IdOpenen1, AnyCode, &TInstelForm::Openen1Click},
         {IdSluiten1, AnyCode, &TInstelForm::Sluiten1Click},
         {IdBBinstellen, AnyCode, &TInstelForm::BBInstellenClick},
@@ -90,8 +92,23 @@ void TInstelForm::Taakuitvoeren1Click() {
 }
 
 void TInstelForm::Logboekbekijken1Click() {
+    // The user looks at what happened: the tray's mark goes.
+    if (core_) core_->attention.Clear();
     if (IsFormOpen(TLogboekForm::ClassName)) return;
     TLogboekForm::Open(appDir_, services_.files);
+}
+
+void TInstelForm::Gemistetakenuitvoeren2Click() {
+    if (!core_) return;
+    const int missed = core_->scheduler.MissedTaskCount();
+    if (missed > 0 && ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok",
+                                        std::to_string(missed) + " gemiste taken nu uitvoeren?",
+                                        mtConfirmation, mbYes | mbNo, 0, "") == mrYes) {
+        // A tick during the question may have made some up: those are not started again.
+        core_->scheduler.RunMissed();
+    }
+    RefreshTaskList();
+    ShowAttention();
 }
 
 void TInstelForm::Informatie1Click() {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # kivoklok.exe under a clock of libfaketime's: the spring change of summer time, a start-up after
-# a task's window, and the clock set five hours ahead while the program runs. Wine tells the
-# program of no clock change, so the test posts WM_TIMECHANGE itself (kivopost.exe).
+# a task's window, the clock set five hours ahead while the program runs, and what became of the
+# programs it started (their codes, a run still going at the next window, the missed task run
+# from the tray menu). Wine tells the program of no clock change, so the test posts
+# WM_TIMECHANGE itself (kivopost.exe).
 # Usage: clock_e2e.sh <kivoklok.exe> <wine-run.sh> <kivopost.exe>
 set -u
 exe=$1
@@ -86,6 +88,7 @@ tell_clock_changed() {
     LD_PRELOAD=$lib "$wine_run" "$post_exe" TInstelForm timechange >/dev/null 2>&1 ||
         fail "no window to tell"
 }
+post() { LD_PRELOAD=$lib "$wine_run" "$post_exe" "$@" >/dev/null 2>&1; }
 
 # 1. Spring: at 02:00 the clock goes to 03:00; the 02:30 task starts once, at the first tick
 #    after the change, and is not noted missed.
@@ -133,5 +136,37 @@ wait_log 'Klok verzet van 10-06-27 09:0' 20 || fail "the correction not noted"
 wait_log 'Taak "Middag" gemist (gepland 10-06-27 11:00)' 10 || fail "the missed 11:00 not noted"
 grep -q 'naar 10-06-27 14:0' "$dir/kivoklok.log" || fail "the correction's new time"
 [ ! -f "$dir/Middag.txt" ] || fail "started after its window"
+stop
+
+# 4. What became of the started programs: a code of 3 noted as such; an hourly task whose run
+#    still goes at its next slot gets the "draait nog" note before its start; the task missed
+#    before the start-up is run once from the tray menu, after its question.
+dir=$work/runs
+mkdir -p "$dir"
+cp "$exe" "$dir/kivoklok.exe"
+printf "$header%b%b%b" \
+    '"Drie";;"cmd.exe";"/c exit 3";"09:59";"1";"True";"False";"09-06-27";\r\n' \
+    '"Gemist";;"cmd.exe";"/c exit 0";"07:00";"1";"True";"False";"09-06-27";\r\n' \
+    '"Lang";;"cmd.exe";"/c ping -n 300 127.0.0.1";"10:00";"1";"False";"True";"09-06-27";\r\n' \
+    >"$dir/kivoklok.csv"
+set_clock "2027-06-10 10:00:20"
+start
+wait_log 'Taak "Gemist" gemist (gepland 10-06-27 07:00)' 10 || fail "the missed 07:00 not noted"
+tell_clock_changed
+wait_log 'Taak "Drie" klaar: code 3, duur 0:00:0' 30 || fail "no note of the code 3"
+[ "$(count 'Taak "Lang" (automatisch)')" -eq 1 ] || fail "the long task did not start"
+set_clock "2027-06-10 11:00:30"
+tell_clock_changed
+wait_log 'Taak "Lang" draait nog sinds 10-06-27 10:00' 20 || fail "no note of the run still going"
+[ "$(grep -n 'draait nog' "$dir/kivoklok.log" | cut -d: -f1)" -lt \
+  "$(grep -n 'Taak "Lang" (automatisch)' "$dir/kivoklok.log" | tail -1 | cut -d: -f1)" ] ||
+    fail "the note comes after the start line"
+post TInstelForm command 205 # "&Gemiste taken uitvoeren"
+post press "KIVO Klok - Bevestiging" 6 || fail "no question"
+wait_log 'Taak "Gemist" (automatisch)' 10 || fail "the missed task did not run"
+post TInstelForm command 205
+sleep 2
+[ "$(count 'Taak "Gemist" (automatisch)')" -eq 1 ] || fail "the missed task ran twice"
+wait_log 'Taak "Gemist" klaar: code 0' 20 || fail "no note of its end"
 stop
 echo "clock_e2e: all passed"

@@ -1,6 +1,8 @@
-// Posts a message to a top-level window of a class, as the system would send it: the clock tests
-// tell the running program of a clock change or a resume, which Wine does not.
-// Usage: kivopost <window class> <timechange|resume|number> [wParam]
+// Tells a running program what the system or a user would: a clock change, a resume, a command,
+// a button pressed in one of its boxes. Wine sends no clock or power messages, so the clock
+// tests post them.
+// Usage: kivopost <window class> timechange | resume | command <id>
+//        kivopost press <box caption> <button id>
 #include <windows.h>
 
 #include <cstdlib>
@@ -8,15 +10,29 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
+    if (std::strcmp(argv[1], "press") == 0) {
+        if (argc < 4) return 2;
+        for (int i = 0; i < 50; ++i) { // the box may still be on its way
+            if (HWND box = FindWindowA(nullptr, argv[2])) {
+                HWND button = GetDlgItem(box, std::atoi(argv[3]));
+                return button && PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 1;
+            }
+            Sleep(100);
+        }
+        return 1;
+    }
     UINT message = 0;
-    WPARAM wParam = argc > 3 ? std::strtoul(argv[3], nullptr, 0) : 0;
+    WPARAM wParam = 0;
     if (std::strcmp(argv[2], "timechange") == 0) {
         message = WM_TIMECHANGE;
     } else if (std::strcmp(argv[2], "resume") == 0) {
         message = WM_POWERBROADCAST;
         wParam = PBT_APMRESUMEAUTOMATIC;
+    } else if (std::strcmp(argv[2], "command") == 0 && argc > 3) {
+        message = WM_COMMAND;
+        wParam = static_cast<WPARAM>(std::atoi(argv[3]));
     } else {
-        message = static_cast<UINT>(std::strtoul(argv[2], nullptr, 0));
+        return 2;
     }
     HWND window = FindWindowA(argv[1], nullptr);
     return window && PostMessageA(window, message, wParam, 0) ? 0 : 1;

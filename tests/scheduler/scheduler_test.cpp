@@ -50,8 +50,10 @@ TEST_F(TickTest, DailyTaskOncePerDayAtTheFirstTickOfItsWindow) {
     EXPECT_EQ(Started(), 2);
     EXPECT_EQ(w.Get("Dagelijks", Field::Laatstekeer), "08-03-24");
 
+    // Through ShellExecuteExA, as ShellExecuteA would start it, asking for the process.
     const auto& call = w.shell.calls.back();
-    EXPECT_FALSE(call.ex);
+    EXPECT_TRUE(call.ex);
+    EXPECT_EQ(call.mask, SeeMaskNoCloseProcess | SeeMaskFlagNoUi);
     EXPECT_FALSE(call.verb);
     EXPECT_EQ(call.show, 1);
     const std::string log = w.Log();

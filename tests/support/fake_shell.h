@@ -31,6 +31,7 @@ public:
         return ResultFor(file);
     }
     ShellResult ExecuteEx(ShellExecuteInfo& info) override {
+        if (throwFor.count(info.file)) throw KivoError("shell broke");
         calls.push_back({info.window, info.verb, info.file, info.parameters, info.directory,
                          info.show, info.mask, cwd, true});
         ShellResult result = ResultFor(info.file);

@@ -11,6 +11,7 @@
 #include "store/memtable.h"
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
+#include "support/fake_process_watch.h"
 #include "support/fake_shell.h"
 #include "support/mem_files.h"
 #include "support/task_builder.h"
@@ -32,6 +33,7 @@ struct Form : ::testing::Test {
     FakeClock clock{2024, 3, 7, 9, 0};
     MemFiles files;
     FakeShell shell;
+    FakeProcessWatch watch;
     std::unique_ptr<TInstelForm> form;
     std::vector<std::string> reports;
     bool terminated = false;
@@ -51,8 +53,8 @@ struct Form : ::testing::Test {
 
     void Build() {
         form = std::make_unique<TInstelForm>(
-            FormatSettings{},
-            TInstelForm::Services{clock, files, UserCollator(), shell, Dir + "kivoklok.exe"});
+            FormatSettings{}, TInstelForm::Services{clock, files, UserCollator(), shell,
+                                                    Dir + "kivoklok.exe", &watch});
         form->OnTerminate = [this] { terminated = true; };
         form->OnReport = [this](const std::string& m) { reports.push_back(m); };
     }
@@ -345,15 +347,15 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     EXPECT_FALSE(Visible());
 
     HMENU tray = form->TaskbarPopup();
-    ASSERT_EQ(GetMenuItemCount(tray), 5);
+    ASSERT_EQ(GetMenuItemCount(tray), 6);
     char text[64];
     std::vector<std::string> items;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         GetMenuStringA(tray, i, text, sizeof text, MF_BYPOSITION);
         items.push_back(text);
     }
     EXPECT_EQ(items, (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
-                                               "&Informatie"}));
+                                               "&Informatie", "&Gemiste taken uitvoeren"}));
     const NOTIFYICONDATAA& data = form->WinTaskbar->NotifyData();
     EXPECT_STREQ(data.szTip, "KIVO Schakelklok");
     EXPECT_EQ(data.uFlags, 7u);
@@ -426,6 +428,58 @@ TEST_F(Form, ResumeAndClockChangeTickAtOnce) {
     EXPECT_EQ(form->StatusText(0), "Laatste controle 09:16");
     EXPECT_NE(Log().find("Taak \"Dagelijks\" (automatisch)"), std::string::npos);
     EXPECT_NE(Log().find("Taak \"Uurlijks\" (automatisch)"), std::string::npos);
+}
+
+// What happened to the tasks, shown in the tray: a mark and a count for missed runs and codes
+// other than 0 until the log viewer is opened, and the menu item that runs the missed tasks.
+TEST_F(Form, TheTrayShowsMissedRunsAndFailuresUntilTheLogIsOpened) {
+    const std::int32_t yesterday = DayNumber({2024, 3, 6});
+    WriteTasks({{.omschrijving = "Gemist",
+                 .starttijd = "08:00",
+                 .laatstekeer = yesterday,
+                 .programma = "gemist.exe"},
+                {.omschrijving = "Straks",
+                 .starttijd = "09:25",
+                 .laatstekeer = yesterday,
+                 .programma = "straks.exe"}});
+    clock.Set(2024, 3, 7, 9, 30);
+    Start();
+    auto tip = [&] { return std::string(form->WinTaskbar->NotifyData().szTip); };
+    const HICON marked = form->WinTaskbar->NotifyData().hIcon;
+    auto item = [&] {
+        return !(GetMenuState(form->TaskbarPopup(), TInstelForm::IdGemistetakenuitvoeren2,
+                              MF_BYCOMMAND) &
+                 MF_GRAYED);
+    };
+    EXPECT_EQ(tip(), "KIVO Schakelklok - 1 keer gemist of mislukt");
+    EXPECT_TRUE(item());
+
+    // "Straks" starts at the tick; its program ends with code 3.
+    form->Timer1.PostTick(form->Timer1.ArmingId());
+    ASSERT_TRUE(PumpUntil([&] { return watch.watched.size() == 1; }, 3000));
+    clock.Advance(61'000);
+    watch.End(watch.watched.begin()->first, 3);
+    EXPECT_NE(Log().find("Taak \"Straks\" klaar: code 3, duur 0:01:01"), std::string::npos);
+    EXPECT_EQ(tip(), "KIVO Schakelklok - 2 keer gemist of mislukt");
+
+    SendCommand(TInstelForm::IdLogboekbekijken2);
+    EXPECT_EQ(tip(), "KIVO Schakelklok");
+    EXPECT_NE(form->WinTaskbar->NotifyData().hIcon, marked) << "the plain icon again";
+    while (HWND viewer = FindWindowA(TLogboekForm::ClassName, nullptr)) DestroyWindow(viewer);
+    EXPECT_TRUE(item()) << "the missed run is not made up by looking";
+
+    std::string question;
+    OnDialogShown = [&](HWND dialog) {
+        question = ReadBox(dialog).message;
+        Click(dialog, mrYes);
+    };
+    SendCommand(TInstelForm::IdGemistetakenuitvoeren2);
+    EXPECT_EQ(question, "1 gemiste taken nu uitvoeren?");
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[1].file, "gemist.exe");
+    EXPECT_FALSE(item());
+    SendCommand(TInstelForm::IdGemistetakenuitvoeren2);
+    EXPECT_EQ(shell.calls.size(), 2u) << "once";
 }
 
 TEST_F(Form, OneLogViewerAtATime) {

@@ -1,0 +1,92 @@
+#include "scheduler/taskruns.h"
+
+#include <cstdio>
+
+#include "logbook/logbook.h"
+#include "platform/processwatch.h"
+
+namespace kivo {
+
+void Attention::Add() {
+    ++count_;
+    if (OnChanged) OnChanged();
+}
+
+void Attention::Clear() {
+    if (count_ == 0) return;
+    count_ = 0;
+    if (OnChanged) OnChanged();
+}
+
+std::string AttentionTip(int count) {
+    std::string tip = "KIVO Schakelklok";
+    if (count > 0) {
+        tip += " - ";
+        tip += std::to_string(count);
+        tip += " keer gemist of mislukt";
+    }
+    return tip; // at most 19 + 10 + 23 characters: it fits the tray's 63
+}
+
+std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
+                         std::int64_t durationMs) {
+    const std::int64_t seconds = durationMs < 0 ? 0 : durationMs / 1000;
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%lld:%02lld:%02lld",
+                  static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
+                  static_cast<long long>(seconds % 60));
+    std::string note = "Taak \"";
+    note += omschrijving;
+    note += "\" klaar: code ";
+    note += std::to_string(code);
+    note += ", duur ";
+    note += duration;
+    return note;
+}
+
+std::string StillRunningNote(const std::string& omschrijving, WallMs since,
+                             const FormatSettings& settings) {
+    std::string note = "Taak \"";
+    note += omschrijving;
+    note += "\" draait nog sinds ";
+    note += WallText(since, settings);
+    return note;
+}
+
+TaskRuns::TaskRuns(LogBook& log, const Clock& clock, const FormatSettings& settings,
+                   ProcessWatch* watch)
+    : log_(log), clock_(clock), settings_(settings), watch_(watch) {}
+
+void TaskRuns::BeforeStart(std::uint64_t taskId, const std::string& omschrijving) {
+    // The latest run of the task, should several still run.
+    for (auto it = runs_.rbegin(); it != runs_.rend(); ++it)
+        if (it->second.task == taskId) {
+            log_.WriteLog(LogNote, StillRunningNote(omschrijving, it->second.startedAt, settings_));
+            return;
+        }
+}
+
+void TaskRuns::Started(std::uint64_t taskId, const std::string& omschrijving, ProcessHandle process,
+                       Shell& shell) {
+    if (!process) return;
+    if (!watch_) {
+        shell.CloseProcess(process);
+        return;
+    }
+    const ClockReading now = clock_.Read();
+    const std::uint64_t token = nextToken_++;
+    runs_[token] = Run{taskId, omschrijving, WallOf(now.local), now.monotonicMs};
+    watch_->Watch(process, token);
+}
+
+void TaskRuns::Ended(std::uint64_t token, std::uint32_t exitCode) {
+    auto it = runs_.find(token);
+    if (it == runs_.end()) return;
+    const Run run = std::move(it->second);
+    runs_.erase(it);
+    if (exitCode != 0 && attention) attention->Add();
+    log_.WriteLog(LogNote, FinishedNote(run.omschrijving, exitCode,
+                                        clock_.Read().monotonicMs - run.startedMono));
+}
+
+} // namespace kivo
