@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/text_count.h"
 
 namespace kivo::test {
 namespace {
@@ -150,12 +151,6 @@ struct EndToEnd : ::testing::Test {
         return WaitFor([&] { return LogHas(part); }, ms);
     }
 };
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-    return n;
-}
 
 std::string Stamp(const char* format, const SYSTEMTIME& t) {
     char buffer[32];

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/text_count.h"
 
 namespace kivo::test {
 namespace {
@@ -52,11 +53,6 @@ bool Exists(const std::string& path) {
 std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-    return n;
 }
 template <class Done> bool WaitFor(Done done, DWORD timeoutMs) {
     for (DWORD start = GetTickCount(); !done(); Sleep(100))

@@ -5,15 +5,10 @@
 #include "algemeen/text.h"
 #include "scheduler/launch.h"
 #include "scheduler/scheduler_fakes.h"
+#include "support/log_text.h"
 
 namespace kivo::test {
 namespace {
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
 
 TEST(RunProgram, HandsTheTaskToTheShellWhole) {
     FakeShell shell;

@@ -13,6 +13,7 @@
 #include "scheduler/missed.h"
 #include "scheduler/scheduler_fakes.h"
 #include "scheduler/startup.h"
+#include "support/log_text.h"
 
 namespace kivo {
 namespace {
@@ -158,16 +159,13 @@ TEST(MissedSlots, NotesAndTheirTextsInTheLog) {
     }
 }
 
-// The notes of kind 0 in the log, without their prefix.
+// The notes of kind 0 in the log, without their prefix, but for the saves' and the starts'.
 std::vector<std::string> Notes(const std::string& log) {
     std::vector<std::string> notes;
-    for (const std::string& line : SplitLogLines(log)) {
-        const auto body = line.find("] ", line.find("] ") + 2);
-        std::string text = line.substr(body + 2);
+    for (const std::string& text : test::LogBodies(log))
         if (text.rfind("Instelling opslaan", 0) != 0 &&
             text.find("(automatisch)") == std::string::npos)
             notes.push_back(text);
-    }
     return notes;
 }
 

@@ -5,18 +5,13 @@
 
 #include "platform/files.h"
 #include "scheduler/scheduler_fakes.h"
+#include "support/log_text.h"
 #include "support/temp_dir.h"
 
 namespace kivo::test {
 namespace {
 
 const std::string Gap(19, ' ');
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
 
 class TickTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include "scheduler/scheduler_fakes.h"
 #include "scheduler/startup.h"
+#include "support/log_text.h"
 
 namespace kivo::test {
 namespace {
@@ -13,12 +14,6 @@ namespace {
 const std::string Dir = "C:\\App\\";
 const std::string Import = Dir + "kivoklok.tkn";
 const std::string Record = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\n";
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
 
 struct Started {
     MemFiles files;

@@ -7,22 +7,28 @@
 #include "scheduler/scheduler_fakes.h"
 #include "scheduler/taskruns.h"
 #include "support/fake_process_watch.h"
+#include "support/log_text.h"
 
 namespace kivo::test {
 namespace {
 
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
+// The scheduler's world with its starts watched and counted for the tray.
+struct Watched {
+    MemFiles files;
+    World w{files, "C:\\App\\"};
+    FakeProcessWatch watch;
+    Attention attention;
+    TaskRuns runs{w.log, w.clock, w.settings, &watch};
 
-std::vector<std::string> Notes(const std::string& log) {
-    std::vector<std::string> notes;
-    for (const std::string& line : SplitLogLines(log))
-        notes.push_back(line.substr(line.find("] ", line.find("] ") + 2) + 2));
-    return notes;
-}
+    Watched() {
+        runs.attention = &attention;
+        w.scheduler.Runs = &runs;
+        w.scheduler.attention = &attention;
+        watch.OnEnded = [this](std::uint64_t token, std::uint32_t code) {
+            runs.Ended(token, code);
+        };
+    }
+};
 
 TEST(TaskRuns, TextsOfTheEndTheStillRunningStartAndTheTip) {
     struct Finished {
@@ -46,13 +52,8 @@ TEST(TaskRuns, TextsOfTheEndTheStillRunningStartAndTheTip) {
 // renamed or deleted: each end is noted once, under the name its start had; codes other than 0
 // count for the tray.
 TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
-    MemFiles files;
-    World w(files, "C:\\App\\");
-    FakeProcessWatch watch;
-    Attention attention;
-    TaskRuns runs(w.log, w.clock, w.settings, &watch);
-    runs.attention = &attention;
-    watch.OnEnded = [&](std::uint64_t token, std::uint32_t code) { runs.Ended(token, code); };
+    Watched world;
+    auto& [files, w, watch, attention, runs] = world;
     auto process = [](int n) {
         return reinterpret_cast<ProcessHandle>(static_cast<std::intptr_t>(n));
     };
@@ -71,7 +72,7 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
     ASSERT_TRUE(watch.End(1, 0));
     runs.Ended(1, 0);  // told twice: nothing more
     runs.Ended(99, 1); // never started here
-    EXPECT_EQ(Notes(w.Log()),
+    EXPECT_EQ(LogBodies(w.Log()),
               (std::vector<std::string>{"Taak \"Eerste\" klaar: code 0, duur 0:00:02",
                                         "Taak \"Tweede\" klaar: code 3, duur 0:01:07",
                                         "Taak \"Eerste\" klaar: code 0, duur 0:01:07"}));
@@ -88,15 +89,8 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
 // The tick through the shell's process: a run that is still going when the next window comes
 // gets its note before the start line; its end is noted with its code.
 TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
-    MemFiles files;
-    World w(files, "C:\\App\\");
-    FakeProcessWatch watch;
-    Attention attention;
-    TaskRuns runs(w.log, w.clock, w.settings, &watch);
-    runs.attention = &attention;
-    w.scheduler.Runs = &runs;
-    w.scheduler.attention = &attention;
-    watch.OnEnded = [&](std::uint64_t token, std::uint32_t code) { runs.Ended(token, code); };
+    Watched world;
+    auto& [files, w, watch, attention, runs] = world;
     w.Add({.omschrijving = "Uur", .starttijd = "08:00", .uren = true, .dagen = false});
     w.Add({.omschrijving = "Weg", .starttijd = "08:00", .programma = "weg.exe"});
     w.shell.refused["weg.exe"] = 2;
@@ -106,7 +100,7 @@ TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
     EXPECT_EQ(attention.Count(), 1) << "the refused start";
     w.At(9, 0, 30);
     w.scheduler.Timer1Timer();
-    const std::vector<std::string> notes = Notes(w.Log());
+    const std::vector<std::string> notes = LogBodies(w.Log());
     const auto at =
         std::find(notes.begin(), notes.end(), "Taak \"Uur\" draait nog sinds 07-03-24 08:00");
     ASSERT_NE(at, notes.end());

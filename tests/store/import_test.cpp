@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "store/import.h"
 #include "store/store_world.h"
+#include "support/log_text.h"
 #include "support/mem_files.h"
 #include "support/temp_dir.h"
 
@@ -18,12 +19,6 @@ std::string Lines(std::initializer_list<std::string> lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     return text;
-}
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
 }
 
 TEST(ImportReader, LineBreaksLimitsAndTheEnd) {

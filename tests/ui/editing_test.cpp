@@ -17,6 +17,7 @@
 #include "store/taskfile.h"
 #include "support/fake_clock.h"
 #include "support/fake_shell.h"
+#include "support/log_text.h"
 #include "support/mem_files.h"
 #include "support/task_builder.h"
 #include "support/win32_test_util.h"
@@ -121,12 +122,6 @@ struct Editing : ::testing::Test {
         return rows;
     }
 };
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-    return n;
-}
 
 TEST_F(Editing, AddACompleteTaskShowsItInTheListTheFileAndTheLog) {
     Start();

@@ -13,6 +13,7 @@
 #include "support/fake_clock.h"
 #include "support/fake_process_watch.h"
 #include "support/fake_shell.h"
+#include "support/log_text.h"
 #include "support/mem_files.h"
 #include "support/task_builder.h"
 #include "support/win32_test_util.h"
@@ -74,12 +75,6 @@ struct Form : ::testing::Test {
         SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage, 0, mouse);
     }
 };
-
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-    return n;
-}
 
 TEST_F(Form, StartUpLoadsLogsShowsAndHidesAfterTheStartTimer) {
     WriteTasks({{"Back-up"}, {"Archief", "06:30"}});
