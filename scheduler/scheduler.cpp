@@ -150,12 +150,9 @@ void Scheduler::Tick() {
                 started = true;
                 // Found again by its identity, should the table have changed meanwhile.
                 n = table_.TaskCount();
-                if (i >= n || table_.IdAt(i) != id) {
-                    i = -1;
-                    for (int j = 0; j < n; ++j)
-                        if (table_.IdAt(j) == id) i = j;
-                    if (i < 0) break;
-                }
+                const std::optional<int> place = table_.PlaceOf(id, i);
+                if (!place) break;
+                i = *place;
                 table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt,
                                     today);
             } else if (decision.starttijd != task.starttijd) {
@@ -295,8 +292,10 @@ int Scheduler::RunMissed() {
         unsavedStarts_ = true;
         honoured_.erase(id);
         n = table_.TaskCount();
-        for (int j = 0; j < n; ++j)
-            if (table_.IdAt(j) == id) table_.SetRunFields(j, next, today);
+        if (const std::optional<int> place = table_.PlaceOf(id, i)) {
+            table_.SetRunFields(*place, next, today);
+            i = *place;
+        }
         ++started;
     }
     if (started) {

@@ -441,6 +441,14 @@ void TMemTable::AppendFilled(std::vector<TaskRecord> tasks) {
     }
 }
 
+std::optional<int> TMemTable::PlaceOf(TaskId id, int hint) const {
+    const int n = TaskCount();
+    if (hint >= 0 && hint < n && IdAt(hint) == id) return hint;
+    for (int i = 0; i < n; ++i)
+        if (IdAt(i) == id) return i;
+    return std::nullopt;
+}
+
 std::optional<TaskId> TMemTable::EditedId() const {
     CheckOpen();
     if (pending_ != Pending::Edit || cursor_ < 0) return std::nullopt;

@@ -98,6 +98,9 @@ public:
         return ids_[static_cast<std::size_t>(index)];
     }
     std::optional<TaskId> EditedId() const;
+    // The place of the stored task with this identity, looked for at `hint` first (where it was
+    // before something that may have run messages); none when it is gone.
+    std::optional<int> PlaceOf(TaskId id, int hint) const;
     void SetRunFields(int index, std::optional<std::int32_t> starttijd,
                       std::optional<std::int32_t> laatstekeer);
     // The description order for the stored tasks, leaving a pending change pending.

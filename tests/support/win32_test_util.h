@@ -1,12 +1,15 @@
 #pragma once
 // Message pumping and dialog hooks for the in-process Win32 tests.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "win32/application.h"
 #include "win32/dialogs.h"
@@ -45,6 +48,18 @@ public:
     DialogHook(const DialogHook&) = delete;
     DialogHook& operator=(const DialogHook&) = delete;
 };
+
+// The threads this test process has now.
+inline int ThreadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    CloseHandle(snapshot);
+    return n;
+}
 
 inline std::string WindowText(HWND window) {
     char buffer[512] = {};
@@ -93,5 +108,14 @@ inline void PressKey(HWND window, UINT key, bool ctrl = false, bool shift = fals
 inline void Click(HWND dialog, int id) {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
+
+// Every box shown while it lives: its message kept, then answered with OK.
+struct BoxesAnsweredOk {
+    std::vector<std::string> shown;
+    DialogHook hook{[this](HWND dialog) {
+        shown.push_back(ReadBox(dialog).message);
+        Click(dialog, IDOK);
+    }};
+};
 
 } // namespace kivo::test

@@ -1,8 +1,6 @@
 // The information window and its scrolling panel, in-process under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
-// after windows.h
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <functional>
@@ -62,17 +60,6 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
 int ThreadWindowCount() {
     int n = 0;
     EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
-
-int ThreadCount() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int n = 0;
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
-    CloseHandle(snapshot);
     return n;
 }
 
@@ -262,7 +249,7 @@ TEST_F(About, HundredOpeningsLeaveNoObjectsAndNoThreadsBehind) {
     const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     const int room = GdiRoom();
     const int windows = ThreadWindowCount();
-    const int threads = ThreadCount();
+    const int threads = ThreadsOfThisProcess();
     {
         UniqueGdiObject kept(CreateSolidBrush(0));
         EXPECT_EQ(GdiRoom(), room - 1) << "the room sees a single object left behind";
@@ -275,8 +262,8 @@ TEST_F(About, HundredOpeningsLeaveNoObjectsAndNoThreadsBehind) {
     EXPECT_EQ(GdiRoom(), room);
     EXPECT_EQ(ThreadWindowCount(), windows);
     EXPECT_EQ(TCreditsPanel::RunningThreads(), 0);
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads; }, 2000))
-        << ThreadCount() << " threads, " << threads << " before";
+    EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess() <= threads; }, 2000))
+        << ThreadsOfThisProcess() << " threads, " << threads << " before";
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "win32/processwatch.h"
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -29,17 +27,6 @@ HANDLE StartExit(int code, int pings) {
     return pi.hProcess;
 }
 
-int ThreadsOfThisProcess() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int n = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        n += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return n;
-}
-
 // Programs ending in any order each come back once, with their code, on this thread; the wait
 // takes no thread per program.
 TEST(ProcessWatch, EachEndComesBackOnceWithItsCode) {
@@ -53,14 +40,14 @@ TEST(ProcessWatch, EachEndComesBackOnceWithItsCode) {
         ++ended[token];
         ended[token + 1000] = code;
     };
-    const int threadsBefore = ThreadsOfThisProcess();
+    const int threadsBefore = test::ThreadsOfThisProcess();
     constexpr int Programs = 20;
     for (int i = 0; i < Programs; ++i) {
         HANDLE process = StartExit(i, 1 + (Programs - i) % 3); // the later ones end first, too
         ASSERT_TRUE(process);
         watch.Watch(process, static_cast<std::uint64_t>(i + 1));
     }
-    const int threadsWatching = ThreadsOfThisProcess();
+    const int threadsWatching = test::ThreadsOfThisProcess();
     ASSERT_TRUE(test::PumpUntil([&] { return watch.Watching() == 0; }, 30000));
     EXPECT_FALSE(otherThread);
     for (int i = 0; i < Programs; ++i) {

@@ -47,11 +47,8 @@ protected:
 
 TEST(Window, HandlerFailureIsShownOnceAndTheWindowStaysUsable) {
     InitApp();
-    std::vector<std::string> shown;
-    DialogHook dialogs([&](HWND dialog) {
-        shown.push_back(ReadBox(dialog).message);
-        Click(dialog, IDOK);
-    });
+    BoxesAnsweredOk boxes;
+    std::vector<std::string>& shown = boxes.shown;
     Throwing window;
     // The window itself, then a control hooked through the base.
     for (HWND target : {window.Hwnd(), window.hook.Hwnd()}) {
@@ -67,11 +64,8 @@ TEST(Window, HandlerFailureIsShownOnceAndTheWindowStaysUsable) {
 
 TEST(Window, AControlIsMadeAtItsBoxOrFailsAsAWindowDoes) {
     InitApp();
-    std::vector<std::string> shown;
-    DialogHook dialogs([&](HWND dialog) {
-        shown.push_back(ReadBox(dialog).message);
-        Click(dialog, IDOK);
-    });
+    BoxesAnsweredOk boxes;
+    std::vector<std::string>& shown = boxes.shown;
     Throwing window;
     const std::string failure = "Error creating window: ";
 
