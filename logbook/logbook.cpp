@@ -52,16 +52,25 @@ std::string LogBook::Path() const {
 }
 
 void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task) {
+    WriteLog({LogEntry{kind, message, task ? std::optional<LogTask>(*task) : std::nullopt}});
+}
+
+void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
+    if (entries.empty()) return;
     const std::string path = Path();
     // A file that exists but cannot be read fails here, before anything is written over it.
     const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
     // One reading of the clock, so that date and time belong together also at midnight.
-    const std::string entry = FormatLogEntry(kind, message, task, clock_.Now(), settings_);
+    const LocalDateTime now = clock_.Now();
+    std::string lines;
+    for (const LogEntry& e : entries) {
+        lines += FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr, now, settings_);
+        lines += "\r\n";
+    }
     std::string content;
-    content.reserve(existing.size() + existing.size() / 32 + entry.size() + 2);
+    content.reserve(existing.size() + existing.size() / 32 + lines.size());
     AppendNormalized(content, existing);
-    content += entry;
-    content += "\r\n";
+    content += lines;
     files_.ReplaceAll(path, content);
 }
 

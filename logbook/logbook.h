@@ -23,6 +23,13 @@ struct LogTask {
     std::string programma;
 };
 
+// One line to be written: its kind, the message of a note, the task of kinds 1 and 2.
+struct LogEntry {
+    int kind = LogNote;
+    std::string message;
+    std::optional<LogTask> task;
+};
+
 class LogBook {
 public:
     LogBook(FileSystem& files, const Clock& clock, const FormatSettings& settings,
@@ -30,6 +37,9 @@ public:
     std::string Path() const; // AppDir + "kivoklok.log"
     // Appends one line. Errors go to the caller; the entry is then lost and the file unchanged.
     void WriteLog(int kind, const std::string& message, const LogTask* task = nullptr);
+    // Appends the entries in one write, in their order and under one reading of the clock: all
+    // of them or, on an error, none.
+    void WriteLog(const std::vector<LogEntry>& entries);
     // Drops the leading lines older than 90 days.
     void PurgeLog();
     // The lines as they stand; none without a file. Errors go to the caller.

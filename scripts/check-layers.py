@@ -5,7 +5,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["platform", "algemeen", "logbook", "store", "scheduler", "win32", "ui", "app"]
+LAYERS = ["platform", "algemeen", "logbook", "store", "scheduler", "core", "win32", "ui", "app"]
 root = pathlib.Path(__file__).resolve().parent.parent
 include = re.compile(r'#include "([a-z0-9_]+)/([^"]+)"')
 

@@ -10,7 +10,7 @@
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
-#include "ui/coreservices.h"
+#include "core/coreservices.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"

@@ -3,7 +3,7 @@
 #include "logbook/logbook.h"
 #include "scheduler/scheduler.h"
 #include "store/taskfile.h"
-#include "ui/coreservices.h"
+#include "core/coreservices.h"
 #include "ui/instel.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"

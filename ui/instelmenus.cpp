@@ -2,7 +2,7 @@
 #include "algemeen/text.h"
 #include "scheduler/scheduler.h"
 #include "ui/about.h"
-#include "ui/coreservices.h"
+#include "core/coreservices.h"
 #include "ui/instel.h"
 #include "ui/logboek.h"
 #include "win32/application.h"

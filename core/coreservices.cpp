@@ -1,4 +1,4 @@
-#include "ui/coreservices.h"
+#include "core/coreservices.h"
 
 #include <exception>
 
