@@ -62,9 +62,12 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
     // One reading of the clock, so that date and time belong together also at midnight.
     const LocalDateTime now = clock_.Now();
+    std::vector<std::string> written;
     std::string lines;
     for (const LogEntry& e : entries) {
-        lines += FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr, now, settings_);
+        written.push_back(
+            FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr, now, settings_));
+        lines += written.back();
         lines += "\r\n";
     }
     std::string content;
@@ -72,6 +75,7 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     AppendNormalized(content, existing);
     content += lines;
     files_.ReplaceAll(path, content);
+    if (OnWritten) OnWritten(written);
 }
 
 void LogBook::PurgeLog() {

@@ -1,6 +1,7 @@
 #pragma once
 // The log book kivoklok.log: one line per event, 90 days kept.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ public:
     void PurgeLog();
     // The lines as they stand; none without a file. Errors go to the caller.
     std::vector<std::string> Lines() const;
+    // After each successful write: the lines it added, without their line ends. Unassigned:
+    // skipped.
+    std::function<void(const std::vector<std::string>& lines)> OnWritten;
 
 private:
     FileSystem& files_;
