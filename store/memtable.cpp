@@ -90,7 +90,7 @@ void TMemTable::Store() {
         // doubled, as room for one more each time would copy the table at every store.
         if (rows_.size() == rows_.capacity())
             rows_.reserve(std::max<std::size_t>(8, 2 * rows_.size()));
-        rows_.insert(rows_.begin() + place, Row{nextId_++, std::move(buffer_)});
+        rows_.emplace(rows_.begin() + place, nextId_++, std::move(buffer_));
         cursor_ = place;
         atEnd_ = false;
     } else if (pending_ == Pending::Edit) {
@@ -417,7 +417,7 @@ void TMemTable::AppendFilled(std::vector<TaskRecord> tasks) {
     // after its equals, in the order of the tasks, as a store at its sorted place would.
     const int last = static_cast<int>(rows_.size() + tasks.size()) - 1;
     rows_.reserve(rows_.size() + tasks.size());
-    for (TaskRecord& task : tasks) rows_.push_back(Row{nextId_++, std::move(task)});
+    for (TaskRecord& task : tasks) rows_.emplace_back(nextId_++, std::move(task));
     cursor_ = last;
     atEnd_ = false;
     if (!sorted_) return;

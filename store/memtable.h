@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "algemeen/datetime.h"
@@ -108,6 +109,7 @@ private:
     enum class Pending { None, Edit, Insert };
     // A stored task and its identity travel together through every insert, move and sort.
     struct Row {
+        Row(TaskId rowId, TaskRecord&& rowTask) : id(rowId), task(std::move(rowTask)) {}
         TaskId id;
         TaskRecord task;
     };
