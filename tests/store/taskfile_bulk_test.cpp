@@ -181,6 +181,16 @@ TEST_F(BulkReadTest, APendingChangeIsSettledOnceWithTheHookAndTheTasksTakeTheirS
     EXPECT_EQ(table.TaskAt(2).Omschrijving, "c");
     EXPECT_EQ(table.Current().Omschrijving, "a");
 
+    // A collation that fails keeps every task, in an order no longer kept sorted.
+    collator.fail = true;
+    EXPECT_EQ(
+        ErrorOf([&] { test::ReadInto(format, Header + "e;;;;;;;;\r\nd;;;;;;;;\r\n", table); }),
+        "Invalid locale.");
+    collator.fail = false;
+    EXPECT_EQ(table.TaskCount(), 5);
+    EXPECT_FALSE(table.IsSorted());
+    EXPECT_EQ(table.TaskAt(4).Omschrijving, "d");
+
     table.CloseTable();
     EXPECT_EQ(ErrorOf([&] { test::ReadInto(format, Header + "a;;;;99:99;;;;\r\n", table); }),
               "memKivoKlok: Cannot perform this operation on a closed dataset");
