@@ -36,12 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     table.AppendFilled(
         format.Read(std::string_view(reinterpret_cast<const char*>(data), size), year).tasks);
     if (table.IsPending()) std::abort();
-    const std::string written = format.Write(table);
+    const std::string written = WriteTable(format, table);
 
     TMemTable again("memKivoKlok", settings, collator, clock);
     TaskFileRead back = format.Read(written, year);
     if (back.failure) std::abort(); // what was written must read without failure
     again.AppendFilled(std::move(back.tasks));
-    if (again.TaskCount() != table.TaskCount() || format.Write(again) != written) std::abort();
+    if (again.TaskCount() != table.TaskCount() || WriteTable(format, again) != written)
+        std::abort();
     return 0;
 }

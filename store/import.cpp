@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "algemeen/scopeexit.h"
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
 #include "platform/clock.h"
@@ -134,9 +135,9 @@ void TaskImporter::ImportTasks() {
     // The start-up timer's state before the import; it is set back last, after a failure has
     // been reported, and also when the failure note itself cannot be written.
     std::optional<bool> opstartWasEnabled;
-    auto restoreOpstart = [&] {
+    ScopeExit restoreOpstart([&] {
         if (OpstartTimer && opstartWasEnabled) OpstartTimer->SetEnabled(*opstartWasEnabled);
-    };
+    });
     try {
         log_.WriteLog(LogNote, "Importeer taken");
         if (OpstartTimer) {
@@ -173,15 +174,9 @@ void TaskImporter::ImportTasks() {
             if (table_.IsPending()) table_.CancelTask();
         } catch (const std::exception&) {
         }
-        try {
-            log_.WriteLog(LogNote, std::string("leeskivotaken: ") + e.what());
-        } catch (...) {
-            restoreOpstart();
-            throw;
-        }
+        log_.WriteLog(LogNote, std::string("leeskivotaken: ") + e.what());
         if (OnReport) OnReport(e.what());
     }
-    restoreOpstart();
 }
 
 // imported: the upper-cased descriptions read so far.

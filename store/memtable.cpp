@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "algemeen/scopeexit.h"
 #include "platform/clock.h"
 #include "platform/collation.h"
 #include "platform/errors.h"
@@ -13,7 +14,7 @@ namespace kivo {
 
 namespace {
 
-// Moves one element from one place to another, the ones between shifting up or down by one.
+// Moves one row from one place to another, the ones between shifting up or down by one.
 template <typename T> void MoveRow(std::vector<T>& rows, int from, int to) {
     auto at = [&](int i) { return rows.begin() + i; };
     if (to < from)
@@ -50,13 +51,8 @@ void TMemTable::Discard() {
 void TMemTable::RunBeforePost() {
     if (!OnBeforePost || inBeforePost_) return;
     inBeforePost_ = true;
-    try {
-        OnBeforePost();
-    } catch (...) {
-        inBeforePost_ = false;
-        throw;
-    }
-    inBeforePost_ = false;
+    ScopeExit done([this] { inBeforePost_ = false; });
+    OnBeforePost();
 }
 
 // Null first, then the linguistic order with case.
@@ -70,13 +66,13 @@ int TMemTable::CompareDesc(const std::optional<std::string>& a,
 // Where a description goes among rows (the row at skip left out): after its equals, so
 // that storing a task never overtakes one with the same description.
 int TMemTable::SortedPlace(const std::optional<std::string>& desc, int skip) const {
-    int count = static_cast<int>(tasks_.size()) - (skip >= 0 ? 1 : 0);
+    int count = static_cast<int>(rows_.size()) - (skip >= 0 ? 1 : 0);
     int lo = 0;
     int hi = count;
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
         int probe = (skip >= 0 && mid >= skip) ? mid + 1 : mid;
-        if (CompareDesc(desc, tasks_[probe].Omschrijving) < 0)
+        if (CompareDesc(desc, rows_[probe].task.Omschrijving) < 0)
             hi = mid;
         else
             lo = mid + 1;
@@ -89,29 +85,29 @@ int TMemTable::SortedPlace(const std::optional<std::string>& desc, int skip) con
 void TMemTable::Store() {
     if (pending_ == Pending::Insert) {
         int place =
-            sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(tasks_.size());
-        // Room in both first: the inserts then cannot fail half-way.
-        tasks_.reserve(tasks_.size() + 1);
-        ids_.reserve(ids_.size() + 1);
-        tasks_.insert(tasks_.begin() + place, std::move(buffer_));
-        ids_.insert(ids_.begin() + place, nextId_++);
+            sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(rows_.size());
+        // Room first, so that the insert cannot fail with the task taken out of the buffer;
+        // doubled, as room for one more each time would copy the table at every store.
+        if (rows_.size() == rows_.capacity())
+            rows_.reserve(std::max<std::size_t>(8, 2 * rows_.size()));
+        rows_.emplace(rows_.begin() + place, nextId_++, std::move(buffer_));
         cursor_ = place;
         atEnd_ = false;
     } else if (pending_ == Pending::Edit) {
-        TaskRecord& task = tasks_[cursor_];
+        TaskRecord& task = rows_[cursor_].task;
         int place = cursor_;
         if (sorted_ && task.Omschrijving != buffer_.Omschrijving) {
-            int last = static_cast<int>(tasks_.size()) - 1;
-            bool inPlace = (cursor_ == 0 || CompareDesc(tasks_[cursor_ - 1].Omschrijving,
-                                                        buffer_.Omschrijving) <= 0) &&
-                           (cursor_ == last || CompareDesc(buffer_.Omschrijving,
-                                                           tasks_[cursor_ + 1].Omschrijving) <= 0);
+            int last = static_cast<int>(rows_.size()) - 1;
+            bool inPlace =
+                (cursor_ == 0 ||
+                 CompareDesc(rows_[cursor_ - 1].task.Omschrijving, buffer_.Omschrijving) <= 0) &&
+                (cursor_ == last ||
+                 CompareDesc(buffer_.Omschrijving, rows_[cursor_ + 1].task.Omschrijving) <= 0);
             if (!inPlace) place = SortedPlace(buffer_.Omschrijving, cursor_);
         }
         task = std::move(buffer_);
         if (place != cursor_) {
-            MoveRow(tasks_, cursor_, place);
-            MoveRow(ids_, cursor_, place);
+            MoveRow(rows_, cursor_, place);
             cursor_ = place;
         }
     }
@@ -121,11 +117,13 @@ void TMemTable::Store() {
 // A stable merge sort of row numbers; the rows move only once it has finished, so any
 // collator, even an inconsistent or failing one, leaves the table whole.
 void TMemTable::Sort() {
-    const std::size_t n = tasks_.size();
+    const std::size_t n = rows_.size();
+    auto desc = [this](std::size_t i) -> const auto& {
+        return rows_[i].task.Omschrijving;
+    };
     // A table loaded from its own file, or kept sorted since, needs one look only.
     bool inOrder = true;
-    for (std::size_t i = 1; i < n && inOrder; ++i)
-        inOrder = CompareDesc(tasks_[i - 1].Omschrijving, tasks_[i].Omschrijving) <= 0;
+    for (std::size_t i = 1; i < n && inOrder; ++i) inOrder = CompareDesc(desc(i - 1), desc(i)) <= 0;
     if (inOrder) {
         sorted_ = true;
         return;
@@ -138,7 +136,7 @@ void TMemTable::Sort() {
             const std::size_t hi = std::min(lo + 2 * width, n);
             std::size_t i = lo, j = mid, k = lo;
             while (i < mid && j < hi) {
-                if (CompareDesc(tasks_[from[j]].Omschrijving, tasks_[from[i]].Omschrijving) < 0)
+                if (CompareDesc(desc(from[j]), desc(from[i])) < 0)
                     to[k++] = from[j++];
                 else
                     to[k++] = from[i++];
@@ -148,18 +146,14 @@ void TMemTable::Sort() {
         }
         std::swap(from, to);
     }
-    std::vector<TaskRecord> sortedTasks;
-    std::vector<TaskId> sortedIds;
-    sortedTasks.reserve(n);
-    sortedIds.reserve(n);
+    std::vector<Row> sortedRows;
+    sortedRows.reserve(n);
     int newCursor = -1;
     for (std::size_t k = 0; k < n; ++k) {
         if (static_cast<int>(from[k]) == cursor_) newCursor = static_cast<int>(k);
-        sortedTasks.push_back(std::move(tasks_[from[k]]));
-        sortedIds.push_back(ids_[from[k]]);
+        sortedRows.push_back(std::move(rows_[from[k]]));
     }
-    tasks_ = std::move(sortedTasks);
-    ids_ = std::move(sortedIds);
+    rows_ = std::move(sortedRows);
     cursor_ = newCursor;
     sorted_ = true;
 }
@@ -182,8 +176,7 @@ void TMemTable::OpenTable() {
 
 void TMemTable::CloseTable() {
     open_ = false;
-    tasks_.clear();
-    ids_.clear();
+    rows_.clear();
     Discard();
     sorted_ = false;
     cursor_ = -1;
@@ -192,8 +185,7 @@ void TMemTable::CloseTable() {
 
 void TMemTable::ClearTable() {
     // Also allowed while closed: the file reader closes, clears and reopens.
-    tasks_.clear();
-    ids_.clear();
+    rows_.clear();
     Discard();
     cursor_ = -1;
     atEnd_ = true;
@@ -201,7 +193,7 @@ void TMemTable::ClearTable() {
 
 int TMemTable::TaskCount() const {
     CheckOpen();
-    return static_cast<int>(tasks_.size());
+    return static_cast<int>(rows_.size());
 }
 
 void TMemTable::FailPlace() const {
@@ -212,7 +204,7 @@ void TMemTable::FailPlace() const {
 void TMemTable::GotoFirst() {
     CheckOpen();
     SettlePending();
-    if (tasks_.empty()) {
+    if (rows_.empty()) {
         cursor_ = -1;
         atEnd_ = true;
     } else {
@@ -224,7 +216,7 @@ void TMemTable::GotoFirst() {
 void TMemTable::GotoNext() {
     CheckOpen();
     SettlePending();
-    if (cursor_ + 1 < static_cast<int>(tasks_.size())) {
+    if (cursor_ + 1 < static_cast<int>(rows_.size())) {
         ++cursor_;
         atEnd_ = false;
     } else {
@@ -239,12 +231,12 @@ bool TMemTable::AtEnd() const {
 void TMemTable::EditCurrent() {
     CheckOpen();
     if (pending_ != Pending::None) return;
-    if (tasks_.empty()) {
+    if (rows_.empty()) {
         AppendTask();
         return;
     }
     pending_ = Pending::Edit;
-    buffer_ = tasks_[cursor_];
+    buffer_ = rows_[cursor_].task;
     assigned_ = false;
 }
 
@@ -275,11 +267,10 @@ void TMemTable::DeleteCurrent() {
         Discard();
         return;
     }
-    if (tasks_.empty()) Fail("Cannot perform this operation on an empty dataset");
+    if (rows_.empty()) Fail("Cannot perform this operation on an empty dataset");
     Discard();
-    tasks_.erase(tasks_.begin() + cursor_);
-    ids_.erase(ids_.begin() + cursor_);
-    int count = static_cast<int>(tasks_.size());
+    rows_.erase(rows_.begin() + cursor_);
+    int count = static_cast<int>(rows_.size());
     if (count == 0) {
         cursor_ = -1;
         atEnd_ = true;
@@ -310,8 +301,8 @@ bool TMemTable::IsSorted() const {
 bool TMemTable::LocateDescription(std::string_view description) {
     CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < tasks_.size(); ++i) {
-        const auto& desc = tasks_[i].Omschrijving;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const auto& desc = rows_[i].task.Omschrijving;
         if (collator_.Compare(desc ? std::string_view(*desc) : std::string_view(), description,
                               true) == 0) {
             cursor_ = static_cast<int>(i);
@@ -331,14 +322,14 @@ void TMemTable::SortByDescription() {
 std::optional<TaskId> TMemTable::CurrentId() const {
     CheckOpen();
     if (pending_ == Pending::Insert || cursor_ < 0) return std::nullopt;
-    return ids_[cursor_];
+    return rows_[cursor_].id;
 }
 
 bool TMemTable::GotoId(TaskId id) {
     CheckOpen();
     SettlePending();
-    for (std::size_t i = 0; i < ids_.size(); ++i) {
-        if (ids_[i] == id) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].id == id) {
             cursor_ = static_cast<int>(i);
             atEnd_ = false;
             return true;
@@ -352,7 +343,7 @@ const TaskRecord& TMemTable::Current() const {
     CheckOpen();
     if (pending_ != Pending::None) return buffer_;
     if (cursor_ < 0) return none;
-    return tasks_[cursor_];
+    return rows_[cursor_].task;
 }
 
 bool TMemTable::IsNull(Field field) const {
@@ -416,29 +407,23 @@ int TMemTable::CurrentYear() const {
 
 void TMemTable::AppendFilled(std::vector<TaskRecord> tasks) {
     CheckOpen();
-    if (pending_ == Pending::None && !OnBeforePost && !sorted_) {
-        // Nothing to settle, no hook to run and no sorted place to find: the tasks simply go
-        // last, as Store would put them. An empty table without room takes them as they are.
-        if (tasks.empty()) return;
-        ids_.reserve(ids_.size() + tasks.size());
-        if (tasks_.empty() && tasks_.capacity() < tasks.size()) {
-            tasks_ = std::move(tasks);
-        } else {
-            tasks_.reserve(tasks_.size() + tasks.size());
-            std::move(tasks.begin(), tasks.end(), std::back_inserter(tasks_));
-        }
-        while (ids_.size() < tasks_.size()) ids_.push_back(nextId_++);
-        cursor_ = static_cast<int>(tasks_.size()) - 1;
-        atEnd_ = false;
-        return;
-    }
-    for (TaskRecord& task : tasks) {
-        SettlePending();
-        pending_ = Pending::Insert;
-        buffer_ = std::move(task);
-        assigned_ = true;
-        PostTask();
-    }
+    if (tasks.empty()) return;
+    // The hook writes what the user is typing into the pending change: it has its say once,
+    // when that change is settled. The tasks filled here were never typed, and the hook run with
+    // one of them pending could only write the user's typing into it.
+    SettlePending();
+    // Last, with identities in their order, as each store would put them. A sorted table then
+    // sorts once: a stable sort of the sorted rows and the new ones after them puts each new task
+    // after its equals, in the order of the tasks, as a store at its sorted place would.
+    const int last = static_cast<int>(rows_.size() + tasks.size()) - 1;
+    rows_.reserve(rows_.size() + tasks.size());
+    for (TaskRecord& task : tasks) rows_.emplace_back(nextId_++, std::move(task));
+    cursor_ = last;
+    atEnd_ = false;
+    if (!sorted_) return;
+    // Should the collation fail, every task is kept, in an order no longer maintained.
+    sorted_ = false;
+    Sort();
 }
 
 std::optional<int> TMemTable::PlaceOf(TaskId id, int hint) const {
@@ -452,13 +437,13 @@ std::optional<int> TMemTable::PlaceOf(TaskId id, int hint) const {
 std::optional<TaskId> TMemTable::EditedId() const {
     CheckOpen();
     if (pending_ != Pending::Edit || cursor_ < 0) return std::nullopt;
-    return ids_[cursor_];
+    return rows_[cursor_].id;
 }
 
 void TMemTable::SetRunFields(int index, std::optional<std::int32_t> starttijd,
                              std::optional<std::int32_t> laatstekeer) {
     TaskAt(index);
-    TaskRecord& rec = tasks_[index];
+    TaskRecord& rec = rows_[index].task;
     if (starttijd)
         AssignFieldDateTime(rec, Field::Starttijd, static_cast<double>(*starttijd) / MSecsPerDay);
     if (laatstekeer) AssignFieldDateTime(rec, Field::Laatstekeer, *laatstekeer);

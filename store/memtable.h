@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "algemeen/datetime.h"
@@ -38,12 +39,7 @@ public:
     int TaskCount() const;
     // A stored task by its place in the current order (0 to TaskCount() - 1); a pending change
     // is not in it. For the writer, which must not move the cursor.
-    // A closed table holds no tasks, so the place alone is checked: the walks of the writer and
-    // the tick stay cheap.
-    const TaskRecord& TaskAt(int index) const {
-        if (static_cast<std::size_t>(index) >= tasks_.size()) FailPlace();
-        return tasks_[static_cast<std::size_t>(index)];
-    }
+    const TaskRecord& TaskAt(int index) const { return RowAt(index).task; }
     void GotoFirst();
     void GotoNext();
     bool AtEnd() const;
@@ -82,21 +78,20 @@ public:
     void SetDateTime(Field field, TDateTime value);
     void Clear(Field field);
 
-    // Filling in bulk (the file reader): tasks built apart from the table by the field rules
-    // (store/fields.h) are stored in their order, each as AppendTask, the assignments and
-    // PostTask together would store it.
     // The clock's year, which places the dates read with a short year.
     int CurrentYear() const;
+    // Filling in bulk (load, refill): tasks built apart from the table by the field rules
+    // (store/fields.h) give the table that AppendTask, the assignments and PostTask of each in
+    // turn would give (order, identities, cursor on the last), at the cost of one sort. A pending
+    // change is settled first, with OnBeforePost; the hook does not run per task, as nothing
+    // typed belongs to them.
     void AppendFilled(std::vector<TaskRecord> tasks);
 
     // For the minute tick, which works beside an open edit: it must not move the cursor nor
     // settle the pending change. A stored task's identity by its place; the stored task a
     // pending edit changes (none without one); and the two fields the tick records, written
     // straight into a stored task (neither moves it in the order).
-    TaskId IdAt(int index) const {
-        if (static_cast<std::size_t>(index) >= ids_.size()) FailPlace();
-        return ids_[static_cast<std::size_t>(index)];
-    }
+    TaskId IdAt(int index) const { return RowAt(index).id; }
     std::optional<TaskId> EditedId() const;
     // The place of the stored task with this identity, looked for at `hint` first (where it was
     // before something that may have run messages); none when it is gone.
@@ -112,6 +107,19 @@ public:
 
 private:
     enum class Pending { None, Edit, Insert };
+    // A stored task and its identity travel together through every insert, move and sort.
+    struct Row {
+        Row(TaskId rowId, TaskRecord&& rowTask) : id(rowId), task(std::move(rowTask)) {}
+        TaskId id;
+        TaskRecord task;
+    };
+
+    // A closed table holds no rows, so the place alone is checked: the walks of the writer and
+    // the tick stay cheap.
+    const Row& RowAt(int index) const {
+        if (static_cast<std::size_t>(index) >= rows_.size()) FailPlace();
+        return rows_[static_cast<std::size_t>(index)];
+    }
 
     [[noreturn]] void Fail(const std::string& message) const;
     [[noreturn]] void FailPlace() const;
@@ -130,10 +138,8 @@ private:
     const Clock& clock_;
 
     bool open_ = true;
-    // The stored tasks in the current order, and the identity of each at the same place.
-    std::vector<TaskRecord> tasks_;
-    std::vector<TaskId> ids_;
-    int cursor_ = -1; // index of the current task; -1 only while the table is empty
+    std::vector<Row> rows_; // the stored tasks in the current order
+    int cursor_ = -1;       // index of the current task; -1 only while the table is empty
     bool atEnd_ = true;
     Pending pending_ = Pending::None;
     TaskRecord buffer_; // the pending edit or new task

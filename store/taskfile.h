@@ -1,42 +1,21 @@
 #pragma once
-// The task file kivoklok.csv: the only stored form of the task table.
+// The task file kivoklok.csv, the only stored form of the task table: when it is read, the
+// copies kept of it, the saves and their retries. Its format is store/csvformat.h.
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "algemeen/report.h"
 #include "platform/files.h"
-#include "platform/formatsettings.h"
-#include "store/taskrecord.h"
+#include "store/csvformat.h"
 
 namespace kivo {
 
 class TMemTable;
 class LogBook;
 
-// What a read of the task file gave: the tasks of its lines in file order and, when a line did
-// not read, its message. The tasks are then those of the lines before it.
-struct TaskFileRead {
-    std::vector<TaskRecord> tasks;
-    std::optional<std::string> failure;
-};
-
-// The semicolon-separated format: header line, quoted values, escapes, null as nothing.
-class TCSVStreamFormat {
-public:
-    explicit TCSVStreamFormat(const FormatSettings& settings);
-    // The whole file content for the table in its current order.
-    std::string Write(TMemTable& table) const;
-    // The tasks of the content, each as a new task filled from its line. The first bad value
-    // stops the read; a header that names no field fails before any task. Dates with a short year
-    // are placed by the current year.
-    TaskFileRead Read(std::string_view content, int currentYear) const;
-
-private:
-    const FormatSettings& settings_;
-    FormatSettings fileSettings_; // the file's own time form: always ":" between hour and minute
-};
+// The file content for the table's stored tasks in their current order; a pending change is
+// no part of it.
+std::string WriteTable(const TCSVStreamFormat& format, const TMemTable& table);
 
 class TaskFile {
 public:

@@ -46,7 +46,7 @@ inline std::string TaskFileText(const std::vector<TaskSpec>& tasks, const Collat
     TMemTable table("t", settings, collator, clock);
     table.OpenTable();
     for (const TaskSpec& t : tasks) AddTask(table, t);
-    return TCSVStreamFormat(settings).Write(table);
+    return WriteTable(TCSVStreamFormat(settings), table);
 }
 
 // Reads a task file's content into the table as LoadTasks does: the tasks of the lines that read
