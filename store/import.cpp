@@ -155,12 +155,17 @@ void TaskImporter::ImportTasks() {
             std::set<std::string> imported;
             bool whole = false; // a record with all its lines was read
             ImportLineReader reader(*file);
-            ReadImportRecords(reader, settings_, [&](const ImportRecord& record) {
-                // Only the last record can be cut short: alone, it is no list of tasks.
-                if (!record.complete && !whole) throw KivoError(NoRecordMessage(path));
-                whole = true;
-                Merge(record, imported);
-            });
+            {
+                // The records are found through an index and sorted in once, not one by one.
+                table_.BeginBulk();
+                ScopeExit endBulk([this] { table_.EndBulk(); });
+                ReadImportRecords(reader, settings_, [&](const ImportRecord& record) {
+                    // Only the last record can be cut short: alone, it is no list of tasks.
+                    if (!record.complete && !whole) throw KivoError(NoRecordMessage(path));
+                    whole = true;
+                    Merge(record, imported);
+                });
+            }
             // Text without a single record is a damaged file, not an empty list.
             if (!whole && reader.SawText()) throw KivoError(NoRecordMessage(path));
             file.reset(); // closed, so that it can be deleted
@@ -202,14 +207,10 @@ void TaskImporter::Merge(const ImportRecord& record, std::set<std::string>& impo
 void TaskImporter::RemoveUnlisted(const std::set<std::string>& imported) {
     if (table_.TaskCount() == 0) return;
     table_.SortByDescription();
-    table_.GotoFirst();
-    while (!table_.AtEnd()) {
-        const std::string omschrijving = table_.AsString(Field::Omschrijving);
-        if (IsManagedTask(omschrijving) && imported.count(UpperAZ(omschrijving)) == 0)
-            table_.DeleteCurrent();
-        else
-            table_.GotoNext();
-    }
+    table_.DeleteWhere([&](const TaskRecord& task) {
+        const std::string omschrijving = task.Omschrijving.value_or("");
+        return IsManagedTask(omschrijving) && imported.count(UpperAZ(omschrijving)) == 0;
+    });
 }
 
 } // namespace kivo

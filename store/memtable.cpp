@@ -93,6 +93,10 @@ void TMemTable::Store() {
         rows_.emplace(rows_.begin() + place, nextId_++, std::move(buffer_));
         cursor_ = place;
         atEnd_ = false;
+        if (place + 1 != static_cast<int>(rows_.size()))
+            bulkIndex_.reset();
+        else if (bulkIndex_)
+            IndexRow(place);
     } else if (pending_ == Pending::Edit) {
         TaskRecord& task = rows_[cursor_].task;
         int place = cursor_;
@@ -105,8 +109,21 @@ void TMemTable::Store() {
                  CompareDesc(buffer_.Omschrijving, rows_[cursor_ + 1].task.Omschrijving) <= 0);
             if (!inPlace) place = SortedPlace(buffer_.Omschrijving, cursor_);
         }
+        // A description that changes beyond its letter case has its place in the index again.
+        bool reindex = false;
+        if (bulkIndex_) {
+            try {
+                reindex = collator_.Compare(task.Omschrijving.value_or(""),
+                                            buffer_.Omschrijving.value_or(""), true) != 0;
+            } catch (const std::exception&) {
+                bulkIndex_.reset();
+            }
+        }
+        if (reindex) UnindexRow(cursor_);
         task = std::move(buffer_);
+        if (reindex) IndexRow(cursor_);
         if (place != cursor_) {
+            bulkIndex_.reset();
             MoveRow(rows_, cursor_, place);
             cursor_ = place;
         }
@@ -117,6 +134,7 @@ void TMemTable::Store() {
 // A stable merge sort of row numbers; the rows move only once it has finished, so any
 // collator, even an inconsistent or failing one, leaves the table whole.
 void TMemTable::Sort() {
+    bulkIndex_.reset();
     const std::size_t n = rows_.size();
     auto desc = [this](std::size_t i) -> const auto& {
         return rows_[i].task.Omschrijving;
@@ -176,6 +194,7 @@ void TMemTable::OpenTable() {
 
 void TMemTable::CloseTable() {
     open_ = false;
+    bulkIndex_.reset();
     rows_.clear();
     Discard();
     sorted_ = false;
@@ -185,6 +204,7 @@ void TMemTable::CloseTable() {
 
 void TMemTable::ClearTable() {
     // Also allowed while closed: the file reader closes, clears and reopens.
+    bulkIndex_.reset();
     rows_.clear();
     Discard();
     cursor_ = -1;
@@ -269,6 +289,7 @@ void TMemTable::DeleteCurrent() {
     }
     if (rows_.empty()) Fail("Cannot perform this operation on an empty dataset");
     Discard();
+    bulkIndex_.reset();
     rows_.erase(rows_.begin() + cursor_);
     int count = static_cast<int>(rows_.size());
     if (count == 0) {
@@ -301,16 +322,90 @@ bool TMemTable::IsSorted() const {
 bool TMemTable::LocateDescription(std::string_view description) {
     CheckOpen();
     SettlePending();
+    auto desc = [this](int row) { return DescAt(row); };
+    if (bulkSort_) {
+        if (!bulkIndex_) {
+            std::vector<int> index(rows_.size());
+            for (std::size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int>(i);
+            std::stable_sort(index.begin(), index.end(), [&](int a, int b) {
+                return collator_.Compare(desc(a), desc(b), true) < 0;
+            });
+            bulkIndex_ = std::move(index);
+        }
+        // The first of its equals in the index is the first in the table, as the walk finds.
+        auto it = std::lower_bound(
+            bulkIndex_->begin(), bulkIndex_->end(), description,
+            [&](int row, std::string_view d) { return collator_.Compare(desc(row), d, true) < 0; });
+        if (it == bulkIndex_->end() || collator_.Compare(desc(*it), description, true) != 0)
+            return false;
+        cursor_ = *it;
+        atEnd_ = false;
+        return true;
+    }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const auto& desc = rows_[i].task.Omschrijving;
-        if (collator_.Compare(desc ? std::string_view(*desc) : std::string_view(), description,
-                              true) == 0) {
+        if (collator_.Compare(desc(static_cast<int>(i)), description, true) == 0) {
             cursor_ = static_cast<int>(i);
             atEnd_ = false;
             return true;
         }
     }
     return false;
+}
+
+void TMemTable::DeleteWhere(const std::function<bool(const TaskRecord&)>& drop) {
+    CheckOpen();
+    SettlePending();
+    bulkIndex_.reset();
+    rows_.erase(
+        std::remove_if(rows_.begin(), rows_.end(), [&](const Row& row) { return drop(row.task); }),
+        rows_.end());
+    cursor_ = static_cast<int>(rows_.size()) - 1;
+    atEnd_ = true;
+}
+
+void TMemTable::BeginBulk() {
+    CheckOpen();
+    SettlePending();
+    bulkSort_ = sorted_;
+    sorted_ = false; // stores keep their place until the end
+}
+
+// Never throws, as it ends a scope: a collation that fails leaves the table unsorted with every
+// task kept, and the next sort (the import's own, or the save's) reports it.
+void TMemTable::EndBulk() noexcept {
+    const bool sort = bulkSort_.value_or(false);
+    bulkSort_.reset();
+    bulkIndex_.reset();
+    if (!sort || !open_) return;
+    try {
+        Sort();
+    } catch (const std::exception&) {
+    }
+}
+
+std::string_view TMemTable::DescAt(int row) const {
+    const auto& d = rows_[static_cast<std::size_t>(row)].task.Omschrijving;
+    return d ? std::string_view(*d) : std::string_view();
+}
+
+// The index is only a quicker way to find: whatever fails in it drops it, and the next look
+// makes it anew.
+void TMemTable::IndexRow(int row) {
+    try {
+        auto it = std::upper_bound(
+            bulkIndex_->begin(), bulkIndex_->end(), row, [this](int value, int element) {
+                const int c = collator_.Compare(DescAt(value), DescAt(element), true);
+                return c < 0 || (c == 0 && value < element);
+            });
+        bulkIndex_->insert(it, row);
+    } catch (const std::exception&) {
+        bulkIndex_.reset();
+    }
+}
+
+void TMemTable::UnindexRow(int row) {
+    auto it = std::find(bulkIndex_->begin(), bulkIndex_->end(), row);
+    if (it != bulkIndex_->end()) bulkIndex_->erase(it);
 }
 
 void TMemTable::SortByDescription() {
@@ -416,6 +511,7 @@ void TMemTable::AppendFilled(std::vector<TaskRecord> tasks) {
     // sorts once: a stable sort of the sorted rows and the new ones after them puts each new task
     // after its equals, in the order of the tasks, as a store at its sorted place would.
     const int last = static_cast<int>(rows_.size() + tasks.size()) - 1;
+    bulkIndex_.reset();
     rows_.reserve(rows_.size() + tasks.size());
     for (TaskRecord& task : tasks) rows_.emplace_back(nextId_++, std::move(task));
     cursor_ = last;

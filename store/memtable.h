@@ -55,6 +55,15 @@ public:
 
     bool LocateDescription(std::string_view description);
     void SortByDescription();
+    // Drops every stored task the predicate names, in one pass; the order of the rest stays.
+    // The cursor is then on the last task, at the end.
+    void DeleteWhere(const std::function<bool(const TaskRecord&)>& drop);
+
+    // Many stores in a row (an import): while a bulk change lasts, a stored task keeps its place
+    // and LocateDescription looks through an index rather than walking every task; at its end a
+    // table that was sorted is sorted once. Not nested.
+    void BeginBulk();
+    void EndBulk() noexcept;
 
     // Identity of the current stored task (none on an empty table or for a pending new task).
     std::optional<TaskId> CurrentId() const;
@@ -131,6 +140,9 @@ private:
     void Store();
     void Sort();
     void RunBeforePost();
+    std::string_view DescAt(int row) const;
+    void IndexRow(int row);
+    void UnindexRow(int row);
 
     std::string name_;
     const FormatSettings& settings_;
@@ -146,6 +158,10 @@ private:
     bool assigned_ = false;
     bool sorted_ = false;
     bool inBeforePost_ = false;
+    // During a bulk change: whether to sort at its end, and the rows in case-blind description
+    // order (equals by place), made at the first look and dropped by whatever moves rows.
+    std::optional<bool> bulkSort_;
+    std::optional<std::vector<int>> bulkIndex_;
     TaskId nextId_ = 1;
 };
 
