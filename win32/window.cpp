@@ -110,28 +110,27 @@ HWND Window::CreateWindowOf(const WindowClassInfo& info, DWORD exStyle, const ch
     // A window of its own may have come up on a monitor of another DPI than it was laid out for;
     // one over an owner of ours stands on the owner's monitor.
     const bool overOurs = parent && FromHwnd(GetAncestor(parent, GA_ROOT));
-    if (!child && !overOurs) {
-        const int actual = WindowsDpi(hwnd);
-        if (actual != dpi_) ApplyDpi(actual, nullptr);
+    const int actual = child || overOurs ? dpi_ : WindowsDpi(hwnd);
+    if (actual != dpi_) {
+        // Nothing inside is made yet, so only the window's own size follows; a hidden helper
+        // window without a size has none to follow.
+        const int before = std::exchange(dpi_, actual);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (!IsRectEmpty(&client))
+            SetClientSize(MulDiv(client.right, actual, before),
+                          MulDiv(client.bottom, actual, before));
     }
     return hwnd;
 }
 
-void Window::ApplyDpi(int dpi, const RECT* suggested) {
-    const int before = dpi_;
+void Window::ApplyDpi(int dpi, const RECT& suggested) {
     std::vector<Window*> inside;
     EnumChildWindows(hwnd_, CollectOurWindow, reinterpret_cast<LPARAM>(&inside));
     dpi_ = dpi;
     for (Window* w : inside) w->dpi_ = dpi;
-    if (suggested) {
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        SetClientSize(MulDiv(client.right, dpi, before), MulDiv(client.bottom, dpi, before));
-    }
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     for (Window* w : inside) w->OnDpiChanged();
     OnDpiChanged();
 }
@@ -178,7 +177,7 @@ bool Window::BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     const bool topLevel = !(GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_CHILD);
     switch (message) {
     case WM_DPICHANGED:
-        ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        ApplyDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return true;
     case WM_ERASEBKGND:
         if (!background_) return false;

@@ -166,7 +166,7 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // The messages the base answers itself; false to pass one on to OnMessage.
     bool BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    void ApplyDpi(int dpi, const RECT* suggested);
+    void ApplyDpi(int dpi, const RECT& suggested);
     bool RestoreFocus();
 
     HWND hwnd_ = nullptr;
