@@ -88,17 +88,6 @@ void TInstelForm::SizeStatusPanels() {
 void TInstelForm::SetClientHeight(int height96) {
     clientHeight96_ = height96;
     SetClientSize(Scale(FormWidth), Scale(height96));
-    // A menu bar that wraps takes client height: correct for it once.
-    RECT client;
-    GetClientRect(Hwnd(), &client);
-    int missing = Scale(height96) - client.bottom;
-    if (missing != 0) {
-        RECT outer;
-        GetWindowRect(Hwnd(), &outer);
-        SetWindowPos(Hwnd(), nullptr, 0, 0, outer.right - outer.left,
-                     outer.bottom - outer.top + missing,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
 }
 
 void TInstelForm::PlaceOnScreen() {

@@ -162,6 +162,13 @@ void Window::SetClientSize(int width, int height) {
         static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)), GetMenu(hwnd_) != nullptr, dpi_);
     SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A frame drawn otherwise than reckoned (a menu bar that wraps, a frame Windows keeps at
+    // another DPI): corrected once by what is missing.
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (client.right == width && client.bottom == height) return;
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx + width - client.right,
+                 outer.cy + height - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Window::RestoreFocus() {

@@ -45,8 +45,9 @@ struct Dpi : ::testing::Test {
     void TearDown() override { OnDialogShown = nullptr; }
 };
 
-// A control's box, in design units, in its parent's client area. A box in a strip along the
-// bottom edge (stripHeight) has its top from the strip's.
+// A control's box, in design units, in its parent's client area; Inside: the window's own client
+// area. A box in a strip along the bottom edge (stripHeight) has its top from the strip's.
+constexpr int Inside = -1;
 struct Row {
     int id;
     Box box;
@@ -105,6 +106,12 @@ void CheckFollowsDpi(const char* name, HWND window, const std::vector<Row>& rows
             SendDpiChanged(window, Window::FromHwnd(window)->Dpi(), dpi);
         EXPECT_EQ(Window::FromHwnd(window)->Dpi(), dpi);
         for (const Row& row : rows) {
+            RECT inside;
+            GetClientRect(window, &inside);
+            if (row.id == Inside) {
+                EXPECT_EQ(Of(inside), Of(Window::FromHwnd(window)->Pixels(row.box))) << dpi;
+                continue;
+            }
             HWND control = Descendant(window, row.id);
             ASSERT_NE(control, nullptr) << row.id;
             RECT parent;
@@ -126,7 +133,8 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     using P = TInstelPanel;
     using T = TFTijdinstellen;
     CheckFollowsDpi("main window", form->Hwnd(),
-                    {{TInstelForm::IdBBinstellen, BBinstellenBox},
+                    {{Inside, {0, 0, FormWidth, BrowseHeight}},
+                     {TInstelForm::IdBBinstellen, BBinstellenBox},
                      {TInstelForm::IdBBtoevoegen, BBtoevoegenBox},
                      {TInstelForm::IdDBGtaken, DBGtakenBox},
                      {P::IdEditOmschrijving, {96, 5, 161, 21}},
@@ -136,7 +144,8 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     {
         TFTijdinstellen dialog(form->Hwnd());
         CheckFollowsDpi("start time", dialog.Hwnd(),
-                        {{T::IdEditUren, {32, 32, 41, 40}},
+                        {{Inside, {0, 0, 193, 123}},
+                         {T::IdEditUren, {32, 32, 41, 40}},
                          {T::IdUpDownMinuten, {145, 32, 15, 40}},
                          {T::IdBitBtn2, {104, 88, 80, 25}}});
     }
