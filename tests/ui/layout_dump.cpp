@@ -139,11 +139,13 @@ int Run() {
         form.BBInstellenClick();
         PumpFor(100);
         Dump("main-edit", form.Hwnd());
-        DumpModal("starttijd", [&] {
-            TFTijdinstellen dialog(form.Hwnd());
-            dialog.Time = (14 * 60 + 55) / 1440.0;
-            dialog.ShowModal();
-        });
+        // Opened twice: the second must look as the first.
+        for (const char* name : {"starttijd", "starttijd-again"})
+            DumpModal(name, [&] {
+                TFTijdinstellen dialog(form.Hwnd());
+                dialog.Time = (14 * 60 + 55) / 1440.0;
+                dialog.ShowModal();
+            });
         form.AnnuleerButtonClick();
     }
     TempDir logDir;
