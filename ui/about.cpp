@@ -37,7 +37,7 @@ int TAboutBox::Execute(HWND owner) {
     return box->ShowModal();
 }
 
-TAboutBox::TAboutBox(HWND owner) {
+TAboutBox::TAboutBox(HWND owner) : Window(owner) {
     font_ = MakeFont("MS Sans Serif", 11, Dpi());
     panelFont_ = MakeFont("MS Sans Serif", 13, Dpi(), true);
 
@@ -60,6 +60,17 @@ TAboutBox::TAboutBox(HWND owner) {
     CreditsPanel1.SetFontColor(GetSysColor(COLOR_WINDOWTEXT));
     CreditsPanel1.SetLines(CreditLines());
     CreditsPanel1.OnClick = [this] { CreditsPanel1Click(); };
+}
+
+void TAboutBox::OnDpiChanged() {
+    font_ = MakeFont("MS Sans Serif", 11, Dpi());
+    // The panel takes the new font before the old one goes: its thread may be drawing.
+    UniqueFont panelFont = MakeFont("MS Sans Serif", 13, Dpi(), true);
+    CreditsPanel1.SetFont(panelFont.get());
+    panelFont_ = std::move(panelFont);
+    SendMessageA(okButton_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    Place(okButton_, OKButtonBox);
+    Place(CreditsPanel1.Hwnd(), CreditsPanelBox);
 }
 
 TAboutBox::~TAboutBox() {

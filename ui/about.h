@@ -47,6 +47,7 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDpiChanged() override;
 
 private:
     HWND okButton_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "algemeen/scope.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "win32/handles.h"
@@ -17,11 +18,6 @@ constexpr UINT kStepMessage = WM_APP + 2;
 
 RECT ToRect(const credits::Box& b) {
     return RECT{b.left, b.top, b.right, b.bottom};
-}
-
-void Fill(HDC dc, const RECT& r, COLORREF color) {
-    SetDCBrushColor(dc, color);
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 } // namespace
@@ -95,9 +91,9 @@ void TCreditsPanel::Create(HWND parent, int id, const Box& box, DWORD extraStyle
     info.name = ClassName;
     info.style = CS_HREDRAW | CS_VREDRAW;
     info.background = nullptr; // the panel paints all of itself
-    CreateWindowOf(info, 0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | extraStyle,
-                   Scale(box.left), Scale(box.top), Scale(box.width), Scale(box.height), parent,
-                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+    CreateWindowOf(info, 0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | extraStyle, 0, 0, 0, 0,
+                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+    Place(Hwnd(), box); // at the parent's DPI, which the panel takes when it is made
 }
 
 // ---- Settings ----
@@ -108,7 +104,13 @@ void TCreditsPanel::SetActive(bool active) {
         Deactivate();
         return;
     }
-    try {
+    {
+        ScopeExit undo([this] {
+            ticker_.Stop();
+            enabled_ = false;
+            std::lock_guard frame(frameLock_);
+            frameImage_.reset();
+        });
         {
             std::lock_guard frame(frameLock_);
             scrollPos_ = 0;
@@ -119,12 +121,7 @@ void TCreditsPanel::SetActive(bool active) {
         finished_ = false;
         stepPosted_ = false; // one posted to a window that went is never handled
         ticker_.Start([this] { return TickerStep(); });
-    } catch (...) {
-        ticker_.Stop();
-        enabled_ = false;
-        std::lock_guard frame(frameLock_);
-        frameImage_.reset();
-        throw;
+        undo.Dismiss();
     }
     active_ = true;
     if (OnStartPlay) OnStartPlay();
@@ -280,7 +277,7 @@ void TCreditsPanel::Layout() {
 
     frameImage_->SetSize(textArea_.Width(), textArea_.Height());
     frameImage_->SetFont(font);
-    Fill(frameImage_->Dc(), RECT{0, 0, frameImage_->Width(), frameImage_->Height()}, color_);
+    FillSolid(frameImage_->Dc(), RECT{0, 0, frameImage_->Width(), frameImage_->Height()}, color_);
 }
 
 bool TCreditsPanel::Step() {
@@ -304,7 +301,7 @@ void TCreditsPanel::DrawFrame() {
     if (OnPaintClient)
         OnPaintClient(dc, all);
     else
-        Fill(dc, all, color_);
+        FillSolid(dc, all, color_);
 
     UINT format = DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
     format |= alignment_ == TAlignment::Left    ? DT_LEFT
@@ -349,7 +346,7 @@ void TCreditsPanel::Paint(HDC dc) {
     };
     RECT r = client;
     bevel(bevelOuter_, r);
-    Fill(dc, r, color_);
+    FillSolid(dc, r, color_);
     InflateRect(&r, -borderWidth_, -borderWidth_);
     bevel(bevelInner_, r);
     const RECT inside =
@@ -357,7 +354,7 @@ void TCreditsPanel::Paint(HDC dc) {
     if (OnPaintClient)
         OnPaintClient(dc, inside);
     else
-        Fill(dc, inside, color_);
+        FillSolid(dc, inside, color_);
 
     if (GetFocus() == Hwnd()) { // in the ring around the text area, which the steps leave alone
         RECT focus = inside;

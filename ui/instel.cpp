@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "algemeen/scope.h"
 #include "algemeen/text.h"
 #include "logbook/logbook.h"
 #include "platform/errors.h"
@@ -40,15 +41,14 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     CreateMenus();
-    RECT frame{0, 0, Scale(FormWidth), Scale(BrowseHeight)};
-    AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
+    const SIZE outer =
+        OuterSize({Scale(FormWidth), Scale(BrowseHeight)}, FormStyle, 0, true, Dpi());
     WindowClassInfo info;
     info.name = ClassName;
     info.iconResource = "MAINICON";
     // The window takes part in dialog navigation: Tab and Shift+Tab reach the panel too.
     HWND window = CreateWindowOf(info, WS_EX_CONTROLPARENT, Caption, FormStyle, Scale(FormLeft),
-                                 Scale(FormTop), frame.right - frame.left, frame.bottom - frame.top,
-                                 nullptr, mainMenu_.get());
+                                 Scale(FormTop), outer.cx, outer.cy, nullptr, mainMenu_.get());
     // A control that cannot be made fails the window as its own creation would.
     CreateControls();
     if (!TApplication::Instance().MainWindow()) TApplication::Instance().SetMainWindow(window);
@@ -114,17 +114,14 @@ void TInstelForm::RunTick() {
     ticking_ = true;
     // Its boxes come after it, so that ticks go on while they are open.
     ++deferReports_;
-    try {
+    {
+        const ScopeExit after([this] {
+            ticking_ = false;
+            --deferReports_;
+            AfterTick();
+        });
         core_->scheduler.Timer1Timer();
-    } catch (...) {
-        ticking_ = false;
-        --deferReports_;
-        AfterTick();
-        throw;
     }
-    ticking_ = false;
-    --deferReports_;
-    AfterTick();
     if (std::exchange(tickAgain_, false)) PostMessageA(Hwnd(), TickNowMessage, 0, 0);
 }
 
@@ -138,14 +135,9 @@ void TInstelForm::ShowReports() {
     ReportQueue::Entry entry;
     // A box's own message loop may show the next ones; each is taken once.
     while (reports_.Next(entry)) {
-        try {
-            const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
-            if (show) show(entry.message);
-        } catch (...) {
-            reports_.Done(entry);
-            throw;
-        }
-        reports_.Done(entry);
+        const ScopeExit done([&] { reports_.Done(entry); });
+        const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
+        if (show) show(entry.message);
     }
 }
 
@@ -306,24 +298,6 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
         if (wParam && lParam == 0) FormShow();
         break;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            lastFocus_ = IsChild(Hwnd(), GetFocus()) ? GetFocus() : nullptr;
-            break;
-        }
-        // Coming back to the window, the keyboard goes to the control it left, else to the
-        // list or the open panel.
-        if (!IsChild(Hwnd(), GetFocus())) {
-            HWND back = std::exchange(lastFocus_, nullptr);
-            if (back && IsChild(Hwnd(), back) && IsWindowVisible(back) && IsWindowEnabled(back))
-                SetFocus(back);
-            else if (editMode_)
-                InstelPanel.FocusFirst();
-            else
-                SetFocus(taskList_.Hwnd());
-            return 0;
-        }
-        break;
     case WM_COMMAND:
         Command(wParam);
         return 0;
@@ -360,19 +334,18 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // A log-off or shut-down ends the program at once: no closing line, nothing saved.
         if (wParam) TApplication::Instance().EndSession();
         return 0;
-    case WM_DPICHANGED: {
-        SetDpi(HIWORD(wParam));
-        ApplyFonts();
-        InstelPanel.SetDpi(Dpi());
-        auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(Hwnd(), nullptr, r->left, r->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        SetClientHeight(clientHeight96_);
-        Layout();
-        return 0;
-    }
     }
     return DefaultMessage(message, wParam, lParam);
+}
+
+void TInstelForm::OnDpiChanged() {
+    ApplyFonts();
+    SetClientHeight(clientHeight96_);
+    Layout();
+}
+
+HWND TInstelForm::DefaultFocus() const {
+    return editMode_ ? InstelPanel.FirstFocus() : taskList_.Hwnd();
 }
 
 } // namespace kivo

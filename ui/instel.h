@@ -58,6 +58,8 @@ private:
 public:
     static constexpr const char* ClassName = "TInstelForm";
     static constexpr const char* Caption = "KIVO Schakelklok";
+    // The title of the window's own questions (exit, missed runs).
+    static constexpr const char* QuestionTitle = "KIVO Klok";
     static constexpr const char* ExitQuestion =
         "Als u dit programma afsluit, worden de taken niet meer automatisch uitgevoerd. "
         "Programma toch afsluiten?";
@@ -162,6 +164,9 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDpiChanged() override;
+    // The list, or the open panel's first field.
+    HWND DefaultFocus() const override;
 
 private:
     LRESULT ListMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -209,14 +214,12 @@ private:
     UniqueIcon trayIcon_;
     UniqueIcon markedTrayIcon_;
     UniqueFont font_, labelFont_, headerFont_;
-    UniqueBrush headerBrush_;
     int clientHeight96_ = 170;
     bool editMode_ = false;
     bool exitConfirmed_ = false;
     bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
-    HWND lastFocus_ = nullptr; // the control that had the keyboard when the window was left
     // What the pending change began with, to tell a start time the user stored.
     bool addingTask_ = false;
     std::optional<std::int32_t> startBefore_;

@@ -33,7 +33,7 @@ void TInstelForm::CreateControls() {
     listHook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
     statusBar_ =
         CreateChild({.className = STATUSCLASSNAMEA, .style = WS_VISIBLE, .id = IdStatusBar});
-    InstelPanel.Create(Hwnd(), Dpi());
+    InstelPanel.Create(Hwnd());
     InstelPanel.OnOk = [this] { OKButtonClick(); };
     InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
     InstelPanel.EditMode = [this] { return editMode_; };
@@ -48,7 +48,6 @@ void TInstelForm::ApplyFonts() {
     font_ = DialogFont(Dpi());
     labelFont_ = MakeFont("MS Sans Serif", 13, Dpi(), true);
     headerFont_ = MakeFont("Arial Black", 19, Dpi());
-    headerBrush_.reset(CreateSolidBrush(PaleGreen));
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
     SendMessageA(taskList_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -88,21 +87,7 @@ void TInstelForm::SizeStatusPanels() {
 
 void TInstelForm::SetClientHeight(int height96) {
     clientHeight96_ = height96;
-    RECT frame{0, 0, Scale(FormWidth), Scale(height96)};
-    AdjustWindowRectEx(&frame, FormStyle, TRUE, 0);
-    SetWindowPos(Hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps takes client height: correct for it once.
-    RECT client;
-    GetClientRect(Hwnd(), &client);
-    int missing = Scale(height96) - client.bottom;
-    if (missing != 0) {
-        RECT outer;
-        GetWindowRect(Hwnd(), &outer);
-        SetWindowPos(Hwnd(), nullptr, 0, 0, outer.right - outer.left,
-                     outer.bottom - outer.top + missing,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    SetClientSize(Scale(FormWidth), Scale(height96));
 }
 
 void TInstelForm::PlaceOnScreen() {
@@ -115,7 +100,7 @@ void TInstelForm::Paint(HDC dc) {
     RECT client;
     GetClientRect(Hwnd(), &client);
     panel.right = client.right;
-    FillRect(dc, &panel, headerBrush_.get());
+    FillSolid(dc, panel, PaleGreen);
     DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
     SetBkMode(dc, TRANSPARENT);
     {

@@ -1,8 +1,8 @@
 // The main window's menus, the tray menu and the commands they and the buttons give.
 #include "algemeen/text.h"
+#include "core/coreservices.h"
 #include "scheduler/scheduler.h"
 #include "ui/about.h"
-#include "core/coreservices.h"
 #include "ui/instel.h"
 #include "ui/logboek.h"
 #include "win32/application.h"
@@ -74,7 +74,7 @@ void TInstelForm::EscapePressed() {
 }
 
 void TInstelForm::Afsluiten1Click() {
-    if (ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok", ExitQuestion,
+    if (ShowMessageDialog(TApplication::Instance().DialogOwner(), QuestionTitle, ExitQuestion,
                           mtWarning, mbYes | mbNo, 0, "") == mrYes) {
         exitConfirmed_ = true; // stays set, also when the close is refused
         SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
@@ -101,7 +101,7 @@ void TInstelForm::Logboekbekijken1Click() {
 void TInstelForm::Gemistetakenuitvoeren2Click() {
     if (!core_) return;
     const int missed = core_->scheduler.MissedTaskCount();
-    if (missed > 0 && ShowMessageDialog(TApplication::Instance().DialogOwner(), "KIVO Klok",
+    if (missed > 0 && ShowMessageDialog(TApplication::Instance().DialogOwner(), QuestionTitle,
                                         std::to_string(missed) + " gemiste taken nu uitvoeren?",
                                         mtConfirmation, mbYes | mbNo, 0, "") == mrYes) {
         // A tick during the question may have made some up: those are not started again.

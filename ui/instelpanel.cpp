@@ -64,14 +64,6 @@ constexpr int Lockable[] = {P::IdEditOmschrijving, P::IdBladerButton,   P::IdEdi
                             P::IdInstelButton,     P::IdEditFrekwentie, P::IdSBFrekwentie,
                             P::IdCBdagen,          P::IdCBuren};
 
-std::string Text(HWND window) {
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 std::string UserShortDateFormat() {
     char buffer[80] = {};
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buffer, sizeof buffer);
@@ -102,15 +94,13 @@ TInstelPanel::~TInstelPanel() {
     table_.OnBeforePost = nullptr; // the table may outlive the panel
 }
 
-void TInstelPanel::Create(HWND parent, int dpi) {
-    Window::SetDpi(dpi);
-    background_.reset(CreateSolidBrush(PaleGreen));
+void TInstelPanel::Create(HWND parent) {
+    SetBackgroundColor(PaleGreen);
     WindowClassInfo info;
     info.name = ClassName;
-    info.background = background_.get();
     CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
     CreateControls();
-    SetDpi(dpi);
+    OnDpiChanged();
     // Typed text reaches the task before any store or settle.
     table_.OnBeforePost = [this] { CommitTyped(); };
 }
@@ -145,8 +135,7 @@ void TInstelPanel::CreateControls() {
     });
 }
 
-void TInstelPanel::SetDpi(int dpi) {
-    Window::SetDpi(dpi);
+void TInstelPanel::OnDpiChanged() {
     font_ = MakeFont("MS Sans Serif", 11, Dpi());
     // The labels must end before their fields; where the font is wider, it is made smaller.
     for (int height = 11; height >= 8; --height) {
@@ -259,7 +248,7 @@ void TInstelPanel::CommitTyped() {
                              std::pair{IdEditparameters, Field::Parameters}}) {
         HWND edit = Control(id);
         if (!SendMessageA(edit, EM_GETMODIFY, 0, 0)) continue;
-        table_.SetString(field, Text(edit));
+        table_.SetString(field, WindowText(edit));
         SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
     }
 }
@@ -268,9 +257,13 @@ void TInstelPanel::Lock(bool managed) {
     for (int id : Lockable) EnableWindow(Control(id), !managed);
 }
 
+HWND TInstelPanel::FirstFocus() const {
+    return Control(IsWindowEnabled(Control(IdEditOmschrijving)) ? IdEditOmschrijving
+                                                                : IdEditlaatstekeer);
+}
+
 void TInstelPanel::FocusFirst() {
-    SetFocus(Control(IsWindowEnabled(Control(IdEditOmschrijving)) ? IdEditOmschrijving
-                                                                  : IdEditlaatstekeer));
+    SetFocus(FirstFocus());
 }
 
 void TInstelPanel::Hide() {
@@ -427,10 +420,10 @@ LRESULT TInstelPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
         SetBkColor(dc, PaleGreen);
-        return reinterpret_cast<LRESULT>(background_.get());
+        return reinterpret_cast<LRESULT>(BackgroundBrush());
     }
     case WM_CTLCOLORBTN:
-        return reinterpret_cast<LRESULT>(background_.get());
+        return reinterpret_cast<LRESULT>(BackgroundBrush());
     }
     return DefaultMessage(message, wParam, lParam);
 }

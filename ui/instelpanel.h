@@ -44,9 +44,8 @@ public:
     TInstelPanel(TMemTable& table, const FormatSettings& settings);
     ~TInstelPanel() override;
 
-    // Made hidden, at its place in the main window.
-    void Create(HWND parent, int dpi);
-    void SetDpi(int dpi);
+    // Made hidden, at its place in the main window, at the window's DPI.
+    void Create(HWND parent);
 
     // Every control shows the table's current task (the pending change included).
     void ShowTask();
@@ -55,6 +54,8 @@ public:
     // A managed task: only "Laatste keer", OK and "Annuleren" stay usable.
     void Lock(bool managed);
     void FocusFirst();
+    // The control FocusFirst gives the keyboard to.
+    HWND FirstFocus() const;
     // Closes the panel: a calendar still open goes with it, and text typed but not handed over
     // is dropped.
     void Hide();
@@ -82,6 +83,8 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Fonts and boxes for the window's DPI.
+    void OnDpiChanged() override;
 
 private:
     void CreateControls();
@@ -103,7 +106,6 @@ private:
     TSpinButton SBFrekwentie;
     ControlHook dateHook_;
     UniqueFont font_, labelFont_;
-    UniqueBrush background_;
 };
 
 // The date field's display format: four year digits when the user's own short date format

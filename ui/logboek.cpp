@@ -1,5 +1,6 @@
 #include "ui/logboek.h"
 
+#include "algemeen/scope.h"
 #include "logbook/logsnapshot.h"
 #include "platform/files.h"
 #include "ui/controls.h"
@@ -40,19 +41,15 @@ TLogboekForm* TLogboekForm::Open(const std::string& appDir, FileSystem& files) {
     info.name = ClassName;
     info.style = CS_HREDRAW | CS_VREDRAW;
     info.iconResource = "MAINICON";
-    HWND window = nullptr;
-    try {
-        // Tab goes from the text to OK and back.
-        window = form->CreateWindowOf(info, WS_EX_CONTROLPARENT, "Logboek",
-                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top, width,
-                                      height, nullptr);
-        // A control that cannot be made fails the viewer as its window would.
-        form->CreateControls();
-    } catch (...) {
-        delete form;
-        throw;
-    }
+    ScopeExit failed([form] { delete form; });
+    // Tab goes from the text to OK and back.
+    HWND window = form->CreateWindowOf(info, WS_EX_CONTROLPARENT, "Logboek",
+                                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, left, top, width,
+                                       height, nullptr);
+    // A control that cannot be made fails the viewer as its window would.
+    form->CreateControls();
     // From here on the window owns the viewer: it frees it on its last message.
+    failed.Dismiss();
     form->freesItself_ = true;
     ShowWindow(window, SW_SHOWNORMAL);
     SetFocus(form->LogboekEdit());
@@ -69,16 +66,6 @@ LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
         if (wParam) FormShow();
         break;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(Hwnd(), focus)) lastFocus_ = focus;
-        }
-        break;
-    case WM_SETFOCUS:
-        SetFocus(lastFocus_ && IsWindow(lastFocus_) && IsChild(Hwnd(), lastFocus_) ? lastFocus_
-                                                                                   : LogboekEdit());
-        return 0;
     case WM_MOUSEWHEEL:
         // Turned over the button: the text scrolls all the same.
         return SendMessageA(LogboekEdit(), message, wParam, lParam);
@@ -101,16 +88,13 @@ LRESULT TLogboekForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Closing frees the viewer, whichever way it is closed.
         DestroyHwnd();
         return 0;
-    case WM_DPICHANGED: {
-        SetDpi(HIWORD(wParam));
-        MakeFonts();
-        auto* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
     }
     return DefaultMessage(message, wParam, lParam);
+}
+
+void TLogboekForm::OnDpiChanged() {
+    MakeFonts();
+    Layout();
 }
 
 void TLogboekForm::CreateControls() {

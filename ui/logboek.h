@@ -32,6 +32,8 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDpiChanged() override;
+    HWND DefaultFocus() const override { return LogboekEdit(); }
     void OnFinalMessage() override {
         if (freesItself_) delete this;
     }
@@ -48,7 +50,6 @@ private:
     std::string appDir_;
     FileSystem& files_;
     HWND ok_ = nullptr;
-    HWND lastFocus_ = nullptr; // where the focus goes back to when the window is active again
     UniqueFont font_;
     UniqueFont buttonFont_;
     UniqueBitmap okPicture_;

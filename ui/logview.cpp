@@ -325,6 +325,10 @@ void TLogView::Copy() {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!memory) throw KivoError("Out of memory");
     char* out = static_cast<char*>(GlobalLock(memory));
+    if (!out) {
+        GlobalFree(memory);
+        throw KivoError("Out of memory");
+    }
     for (std::size_t i = first; i <= last; ++i) {
         const std::string_view line = lines_.Line(i);
         std::memcpy(out, line.data(), line.size());

@@ -51,28 +51,32 @@ struct Arrows {
 constexpr Arrows Hours{TFTijdinstellen::IdEditUren, 23, 1};
 constexpr Arrows Minutes{TFTijdinstellen::IdEditMinuten, 59, 5};
 
-std::string Text(HWND window) {
-    char buffer[64] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
 } // namespace
 
-TFTijdinstellen::TFTijdinstellen(HWND owner) {
-    background_.reset(CreateSolidBrush(PaleGreen));
+TFTijdinstellen::TFTijdinstellen(HWND owner) : Window(owner) {
+    SetBackgroundColor(PaleGreen);
     WindowClassInfo info;
     info.name = ClassName;
-    info.background = background_.get();
-    RECT frame{0, 0, Scale(InnerWidth), Scale(InnerHeight)};
-    AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const SIZE outer =
+        OuterSize({Scale(InnerWidth), Scale(InnerHeight)}, Style, ExStyle, false, Dpi());
     RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (owner) GetWindowRect(owner, &over);
-    const int x = std::max<int>(0, over.left + (over.right - over.left - width) / 2);
-    const int y = std::max<int>(0, over.top + (over.bottom - over.top - height) / 2);
-    CreateWindowOf(info, ExStyle, " ", Style, x, y, width, height, owner);
+    const int x = std::max<int>(0, over.left + (over.right - over.left - outer.cx) / 2);
+    const int y = std::max<int>(0, over.top + (over.bottom - over.top - outer.cy) / 2);
+    CreateWindowOf(info, ExStyle, " ", Style, x, y, outer.cx, outer.cy, owner);
 
+    for (const Part& part : Parts) CreateChild(part.control);
+    HWND uren = Control(IdEditUren), minuten = Control(IdEditMinuten);
+    HWND upUren = Control(IdUpDownUren), upMinuten = Control(IdUpDownMinuten);
+    SendMessageA(upUren, UDM_SETBUDDY, reinterpret_cast<WPARAM>(uren), 0);
+    SendMessageA(upUren, UDM_SETRANGE32, 0, Hours.max);
+    SendMessageA(upMinuten, UDM_SETBUDDY, reinterpret_cast<WPARAM>(minuten), 0);
+    SendMessageA(upMinuten, UDM_SETRANGE32, 0, Minutes.max);
+    OnDpiChanged();
+}
+
+void TFTijdinstellen::OnDpiChanged() {
+    SetClientSize(Scale(InnerWidth), Scale(InnerHeight));
     // Two digits must fit their field; where Arial is missing, a wider font is made smaller.
     for (int height = 27; height >= 12; --height) {
         bigFont_ = MakeFont("Arial", height, Dpi(), true);
@@ -84,14 +88,16 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
     }
     labelFont_ = MakeFont("Arial", 16, Dpi(), true);
     buttonFont_ = MakeFont("MS Sans Serif", 11, Dpi());
-    for (Part part : Parts) {
-        part.control.font = part.font == FontOf::Big      ? bigFont_.get()
-                            : part.font == FontOf::Button ? buttonFont_.get()
-                                                          : nullptr;
-        CreateChild(part.control);
+    for (const Part& part : Parts) {
+        HFONT font = part.font == FontOf::Big      ? bigFont_.get()
+                     : part.font == FontOf::Button ? buttonFont_.get()
+                                                   : nullptr;
+        if (font)
+            SendMessageA(Control(part.control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font),
+                         FALSE);
+        // The arrows stand where the layout puts them, not beside their buddies.
+        Place(Control(part.control.id), part.control.box, false);
     }
-    HWND uren = Control(IdEditUren), minuten = Control(IdEditMinuten);
-    HWND upUren = Control(IdUpDownUren), upMinuten = Control(IdUpDownMinuten);
     okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
     cancelPicture_ = MakeGlyphBitmap(Glyph::Annuleren, Dpi(), COLOR_BTNFACE);
     SendMessageA(Control(IdBitBtn1), BM_SETIMAGE, IMAGE_BITMAP,
@@ -99,24 +105,17 @@ TFTijdinstellen::TFTijdinstellen(HWND owner) {
     SendMessageA(Control(IdBitBtn2), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(cancelPicture_.get()));
     // The two big digits need the whole width of their fields.
-    for (HWND edit : {uren, minuten})
-        SendMessageA(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
-    SendMessageA(upUren, UDM_SETBUDDY, reinterpret_cast<WPARAM>(uren), 0);
-    SendMessageA(upUren, UDM_SETRANGE32, 0, Hours.max);
-    SendMessageA(upMinuten, UDM_SETBUDDY, reinterpret_cast<WPARAM>(minuten), 0);
-    SendMessageA(upMinuten, UDM_SETRANGE32, 0, Minutes.max);
-    // The buddies keep their own places; the arrows stand where the layout puts them. (The
-    // buttons are not moved.)
-    for (const Part& part : Parts)
-        if (part.font != FontOf::Button) Place(Control(part.control.id), part.control.box, false);
+    for (int id : {IdEditUren, IdEditMinuten})
+        SendMessageA(Control(id), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 std::string TFTijdinstellen::UrenText() const {
-    return Text(Control(IdEditUren));
+    return WindowText(Control(IdEditUren));
 }
 
 std::string TFTijdinstellen::MinutenText() const {
-    return Text(Control(IdEditMinuten));
+    return WindowText(Control(IdEditMinuten));
 }
 
 int TFTijdinstellen::ShowModal() {
@@ -134,7 +133,7 @@ void TFTijdinstellen::FormShow() {
 
 // Two digits always; the minutes are shown as they are, 59 included.
 void TFTijdinstellen::EditChange(HWND edit) {
-    std::string text = Text(edit);
+    std::string text = WindowText(edit);
     if (text.size() >= 2) return;
     std::string padded = "0";
     padded += text;
@@ -145,7 +144,7 @@ void TFTijdinstellen::EditChange(HWND edit) {
 void TFTijdinstellen::Step(int editId, int direction) {
     const Arrows& arrows = editId == IdEditUren ? Hours : Minutes;
     HWND edit = Control(editId);
-    int value = SafeStrToInt(Text(edit)) + direction * arrows.step;
+    int value = SafeStrToInt(WindowText(edit)) + direction * arrows.step;
     value = std::clamp(value, 0, arrows.max);
     std::string text(value < 10 ? 1 : 0, '0');
     text += std::to_string(value);

@@ -38,6 +38,7 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDpiChanged() override;
 
 private:
     void FormShow();
@@ -50,7 +51,6 @@ private:
     void BitBtn2Click();
 
     UniqueFont bigFont_, labelFont_, buttonFont_;
-    UniqueBrush background_;
     UniqueBitmap okPicture_, cancelPicture_;
     int result_ = 0;
 };

@@ -77,22 +77,113 @@ void Press(HWND dialog, DialogState& state, int id) {
     state.done = true;
 }
 
-// The dialog window; it only records which button answered.
+// The dialog window: it lays out what it shows at its DPI and records which button answered.
 class MessageForm : public Window {
 public:
-    explicit MessageForm(DialogState& state) : state_(state) {}
+    MessageForm(DialogState& state, const DialogRequest& request)
+        : Window(request.owner), state_(state), request_(request) {}
     ~MessageForm() override { DestroyHwnd(); }
     void DestroyNow() { DestroyHwnd(); }
 
-    void Create(const DialogRequest& request) {
+    // Throws as CreateWindowOf when the window or one of its controls cannot be made.
+    void Create() {
         WindowClassInfo info;
         info.name = kDialogClass;
-        info.background = GetSysColorBrush(COLOR_BTNFACE);
-        CreateWindowOf(info, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, request.caption.c_str(),
-                       WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, request.owner);
+        CreateWindowOf(info, kExStyle, request_.caption.c_str(), kStyle, 0, 0, 0, 0,
+                       request_.owner);
+        if (request_.icon) {
+            HWND image =
+                CreateChild({.className = "STATIC", .style = WS_VISIBLE | SS_ICON, .id = kImageId});
+            SendMessageA(image, STM_SETICON,
+                         reinterpret_cast<WPARAM>(LoadIconA(nullptr, request_.icon)), 0);
+        }
+        CreateChild({.className = "STATIC",
+                     .text = request_.message.c_str(),
+                     .style = WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                     .id = kMessageId});
+        for (const ButtonKind& b : kButtons) {
+            if (!(request_.buttons & b.button)) continue;
+            const DWORD kind = b.id == state_.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            HWND button = CreateChild({.className = "BUTTON",
+                                       .text = ButtonCaption(request_, b),
+                                       .style = WS_VISIBLE | WS_TABSTOP | kind,
+                                       .id = b.id});
+            if (!firstButton_) firstButton_ = button;
+        }
+        OnDpiChanged();
     }
+    HWND FirstButton() const { return firstButton_; }
 
 protected:
+    // Layout in dialog units of the font, as the system's own message boxes do it.
+    void OnDpiChanged() override {
+        font_ = DialogFont(Dpi());
+        SIZE unit{};
+        RECT textRect{};
+        int buttonTextWidth = 0;
+        {
+            WindowDC dc(Hwnd());
+            SelectedObject selected(dc.get(), font_.get());
+            const char sample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+            SIZE size{};
+            GetTextExtentPoint32A(dc.get(), sample, 52, &size);
+            TEXTMETRICA metrics{};
+            GetTextMetricsA(dc.get(), &metrics);
+            unit.cx = std::max<LONG>(1, (size.cx / 26 + 1) / 2);
+            unit.cy = std::max<LONG>(1, metrics.tmHeight);
+            textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
+            DrawTextA(dc.get(), request_.message.c_str(), static_cast<int>(request_.message.size()),
+                      &textRect, DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            for (const ButtonKind& b : kButtons) {
+                if (!(request_.buttons & b.button)) continue;
+                RECT r{};
+                DrawTextA(dc.get(), ButtonCaption(request_, b), -1, &r,
+                          DT_CALCRECT | DT_SINGLELINE);
+                buttonTextWidth = std::max<int>(buttonTextWidth, r.right);
+            }
+        }
+        const int horzMargin = MulDiv(8, unit.cx, 4);
+        const int vertMargin = MulDiv(8, unit.cy, 8);
+        const int horzSpacing = MulDiv(10, unit.cx, 4);
+        const int vertSpacing = MulDiv(10, unit.cy, 8);
+        const int buttonSpacing = MulDiv(4, unit.cx, 4);
+        const int buttonHeight = MulDiv(14, unit.cy, 8);
+        const int buttonWidth =
+            std::max(MulDiv(50, unit.cx, 4), buttonTextWidth + 2 * buttonSpacing);
+        const int iconSize = request_.icon ? Scale(32) : 0;
+
+        int buttonCount = 0;
+        for (const ButtonKind& b : kButtons)
+            if (request_.buttons & b.button) ++buttonCount;
+        const int groupWidth =
+            buttonCount * buttonWidth + std::max(0, buttonCount - 1) * buttonSpacing;
+        const int iconTextWidth = textRect.right + (request_.icon ? iconSize + horzSpacing : 0);
+        const int iconTextHeight = std::max<int>(iconSize, textRect.bottom);
+        const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
+        const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
+
+        // The layout is in pixels of the font's own units.
+        int x = horzMargin;
+        if (request_.icon) {
+            MoveWindow(GetDlgItem(Hwnd(), kImageId), x, vertMargin, iconSize, iconSize, FALSE);
+            x += iconSize + horzSpacing;
+        }
+        HWND text = GetDlgItem(Hwnd(), kMessageId);
+        SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        MoveWindow(text, x, vertMargin, textRect.right, textRect.bottom, FALSE);
+        int bx = (clientWidth - groupWidth) / 2;
+        const int by = vertMargin + iconTextHeight + vertSpacing;
+        for (const ButtonKind& b : kButtons) {
+            if (!(request_.buttons & b.button)) continue;
+            HWND button = GetDlgItem(Hwnd(), b.id);
+            SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+            MoveWindow(button, bx, by, buttonWidth, buttonHeight, FALSE);
+            bx += buttonWidth + buttonSpacing;
+        }
+        SetClientSize(clientWidth, clientHeight);
+        InvalidateRect(Hwnd(), nullptr, TRUE);
+    }
+
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
         case WM_COMMAND:
@@ -117,7 +208,13 @@ protected:
     }
 
 private:
+    static constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    static constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
     DialogState& state_;
+    const DialogRequest& request_;
+    UniqueFont font_;
+    HWND firstButton_ = nullptr;
 };
 
 HWND FocusTarget(HWND dialog, const std::string& focusName) {
@@ -147,108 +244,23 @@ int RunDialog(const DialogRequest& request) {
     else if (request.buttons & mbOK)
         state.cancelId = mrOk;
 
-    MessageForm form(state);
+    MessageForm form(state, request);
     try {
-        form.Create(request);
+        form.Create();
     } catch (const std::exception&) {
         return mrCancel;
     }
     HWND dialog = form.Hwnd();
+    HWND firstButton = form.FirstButton();
 
-    // Layout in dialog units of the font, as the system's own message boxes do it.
-    UniqueFont font = DialogFont(form.Dpi());
-    SIZE unit{};
-    RECT textRect{};
-    int buttonTextWidth = 0;
-    {
-        WindowDC dc(dialog);
-        SelectedObject selected(dc.get(), font.get());
-        const char sample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-        SIZE size{};
-        GetTextExtentPoint32A(dc.get(), sample, 52, &size);
-        TEXTMETRICA metrics{};
-        GetTextMetricsA(dc.get(), &metrics);
-        unit.cx = std::max<LONG>(1, (size.cx / 26 + 1) / 2);
-        unit.cy = std::max<LONG>(1, metrics.tmHeight);
-        textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(dc.get(), request.message.c_str(), static_cast<int>(request.message.size()),
-                  &textRect, DT_EXPANDTABS | DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-        for (const ButtonKind& b : kButtons) {
-            if (!(request.buttons & b.button)) continue;
-            RECT r{};
-            DrawTextA(dc.get(), ButtonCaption(request, b), -1, &r, DT_CALCRECT | DT_SINGLELINE);
-            buttonTextWidth = std::max<int>(buttonTextWidth, r.right);
-        }
-    }
-    const int horzMargin = MulDiv(8, unit.cx, 4);
-    const int vertMargin = MulDiv(8, unit.cy, 8);
-    const int horzSpacing = MulDiv(10, unit.cx, 4);
-    const int vertSpacing = MulDiv(10, unit.cy, 8);
-    const int buttonSpacing = MulDiv(4, unit.cx, 4);
-    const int buttonHeight = MulDiv(14, unit.cy, 8);
-    const int buttonWidth = std::max(MulDiv(50, unit.cx, 4), buttonTextWidth + 2 * buttonSpacing);
-    const int iconSize = request.icon ? form.Scale(32) : 0;
-
-    int buttonCount = 0;
-    for (const ButtonKind& b : kButtons)
-        if (request.buttons & b.button) ++buttonCount;
-    const int groupWidth = buttonCount * buttonWidth + std::max(0, buttonCount - 1) * buttonSpacing;
-    const int iconTextWidth = textRect.right + (request.icon ? iconSize + horzSpacing : 0);
-    const int iconTextHeight = std::max<int>(iconSize, textRect.bottom);
-    const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
-    const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
-
-    // The layout is in pixels of the font's own units: each control is placed once made.
-    auto make = [&](const ChildControl& control, int x, int y, int width, int height) {
-        HWND child = form.CreateChild(control);
-        MoveWindow(child, x, y, width, height, FALSE);
-        return child;
-    };
-    HWND firstButton = nullptr;
-    try {
-        int x = horzMargin;
-        if (request.icon) {
-            HWND image =
-                make({.className = "STATIC", .style = WS_VISIBLE | SS_ICON, .id = kImageId}, x,
-                     vertMargin, iconSize, iconSize);
-            SendMessageA(image, STM_SETICON,
-                         reinterpret_cast<WPARAM>(LoadIconA(nullptr, request.icon)), 0);
-            x += iconSize + horzSpacing;
-        }
-        make({.className = "STATIC",
-              .text = request.message.c_str(),
-              .style = WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-              .id = kMessageId,
-              .font = font.get()},
-             x, vertMargin, textRect.right, textRect.bottom);
-
-        int bx = (clientWidth - groupWidth) / 2;
-        const int by = vertMargin + iconTextHeight + vertSpacing;
-        for (const ButtonKind& b : kButtons) {
-            if (!(request.buttons & b.button)) continue;
-            const DWORD kind = b.id == state.defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-            HWND button = make({.className = "BUTTON",
-                                .text = ButtonCaption(request, b),
-                                .style = WS_VISIBLE | WS_TABSTOP | kind,
-                                .id = b.id,
-                                .font = font.get()},
-                               bx, by, buttonWidth, buttonHeight);
-            if (!firstButton) firstButton = button;
-            bx += buttonWidth + buttonSpacing;
-        }
-    } catch (const std::exception&) {
-        return mrCancel; // as when the dialog itself cannot be made
-    }
-
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE,
-                       WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    RECT frame;
+    GetWindowRect(dialog, &frame);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     // Centred, but never with the caption off the screen.
     SetWindowPos(dialog, HWND_TOP, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2),
-                 std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), width, height,
-                 SWP_NOACTIVATE | SWP_NOZORDER);
+                 std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
 
     HWND focus = FocusTarget(dialog, request.focusName);
     const bool ended = RunModalLoop(

@@ -8,6 +8,30 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+namespace {
+
+// Looked up at run time: Windows before 10 (1607) has neither.
+template <typename F> F User32Function(const char* name) {
+    FARPROC f = GetProcAddress(GetModuleHandleA("user32.dll"), name);
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(f));
+}
+
+} // namespace
+
+int SystemDpi() {
+    using GetDpiForSystemFn = UINT(WINAPI*)();
+    static const auto getDpiForSystem = User32Function<GetDpiForSystemFn>("GetDpiForSystem");
+    const int dpi = getDpiForSystem ? static_cast<int>(getDpiForSystem()) : 0;
+    return dpi > 0 ? dpi : ScreenDpi();
+}
+
+int WindowsDpi(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    const int dpi = getDpiForWindow && window ? static_cast<int>(getDpiForWindow(window)) : 0;
+    return dpi > 0 ? dpi : SystemDpi();
+}
+
 UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold, BYTE charset) {
     return UniqueFont(CreateFontA(-Scaled(heightPx96, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
                                   FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,

@@ -10,9 +10,13 @@
 
 namespace kivo {
 
-// Dots per inch of the screen (the whole program is laid out once for it, and again when a
-// window is told it moved to a monitor of another DPI).
+// Dots per inch of the screen's device context.
 int ScreenDpi();
+// The system's DPI for this process (GetDpiForSystem where Windows has it, else the screen's):
+// what a window without an owner is first laid out at.
+int SystemDpi();
+// What Windows says a window's DPI is (GetDpiForWindow where it has it, else the system's).
+int WindowsDpi(HWND window);
 // A length in pixels at 96 DPI, scaled to the given DPI.
 inline int Scaled(int pixels, int dpi) {
     return MulDiv(pixels, dpi, 96);

@@ -73,4 +73,11 @@ private:
     HGDIOBJ old_;
 };
 
+// Fills a rectangle with a colour through the DC's own brush: no brush to make or to free.
+inline void FillSolid(HDC dc, const RECT& box, COLORREF color) {
+    const COLORREF before = SetDCBrushColor(dc, color);
+    FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SetDCBrushColor(dc, before);
+}
+
 } // namespace kivo

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -17,7 +21,29 @@ constexpr UINT_PTR kHookId = 1;
     throw KivoError("Error creating window: " + LastErrorText());
 }
 
+// The DPI a window of ours made inside or over `window` is laid out at: of our own windows what
+// they are laid out at, of others what Windows says.
+int DpiOf(HWND window) {
+    if (!window) return SystemDpi();
+    if (Window* ours = Window::FromHwnd(GetAncestor(window, GA_ROOT))) return ours->Dpi();
+    return WindowsDpi(window);
+}
+
+BOOL CALLBACK CollectOurWindow(HWND window, LPARAM list) {
+    if (Window* ours = Window::FromHwnd(window))
+        reinterpret_cast<std::vector<Window*>*>(list)->push_back(ours);
+    return TRUE;
+}
+
 } // namespace
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::clamp(got, 0, length)));
+    return text;
+}
 
 void SetUncaughtExceptionHandler(UncaughtExceptionHandler handler) {
     uncaughtHandler = handler;
@@ -43,7 +69,7 @@ void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc) {
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = info.cursor ? info.cursor : LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = info.background;
+    wc.hbrBackground = info.background.Brush();
     if (info.iconResource) {
         wc.hIcon = LoadIconA(instance, info.iconResource);
         if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
@@ -52,6 +78,8 @@ void RegisterWindowClass(const WindowClassInfo& info, WNDPROC proc) {
     if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         ThrowCreationError();
 }
+
+Window::Window(HWND owner) : dpi_(DpiOf(owner)) {}
 
 Window::~Window() {
     DestroyHwnd();
@@ -74,10 +102,115 @@ HWND Window::CreateWindowOf(const WindowClassInfo& info, DWORD exStyle, const ch
                             DWORD style, int x, int y, int width, int height, HWND parent,
                             HMENU menu) {
     RegisterWindowClass(info, &Window::Procedure);
+    const bool child = (style & WS_CHILD) != 0;
+    if (child) dpi_ = DpiOf(parent);
     HWND hwnd = CreateWindowExA(exStyle, info.name, caption, style, x, y, width, height, parent,
                                 menu, GetModuleHandleA(nullptr), this);
     if (!hwnd) ThrowCreationError();
+    // A window of its own may have come up on a monitor of another DPI than it was laid out for;
+    // one over an owner of ours stands on the owner's monitor.
+    const bool overOurs = parent && FromHwnd(GetAncestor(parent, GA_ROOT));
+    const int actual = child || overOurs ? dpi_ : WindowsDpi(hwnd);
+    if (actual != dpi_) {
+        // Nothing inside is made yet, so only the window's own size follows; a hidden helper
+        // window without a size has none to follow.
+        const int before = std::exchange(dpi_, actual);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (!IsRectEmpty(&client))
+            SetClientSize(MulDiv(client.right, actual, before),
+                          MulDiv(client.bottom, actual, before));
+    }
     return hwnd;
+}
+
+void Window::ApplyDpi(int dpi, const RECT& suggested) {
+    std::vector<Window*> inside;
+    EnumChildWindows(hwnd_, CollectOurWindow, reinterpret_cast<LPARAM>(&inside));
+    dpi_ = dpi;
+    for (Window* w : inside) w->dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (Window* w : inside) w->OnDpiChanged();
+    OnDpiChanged();
+}
+
+void Window::SetBackgroundColor(COLORREF color) {
+    background_ = color;
+    backgroundBrush_.reset(CreateSolidBrush(color));
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HBRUSH Window::BackgroundBrush() const {
+    return backgroundBrush_ ? backgroundBrush_.get() : GetSysColorBrush(COLOR_BTNFACE);
+}
+
+SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, bool menu, int dpi) {
+    // Where Windows has it, the frame's metrics at that DPI rather than the system's.
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+    RECT frame{0, 0, client.cx, client.cy};
+    if (!adjustForDpi || !adjustForDpi(&frame, style, menu, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&frame, style, menu, exStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Window::SetClientSize(int width, int height) {
+    const SIZE outer = OuterSize(
+        {width, height}, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)),
+        static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)), GetMenu(hwnd_) != nullptr, dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A frame drawn otherwise than reckoned (a menu bar that wraps, a frame Windows keeps at
+    // another DPI): corrected once by what is missing.
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (client.right == width && client.bottom == height) return;
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx + width - client.right,
+                 outer.cy + height - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Window::RestoreFocus() {
+    HWND back = std::exchange(lastFocus_, nullptr);
+    if (!(back && IsChild(hwnd_, back) && IsWindowVisible(back) && IsWindowEnabled(back)))
+        back = DefaultFocus();
+    if (!back) return false;
+    SetFocus(back);
+    return true;
+}
+
+bool Window::BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const bool topLevel = !(GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_CHILD);
+    switch (message) {
+    case WM_DPICHANGED:
+        ApplyDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return true;
+    case WM_ERASEBKGND:
+        if (!background_) return false;
+        {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            FillSolid(reinterpret_cast<HDC>(wParam), client, *background_);
+        }
+        result = 1;
+        return true;
+    case WM_ACTIVATE:
+        if (!topLevel) return false;
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            lastFocus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
+            return false;
+        }
+        if (HIWORD(wParam)) return false; // minimized: no control to give the keyboard to
+        // Coming back, the keyboard goes to the control it left, else to the default one; a
+        // control that has it keeps it.
+        return IsChild(hwnd_, GetFocus()) || RestoreFocus();
+    case WM_SETFOCUS:
+        // The window itself got the keyboard: it belongs on a control.
+        return topLevel && RestoreFocus();
+    }
+    return false;
 }
 
 RECT Window::Pixels(const Box& box) const {
@@ -122,7 +255,10 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
 
     LRESULT result = 0;
-    GuardedCall([&] { result = self->OnMessage(message, wParam, lParam); });
+    GuardedCall([&] {
+        if (!self->BaseMessage(message, wParam, lParam, result))
+            result = self->OnMessage(message, wParam, lParam);
+    });
 
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "win32/fonts.h"
 
@@ -34,11 +36,25 @@ template <typename F> void GuardedCall(F&& f) noexcept {
 
 // ---- Window classes and objects ----
 
+// What a window class erases with: a system colour or nothing (the window erases itself). Never
+// a brush a window made: the class is registered once, with the first window, and outlives it. A
+// window of its own colour says so with Window::SetBackgroundColor.
+class ClassBackground {
+public:
+    constexpr ClassBackground(std::nullptr_t) {}
+    static constexpr ClassBackground SystemColor(int index) { return ClassBackground(index); }
+    HBRUSH Brush() const { return index_ < 0 ? nullptr : GetSysColorBrush(index_); }
+
+private:
+    constexpr explicit ClassBackground(int index) : index_(index) {}
+    int index_ = -1;
+};
+
 // How a window class looks; registered once per class name and module.
 struct WindowClassInfo {
     const char* name = nullptr;
     UINT style = 0;
-    HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    ClassBackground background = ClassBackground::SystemColor(COLOR_BTNFACE);
     HCURSOR cursor = nullptr;           // null: the arrow
     const char* iconResource = nullptr; // e.g. "MAINICON" (else the system's); null: no icon
 };
@@ -66,6 +82,11 @@ struct ChildControl {
     HFONT font = nullptr; // not owned; null: the control's own
 };
 
+// A window's text (a control's caption or contents).
+std::string WindowText(HWND window);
+// The outer size of a window of these styles whose inside is `client`, at a DPI.
+SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, bool menu, int dpi);
+
 // Base of every window object. The object owns its HWND: destroying the object destroys the
 // window. The window's own destruction (DestroyWindow, WM_CLOSE's default) detaches the object:
 // no message reaches it after WM_NCDESTROY, and OnFinalMessage runs last. A derived class whose
@@ -73,9 +94,21 @@ struct ChildControl {
 //
 // Exception policy: a failure escaping OnMessage goes once to the top-level error display
 // (GuardedCall) and the message counts as handled with the result 0; the window stays usable.
+//
+// What every window needs from Windows is kept here, so that no window handles it itself:
+// - DPI: a window is laid out at Dpi(), which is its owner's when it is made (the screen's for
+//   a window without one), what Windows says once it exists, and follows WM_DPICHANGED: the
+//   base applies the suggested rectangle, then calls OnDpiChanged of each window of ours inside
+//   it and of the window itself, to remake fonts and lay out the boxes.
+// - Background: the class erases with a system colour at most; SetBackgroundColor gives a window
+//   a colour of its own, erased by the base, with BackgroundBrush for WM_CTLCOLOR* answers.
+// - Focus memory: a top-level window gives the keyboard back, when it is activated again, to the
+//   control that had it, else to DefaultFocus().
 class Window {
 public:
     Window() = default;
+    // Made at the owner's DPI (a dialog comes up over its owner); null: the screen's.
+    explicit Window(HWND owner);
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -85,8 +118,7 @@ public:
     // The object of a window made through this base; null for other windows.
     static Window* FromHwnd(HWND hwnd);
 
-    // The dots per inch the window is laid out for: the screen's when the object was made, or
-    // what SetDpi gave it since (a move to a monitor of another DPI).
+    // The dots per inch the window is laid out for (see above).
     int Dpi() const { return dpi_; }
     // Design units in pixels at the window's DPI.
     int Scale(int units) const { return Scaled(units, dpi_); }
@@ -94,6 +126,8 @@ public:
     RECT Pixels(const Box& box) const;
     // Moves a child window to its box.
     void Place(HWND child, const Box& box, bool repaint = true) const;
+    // Sizes the window so that its inside is width by height pixels; its top left stays.
+    void SetClientSize(int width, int height);
     // Makes a system control as a child of this window at its box (scaled), with its font.
     // Throws KivoError "Error creating window: <reason>" when Windows refuses, as CreateWindowOf.
     HWND CreateChild(const ChildControl& control);
@@ -116,13 +150,30 @@ protected:
     // Destroys the window now (no-op without one).
     void DestroyHwnd();
 
-    void SetDpi(int dpi) { dpi_ = dpi; }
+    // After the window's DPI changed (Dpi() is the new one): remake fonts, pictures and the
+    // boxes. The window's own size is set already; windows of ours inside it had theirs first.
+    virtual void OnDpiChanged() {}
+    // Where the keyboard goes when the window is activated and no control of it had it.
+    virtual HWND DefaultFocus() const { return nullptr; }
+
+    // Gives the window a colour of its own, erased by the base instead of the class's.
+    void SetBackgroundColor(COLORREF color);
+    // A brush of that colour while the window lives (for WM_CTLCOLOR* answers); the system's
+    // button face without one.
+    HBRUSH BackgroundBrush() const;
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The messages the base answers itself; false to pass one on to OnMessage.
+    bool BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void ApplyDpi(int dpi, const RECT& suggested);
+    bool RestoreFocus();
 
     HWND hwnd_ = nullptr;
-    int dpi_ = ScreenDpi();
+    int dpi_ = SystemDpi();
+    HWND lastFocus_ = nullptr;
+    std::optional<COLORREF> background_;
+    UniqueBrush backgroundBrush_;
 };
 
 // ---- Commands ----

@@ -13,6 +13,7 @@
 
 #include "win32/application.h"
 #include "win32/dialogs.h"
+#include "win32/window.h" // WindowText
 
 namespace kivo::test {
 
@@ -59,12 +60,6 @@ inline int ThreadsOfThisProcess() {
         if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
     CloseHandle(snapshot);
     return n;
-}
-
-inline std::string WindowText(HWND window) {
-    char buffer[512] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
 }
 
 // The shown dialog's text and caption, and a way to close it with OK.

@@ -52,7 +52,7 @@ TEST(Application, HiddenWindowCarriesTheTitle) {
     test::InitApp(); // a second call changes nothing
     EXPECT_EQ(app.Hwnd(), handle);
     EXPECT_EQ(app.Title(), "win32_test");
-    EXPECT_EQ(test::WindowText(handle), app.Title());
+    EXPECT_EQ(WindowText(handle), app.Title());
     char cls[64] = {};
     GetClassNameA(handle, cls, sizeof cls);
     EXPECT_STREQ(cls, "TApplication");

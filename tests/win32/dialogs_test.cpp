@@ -14,7 +14,6 @@ using test::Click;
 using test::DialogHook;
 using test::ReadBox;
 using test::ShownBox;
-using test::WindowText;
 
 void PressKey(HWND target, WPARAM key) {
     PostMessageA(target, WM_KEYDOWN, key, 0);

@@ -122,7 +122,7 @@ TEST(OneInstance, GuardActivatesTheRunningCopyAndEndsThisOne) {
     guard.Enabled = true;
     EXPECT_TRUE(guard.Check());
     EXPECT_FALSE(IsIconic(running)) << "the running copy is restored";
-    EXPECT_EQ(test::WindowText(app.Hwnd()), "") << "our own window no longer matches";
+    EXPECT_EQ(WindowText(app.Hwnd()), "") << "our own window no longer matches";
     EXPECT_TRUE(QuitMessageWaiting());
     EXPECT_TRUE(app.Terminated());
 

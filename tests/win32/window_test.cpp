@@ -111,5 +111,38 @@ TEST(Window, AControlIsMadeAtItsBoxOrFailsAsAWindowDoes) {
     }
 }
 
+// A top-level window with two fields, the first its default for the keyboard.
+class TwoFields : public Window {
+public:
+    TwoFields() {
+        WindowClassInfo info;
+        info.name = "KivoFocusTestWindow";
+        CreateWindowOf(info, 0, "", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr);
+        first = CreateChild({.className = "EDIT", .style = WS_VISIBLE, .box = {0, 0, 50, 20}});
+        second = CreateChild({.className = "EDIT", .style = WS_VISIBLE, .box = {0, 30, 50, 20}});
+    }
+    HWND first = nullptr, second = nullptr;
+
+protected:
+    HWND DefaultFocus() const override { return first; }
+};
+
+TEST(Window, TheKeyboardComesBackToTheControlThatHadItElseToTheDefault) {
+    InitApp();
+    TwoFields window;
+    auto leaveAndComeBack = [&] {
+        SendMessageA(window.Hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
+        SetFocus(nullptr);
+        SendMessageA(window.Hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+        return GetFocus();
+    };
+    SetFocus(window.second);
+    EXPECT_EQ(leaveAndComeBack(), window.second);
+    EnableWindow(window.second, FALSE);
+    EXPECT_EQ(leaveAndComeBack(), window.first) << "a disabled control is not given it";
+    SetFocus(window.Hwnd());
+    EXPECT_EQ(GetFocus(), window.first) << "the window itself passes it on";
+}
+
 } // namespace
 } // namespace kivo::test

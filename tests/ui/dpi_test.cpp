@@ -1,0 +1,224 @@
+// What every window takes from the window base: it follows a change of DPI to the boxes of its
+// layout and back, a dialog comes up at its owner's DPI, and a window's own colour survives the
+// windows of its class that went before.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/collation.h"
+#include "support/fake_clock.h"
+#include "support/fake_shell.h"
+#include "support/mem_files.h"
+#include "support/win32_test_util.h"
+#include "ui/about.h"
+#include "ui/instel.h"
+#include "ui/instellayout.h"
+#include "ui/logboek.h"
+#include "ui/tijdinst.h"
+
+namespace kivo::test {
+namespace {
+
+const std::string Dir = "C:\\kivo\\";
+
+struct Dpi : ::testing::Test {
+    FakeClock clock{2024, 3, 7, 9, 0};
+    MemFiles files;
+    FakeShell shell;
+    std::unique_ptr<TInstelForm> form;
+
+    void SetUp() override {
+        InitApp();
+        form = std::make_unique<TInstelForm>(
+            FormatSettings{},
+            TInstelForm::Services{clock, files, UserCollator(), shell, Dir + "kivoklok.exe"});
+        form->OnTerminate = [] {};
+        form->OnReport = [](const std::string&) {};
+        form->FormCreate();
+        form->Show();
+    }
+    void TearDown() override { OnDialogShown = nullptr; }
+};
+
+// A control's box, in design units, in its parent's client area; Inside: the window's own client
+// area. A box in a strip along the bottom edge (stripHeight) has its top from the strip's.
+constexpr int Inside = -1;
+struct Row {
+    int id;
+    Box box;
+    int stripHeight = 0;
+};
+
+HWND Descendant(HWND window, int id) {
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(c) == id) return c;
+        if (HWND inner = Descendant(c, id)) return inner;
+    }
+    return nullptr;
+}
+
+using Corners = std::array<LONG, 4>;
+Corners Of(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+RECT InParent(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::map<HWND, Corners> Places(HWND window) {
+    std::map<HWND, Corners> places;
+    std::function<void(HWND)> walk = [&](HWND parent) {
+        for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            places[c] = Of(InParent(c));
+            walk(c);
+        }
+    };
+    walk(window);
+    return places;
+}
+
+// As Windows tells a window that it moved to a monitor of this DPI.
+void SendDpiChanged(HWND window, int from, int to) {
+    RECT r;
+    GetWindowRect(window, &r);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, to, from),
+                   r.top + MulDiv(r.bottom - r.top, to, from)};
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+}
+
+// The rows at the window's DPI, to 144 and back to the first DPI: the rows at each, and every
+// control back where it was.
+void CheckFollowsDpi(const char* name, HWND window, const std::vector<Row>& rows) {
+    SCOPED_TRACE(name);
+    const int first = Window::FromHwnd(window)->Dpi();
+    const std::map<HWND, Corners> before = Places(window);
+    for (int dpi : {first, 144, first}) {
+        if (dpi != Window::FromHwnd(window)->Dpi())
+            SendDpiChanged(window, Window::FromHwnd(window)->Dpi(), dpi);
+        EXPECT_EQ(Window::FromHwnd(window)->Dpi(), dpi);
+        for (const Row& row : rows) {
+            RECT inside;
+            GetClientRect(window, &inside);
+            if (row.id == Inside) {
+                EXPECT_EQ(Of(inside), Of(Window::FromHwnd(window)->Pixels(row.box))) << dpi;
+                continue;
+            }
+            HWND control = Descendant(window, row.id);
+            ASSERT_NE(control, nullptr) << row.id;
+            RECT parent;
+            GetClientRect(GetParent(control), &parent);
+            const int top = row.stripHeight ? parent.bottom - Scaled(row.stripHeight, dpi) +
+                                                  Scaled(row.box.top, dpi)
+                                            : Scaled(row.box.top, dpi);
+            const RECT expected{Scaled(row.box.left, dpi), top,
+                                Scaled(row.box.left, dpi) + Scaled(row.box.width, dpi),
+                                top + Scaled(row.box.height, dpi)};
+            EXPECT_EQ(Of(InParent(control)), Of(expected)) << "control " << row.id << " at " << dpi;
+        }
+    }
+    EXPECT_EQ(Places(window), before);
+}
+
+TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
+    using namespace instel;
+    using P = TInstelPanel;
+    using T = TFTijdinstellen;
+    CheckFollowsDpi("main window", form->Hwnd(),
+                    {{Inside, {0, 0, FormWidth, BrowseHeight}},
+                     {TInstelForm::IdBBinstellen, BBinstellenBox},
+                     {TInstelForm::IdBBtoevoegen, BBtoevoegenBox},
+                     {TInstelForm::IdDBGtaken, DBGtakenBox},
+                     {P::IdEditOmschrijving, {96, 5, 161, 21}},
+                     {P::IdInstelButton, {182, 98, 75, 21}},
+                     {P::IdSBFrekwentie, {129, 123, 17, 21}},
+                     {P::IdAnnuleerButton, {146, 174, 92, 28}}});
+    {
+        TFTijdinstellen dialog(form->Hwnd());
+        CheckFollowsDpi("start time", dialog.Hwnd(),
+                        {{Inside, {0, 0, 193, 123}},
+                         {T::IdEditUren, {32, 32, 41, 40}},
+                         {T::IdUpDownMinuten, {145, 32, 15, 40}},
+                         {T::IdBitBtn2, {104, 88, 80, 25}}});
+    }
+    {
+        TAboutBox about(nullptr);
+        CheckFollowsDpi("information", about.Hwnd(),
+                        {{TAboutBox::OKButtonId, {111, 180, 75, 25}},
+                         {TAboutBox::CreditsPanel1Id, {8, 8, 281, 161}}});
+    }
+    TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
+    CheckFollowsDpi("log viewer", viewer->Hwnd(), {{TLogboekForm::BBOkId, {179, 8, 75, 25}, 41}});
+    DestroyWindow(viewer->Hwnd());
+
+    // The question lays itself out in its font's units: bigger at 144, as it was at the first.
+    int widths[2] = {};
+    {
+        DialogHook hook([&](HWND question) {
+            const int first = Window::FromHwnd(question)->Dpi();
+            RECT yes = InParent(GetDlgItem(question, mrYes));
+            widths[0] = yes.right - yes.left;
+            CheckFollowsDpi("question", question, {});
+            SendDpiChanged(question, first, 144);
+            yes = InParent(GetDlgItem(question, mrYes));
+            widths[1] = yes.right - yes.left;
+            Click(question, mrNo);
+        });
+        ShowMessageDialog(nullptr, "", "Wilt u?", mtConfirmation, mbYes | mbNo, 0, "");
+    }
+    EXPECT_GT(widths[1], widths[0] * 5 / 4);
+
+    // On a monitor of 144 DPI the main window's dialogs come up at 144.
+    SendDpiChanged(form->Hwnd(), form->Dpi(), 144);
+    TFTijdinstellen dialog(form->Hwnd());
+    EXPECT_EQ(dialog.Dpi(), 144);
+    EXPECT_EQ(Of(InParent(dialog.Control(T::IdEditUren))), (Corners{48, 48, 48 + 62, 48 + 60}));
+    int questionDpi = 0;
+    DialogHook hook([&](HWND question) {
+        questionDpi = Window::FromHwnd(question)->Dpi();
+        Click(question, IDOK);
+    });
+    ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
+    EXPECT_EQ(questionDpi, 144);
+}
+
+// Each opening of the start-time dialog is pale green, and the class erases with a brush that no
+// window frees; the edit panel likewise.
+TEST_F(Dpi, AWindowsOwnColourSurvivesTheWindowsOfItsClassBeforeIt) {
+    auto erasedColour = [](HWND window) {
+        WindowDC screen(nullptr);
+        MemoryDC dc(screen.get());
+        UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 4, 4));
+        SelectedObject s(dc.get(), bitmap.get());
+        RECT all{0, 0, 4, 4};
+        FillSolid(dc.get(), all, RGB(0, 0, 0));
+        SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0);
+        return GetPixel(dc.get(), 1, 1);
+    };
+    auto systemOrNone = [](HWND window) {
+        auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
+        return brush == nullptr || brush == GetSysColorBrush(COLOR_BTNFACE);
+    };
+    for (int opening = 1; opening <= 3; ++opening) {
+        SCOPED_TRACE(opening);
+        TFTijdinstellen dialog(form->Hwnd());
+        EXPECT_EQ(erasedColour(dialog.Hwnd()), PaleGreen);
+        EXPECT_TRUE(systemOrNone(dialog.Hwnd()));
+    }
+    // A second main window's panel, after the first has gone.
+    form.reset();
+    SetUp();
+    EXPECT_EQ(erasedColour(form->InstelPanel.Hwnd()), PaleGreen);
+    EXPECT_TRUE(systemOrNone(form->InstelPanel.Hwnd()));
+}
+
+} // namespace
+} // namespace kivo::test
