@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "algemeen/scope.h"
+#include "algemeen/scopeexit.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "win32/handles.h"

@@ -4,14 +4,14 @@
 
 #include <utility>
 
-#include "algemeen/scope.h"
+#include "algemeen/scopeexit.h"
 #include "algemeen/text.h"
+#include "core/coreservices.h"
 #include "logbook/logbook.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
-#include "core/coreservices.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"

@@ -1,6 +1,6 @@
 #include "ui/logboek.h"
 
-#include "algemeen/scope.h"
+#include "algemeen/scopeexit.h"
 #include "logbook/logsnapshot.h"
 #include "platform/files.h"
 #include "ui/controls.h"
