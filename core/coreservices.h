@@ -44,6 +44,7 @@ struct CoreParts {
 
 struct CoreServices {
     CoreServices(const CoreParts& parts, const FormatSettings& settings, const std::string& appDir);
+    ~CoreServices();
     CoreServices(const CoreServices&) = delete;
     CoreServices& operator=(const CoreServices&) = delete;
 
@@ -55,6 +56,9 @@ struct CoreServices {
     Scheduler scheduler;
     ManualRun manualRun;
     StartUp startUp;
+
+private:
+    ProcessWatch* processWatch_; // its callback reaches the services: cleared when they go
 };
 
 } // namespace kivo

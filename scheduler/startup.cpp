@@ -31,11 +31,22 @@ bool StartUp::Run() {
     // What cannot be removed now is tried at the next start.
     RemoveInterruptedRewrites(files_, taskFile_.Path());
     RemoveInterruptedRewrites(files_, log_.Path());
-    return Step([&] { log_.PurgeLog(); }) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
+    std::optional<std::vector<std::string>> lines;
+    return Step([&] {
+               lines = log_.PurgeLogLines();
+               if (OnLogRead) OnLogRead(*lines);
+           }) &&
+           Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
                if (table_.IsOpen()) importer_.ImportTasks();
            }) &&
-           Step([&] { log_.WriteLog(LogStarted, ""); }) &&
-           Step([&] { scheduler_.NoteMissedAtStartUp(); });
+           Step([&] {
+               LogEntry started;
+               started.kind = LogStarted;
+               if (lines)
+                   scheduler_.NoteMissedAtStartUp(*lines, {started});
+               else
+                   scheduler_.NoteMissedAtStartUp({}, {started}); // an unreadable log
+           });
 }
 
 } // namespace kivo

@@ -24,7 +24,7 @@ struct Watched {
         runs.attention = &attention;
         w.scheduler.Runs = &runs;
         w.scheduler.attention = &attention;
-        watch.OnEnded = [this](std::uint64_t token, std::uint32_t code) {
+        watch.OnEnded = [this](std::uint64_t token, std::optional<std::uint32_t> code) {
             runs.Ended(token, code);
         };
     }
@@ -78,6 +78,17 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
                                         "Taak \"Eerste\" klaar: code 0, duur 0:01:07"}));
     EXPECT_EQ(attention.Count(), 1);
     EXPECT_EQ(runs.Running(), 0u);
+
+    // An exit code that could not be read is not taken for 0; a wait the system refused
+    // forgets its run, so no later start hears that it still runs.
+    runs.Started(4, "Vierde", process(15), w.shell);
+    ASSERT_TRUE(watch.End(4, std::nullopt));
+    EXPECT_EQ(LogBodies(w.Log()).back(), "Taak \"Vierde\" klaar: code onbekend, duur 0:00:00");
+    EXPECT_EQ(attention.Count(), 2);
+    watch.refuse = true;
+    runs.Started(5, "Vijfde", process(16), w.shell);
+    EXPECT_EQ(runs.Running(), 0u);
+    EXPECT_FALSE(runs.StillRunning(5, "Vijfde"));
 
     // Without a watch the handle is closed at once and nothing is noted.
     TaskRuns unwatched(w.log, w.clock, w.settings, nullptr);
