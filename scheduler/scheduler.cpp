@@ -254,7 +254,10 @@ void Scheduler::NoteMissedAtStartUp(const std::vector<std::string>& logLines,
     lastReading_ = reading;
     for (const std::string& line : logLines)
         if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
-    for (LogEntry& entry : before) Queue(std::move(entry), false);
+    for (LogEntry& entry : before) {
+        if (!entry.at) entry.at = reading.local;
+        Queue(std::move(entry), false);
+    }
     if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
     try {
         Write();

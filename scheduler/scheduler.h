@@ -50,6 +50,9 @@ public:
     // An edit that is open (the panel) is left alone: the tick starts the other tasks by their
     // place without moving the cursor, the task being changed waits for the edit's end, and the
     // import waits too. Otherwise the first task is current afterwards.
+    // A start's "(automatisch)" line is written before the start, with the notes that wait: a
+    // log that cannot be written holds the task back until it can (its window passing meanwhile
+    // is noted then). The tick's notes go out in one write, the tray is told once.
     void Timer1Timer();
     // Around the edit panel. Timer1 keeps running; the tick then leaves the edit alone.
     // Resume starts a Timer1 that is not running (it keeps the period of one that is).

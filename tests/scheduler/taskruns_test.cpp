@@ -121,7 +121,8 @@ TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
     EXPECT_EQ(attention.Count(), 1);
 }
 
-// The tray menu's run of what was missed: once each, as the tick starts them, and not again.
+// The tray menu's run of what was missed: once each, as the tick starts them, and not again. A
+// daily run made up counts for the day it missed, so the task's own window today still runs.
 TEST(TaskRuns, MissedTasksRunOnceWhenAsked) {
     MemFiles files;
     World w(files, "C:\\App\\");
@@ -135,24 +136,30 @@ TEST(TaskRuns, MissedTasksRunOnceWhenAsked) {
            .laatstekeer = w.Today(),
            .dagen = false});
     w.Add({.omschrijving = "Later", .starttijd = "18:00", .laatstekeer = w.Today() - 1});
+    w.Add({.omschrijving = "Avond", .starttijd = "20:00", .laatstekeer = w.Today() - 2});
     w.taskFile.SaveTasks();
     w.At(9, 30);
     w.scheduler.NoteMissedAtStartUp();
-    EXPECT_EQ(w.scheduler.MissedTaskCount(), 2);
-    EXPECT_EQ(attention.Count(), 2);
+    EXPECT_EQ(w.scheduler.MissedTaskCount(), 3);
+    EXPECT_EQ(attention.Count(), 3);
 
     w.At(9, 31);
-    EXPECT_EQ(w.scheduler.RunMissed(), 2);
-    EXPECT_EQ(w.Starts("prog.exe"), 2);
-    EXPECT_EQ(Count(w.Log(), "(automatisch)"), 2);
+    EXPECT_EQ(w.scheduler.RunMissed(), 3);
+    EXPECT_EQ(w.Starts("prog.exe"), 3);
+    EXPECT_EQ(Count(w.Log(), "(automatisch)"), 3);
     EXPECT_EQ(w.Get("Dag", Field::Laatstekeer), "07-03-24");
+    EXPECT_EQ(w.Get("Avond", Field::Laatstekeer), "06-03-24") << "the day it made up";
     EXPECT_EQ(w.Get("Twee uur", Field::Starttijd), "10:00") << "its next slot";
     EXPECT_NE(files.files[w.taskFile.Path()].find("\"10:00\""), std::string::npos) << "saved";
     EXPECT_EQ(w.scheduler.MissedTaskCount(), 0);
     EXPECT_EQ(w.scheduler.RunMissed(), 0);
     w.At(9, 32);
     w.scheduler.Timer1Timer();
-    EXPECT_EQ(w.Starts("prog.exe"), 2) << "made up: the tick does not start them again";
+    EXPECT_EQ(w.Starts("prog.exe"), 3) << "made up: the tick does not start them again";
+    w.At(20, 0, 30);
+    w.scheduler.Timer1Timer();
+    EXPECT_EQ(Count(w.Log(), "Taak \"Avond\" (automatisch)"), 2) << "tonight's own run";
+    EXPECT_EQ(w.Get("Avond", Field::Laatstekeer), "07-03-24");
 }
 
 } // namespace
