@@ -2,15 +2,16 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <utility>
 
 #include "algemeen/text.h"
+#include "core/coreservices.h"
 #include "logbook/logbook.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
-#include "core/coreservices.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"
@@ -25,13 +26,13 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
       sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_),
       taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
-    OnReport = [](const std::string& message) {
+    OnReport = [this](const std::string& message) {
         TApplication& app = TApplication::Instance();
-        ShowPlainMessage(app.DialogOwner(), app.Title(), message);
+        ShowPlainMessage(app.DialogOwner(), app.Title(), message, std::exchange(boxClosed_, {}));
     };
-    OnErrorDisplay = [](const std::string& message) {
+    OnErrorDisplay = [this](const std::string& message) {
         TApplication& app = TApplication::Instance();
-        ShowErrorDisplay(app.DialogOwner(), app.Title(), message);
+        ShowErrorDisplay(app.DialogOwner(), app.Title(), message, std::exchange(boxClosed_, {}));
     };
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
@@ -125,7 +126,12 @@ void TInstelForm::RunTick() {
     ticking_ = false;
     --deferReports_;
     AfterTick();
-    if (std::exchange(tickAgain_, false)) PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+    if (std::exchange(tickAgain_, false)) PostTick();
+}
+
+void TInstelForm::PostTick() {
+    if (tickPosted_) return;
+    tickPosted_ = PostMessageA(Hwnd(), TickNowMessage, 0, 0) != FALSE;
 }
 
 void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
@@ -136,16 +142,24 @@ void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
 void TInstelForm::ShowReports() {
     reportsPosted_ = false;
     ReportQueue::Entry entry;
-    // A box's own message loop may show the next ones; each is taken once.
+    // A box's own message loop may show the next ones; each is taken once, and counts as shown
+    // until it is answered, also when a box above it is still open.
     while (reports_.Next(entry)) {
+        auto released = std::make_shared<bool>(false);
+        auto release = [this, entry, released] {
+            if (!std::exchange(*released, true)) reports_.Done(entry);
+        };
+        boxClosed_ = release;
         try {
             const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
             if (show) show(entry.message);
         } catch (...) {
-            reports_.Done(entry);
+            boxClosed_ = nullptr;
+            release();
             throw;
         }
-        reports_.Done(entry);
+        boxClosed_ = nullptr;
+        release();
     }
 }
 
@@ -332,16 +346,18 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     // Back from sleep or hibernation, or the clock or time zone changed: a tick now, so that a
     // window still open starts its task and what the change cost is noted. Posted, so it never
-    // runs inside a tick; the tick it runs begins a new period, so none is run twice.
+    // runs inside a tick; the tick it runs begins a new period, so none is run twice; messages
+    // that come together give one tick.
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND ||
             wParam == PBT_APMRESUMECRITICAL)
-            PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+            PostTick();
         return TRUE;
     case WM_TIMECHANGE:
-        PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+        PostTick();
         return 0;
     case TickNowMessage:
+        tickPosted_ = false;
         RunTick();
         return 0;
     case WM_SYSCOMMAND:
