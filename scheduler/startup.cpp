@@ -32,20 +32,30 @@ bool StartUp::Run() {
     RemoveInterruptedRewrites(files_, taskFile_.Path());
     RemoveInterruptedRewrites(files_, log_.Path());
     std::optional<std::vector<std::string>> lines;
-    return Step([&] {
-               lines = log_.PurgeLogLines();
-               if (OnLogRead) OnLogRead(*lines);
-           }) &&
-           Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
+    auto read = [&] {
+        std::exception_ptr failed;
+        try {
+            lines = log_.PurgeLogLines();
+        } catch (const std::exception&) {
+            failed = std::current_exception();
+            // A log that can be read but not rewritten still tells the earlier notes.
+            try {
+                lines = log_.Lines();
+            } catch (const std::exception&) {
+            }
+        }
+        if (lines && OnLogRead) OnLogRead(*lines);
+        if (failed) std::rethrow_exception(failed);
+    };
+    return Step(read) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
                if (table_.IsOpen()) importer_.ImportTasks();
            }) &&
            Step([&] {
                LogEntry started;
                started.kind = LogStarted;
-               if (lines)
-                   scheduler_.NoteMissedAtStartUp(*lines, {started});
-               else
-                   scheduler_.NoteMissedAtStartUp({}, {started}); // an unreadable log
+               // An unreadable log: a note may come twice, none is lost.
+               scheduler_.NoteMissedAtStartUp(lines.value_or(std::vector<std::string>()),
+                                              {started});
            });
 }
 
