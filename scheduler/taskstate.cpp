@@ -56,7 +56,8 @@ Judgement JudgeTask(const DueTask& fields, const TaskState& state, const TickTim
         while (next < time.now) next += hours * HourMs;
         decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
     }
-    if (decision.start && state.startedAt && time.now >= *state.startedAt &&
+    // Not twice for ticks close together; a task changed since is the changer's to start.
+    if (decision.start && !changed && state.startedAt && time.now >= *state.startedAt &&
         time.now - *state.startedAt < MinStartSpacingMs)
         decision.start = false;
     if (decision.start) {
