@@ -33,7 +33,7 @@ struct CoreParts {
     TimerControl& controleTimer;
     TimerControl& opstartTimer;
     TProcessStarter& processStarter;
-    ProcessWatch* processWatch = nullptr;
+    ProcessWatch* processWatch = nullptr; // outlives the services
     WindowHandle mainWindow = nullptr;
     // The plain message box, the error display, the status bar and the question dialog.
     ReportFn report;
