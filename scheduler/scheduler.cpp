@@ -335,7 +335,8 @@ int Scheduler::RunMissed() {
             if (task.laatstekeer) task.laatstekeer = std::min(*task.laatstekeer, today);
             // A daily task's run counts for the day of the slot it makes up, so its own window
             // still runs; an hourly task goes on at its first slot from now on.
-            std::int32_t laatstekeer = std::min(DayOf(slot), today);
+            std::int32_t laatstekeer =
+                std::min(std::max(DayOf(slot), task.laatstekeer.value_or(DayOf(slot))), today);
             std::optional<std::int32_t> next;
             if (task.uren) {
                 laatstekeer = today;
