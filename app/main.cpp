@@ -1,6 +1,8 @@
 // The program entry: single-instance detection, settings, the main window and the message loop.
 #include <windows.h>
 
+#include <objbase.h>
+
 #include "platform/clock.h"
 #include "platform/collation.h"
 #include "platform/files.h"
@@ -19,6 +21,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TApplication& app = TApplication::Instance();
     app.Initialize(instance);
     const FormatSettings settings = UserFormatSettings();
+    // The shell's starts (ShellExecuteEx) may hand the work to COM objects: this thread is
+    // theirs from before the first start until the window and the watch are gone.
+    struct ComApartment {
+        HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        ~ComApartment() {
+            if (SUCCEEDED(result)) CoUninitialize();
+        }
+    } com;
     int code = 0;
     try {
         // Outlives the window: programs still running when the program ends are let go.

@@ -15,7 +15,8 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
                 parts.timer1, parts.controleTimer),
       manualRun(parts.table, log, parts.shell, parts.processStarter),
-      startUp(parts.files, log, taskFile, importer, parts.table, scheduler) {
+      startUp(parts.files, log, taskFile, importer, parts.table, scheduler),
+      processWatch_(parts.processWatch) {
     taskFile.OnReport = parts.report;
     importer.OnReport = parts.report;
     importer.OpstartTimer = &parts.opstartTimer;
@@ -31,8 +32,8 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
     manualRun.runs = &runs;
     if (parts.processWatch) {
         // An end whose note cannot be written is shown like any failure, once.
-        parts.processWatch->OnEnded = [this, report = parts.errorDisplay](std::uint64_t token,
-                                                                          std::uint32_t code) {
+        parts.processWatch->OnEnded = [this, report = parts.errorDisplay](
+                                          std::uint64_t token, std::optional<std::uint32_t> code) {
             try {
                 runs.Ended(token, code);
             } catch (const std::exception& e) {
@@ -40,6 +41,11 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
             }
         };
     }
+}
+
+// The watch outlives the services: its callback must not reach them once they are gone.
+CoreServices::~CoreServices() {
+    if (processWatch_) processWatch_->OnEnded = nullptr;
 }
 
 } // namespace kivo

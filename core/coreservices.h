@@ -33,7 +33,7 @@ struct CoreParts {
     TimerControl& controleTimer;
     TimerControl& opstartTimer;
     TProcessStarter& processStarter;
-    ProcessWatch* processWatch = nullptr;
+    ProcessWatch* processWatch = nullptr; // outlives the services
     WindowHandle mainWindow = nullptr;
     // The plain message box, the error display, the status bar and the question dialog.
     ReportFn report;
@@ -44,6 +44,7 @@ struct CoreParts {
 
 struct CoreServices {
     CoreServices(const CoreParts& parts, const FormatSettings& settings, const std::string& appDir);
+    ~CoreServices();
     CoreServices(const CoreServices&) = delete;
     CoreServices& operator=(const CoreServices&) = delete;
 
@@ -55,6 +56,9 @@ struct CoreServices {
     Scheduler scheduler;
     ManualRun manualRun;
     StartUp startUp;
+
+private:
+    ProcessWatch* processWatch_; // its callback reaches the services: cleared when they go
 };
 
 } // namespace kivo

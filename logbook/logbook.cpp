@@ -52,7 +52,7 @@ std::string LogBook::Path() const {
 }
 
 void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task) {
-    WriteLog({LogEntry{kind, message, task ? std::optional<LogTask>(*task) : std::nullopt}});
+    WriteLog({LogEntry{kind, message, task ? std::optional<LogTask>(*task) : std::nullopt, {}}});
 }
 
 void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
@@ -65,8 +65,8 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     std::vector<std::string> written;
     std::string lines;
     for (const LogEntry& e : entries) {
-        written.push_back(
-            FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr, now, settings_));
+        written.push_back(FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr,
+                                         e.at.value_or(now), settings_));
         lines += written.back();
         lines += "\r\n";
     }
@@ -78,13 +78,28 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     if (OnWritten) OnWritten(written);
 }
 
+namespace {
+
+// Rewrites the log without its old lines; returns what it kept.
+std::optional<std::string> Purge(FileSystem& files, const std::string& path, const Clock& clock,
+                                 const FormatSettings& settings) {
+    if (!files.Exists(path)) return std::nullopt;
+    const std::string content = files.ReadAll(path);
+    const LocalDateTime now = clock.Now();
+    std::string kept = PurgeLogContent(content, DayNumber(now.date), now.date.year, settings);
+    files.ReplaceAll(path, kept);
+    return kept;
+}
+
+} // namespace
+
 void LogBook::PurgeLog() {
-    const std::string path = Path();
-    if (!files_.Exists(path)) return;
-    const std::string content = files_.ReadAll(path);
-    const LocalDateTime now = clock_.Now();
-    files_.ReplaceAll(path,
-                      PurgeLogContent(content, DayNumber(now.date), now.date.year, settings_));
+    Purge(files_, Path(), clock_, settings_);
+}
+
+std::vector<std::string> LogBook::PurgeLogLines() {
+    const std::optional<std::string> kept = Purge(files_, Path(), clock_, settings_);
+    return kept ? SplitLogLines(*kept) : std::vector<std::string>();
 }
 
 std::string FormatLogEntry(int kind, const std::string& message, const LogTask* task,

@@ -29,6 +29,8 @@ struct LogEntry {
     int kind = LogNote;
     std::string message;
     std::optional<LogTask> task;
+    // When it happened, for a line that waited to be written; unset: the moment of the write.
+    std::optional<LocalDateTime> at;
 };
 
 class LogBook {
@@ -43,6 +45,8 @@ public:
     void WriteLog(const std::vector<LogEntry>& entries);
     // Drops the leading lines older than 90 days.
     void PurgeLog();
+    // The same, and the lines kept: the start-up's one read of the log. None without a file.
+    std::vector<std::string> PurgeLogLines();
     // The lines as they stand; none without a file. Errors go to the caller.
     std::vector<std::string> Lines() const;
     // After each successful write: the lines it added, without their line ends. Unassigned:

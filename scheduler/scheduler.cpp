@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
+#include <utility>
 
 #include "algemeen/datetime.h"
 #include "algemeen/text.h"
@@ -17,6 +19,18 @@
 
 namespace kivo {
 
+namespace {
+
+// Notes that wait for a log that cannot be written: about a week of a busy task list. Beyond
+// it the oldest go, so that a log locked for good cannot take the memory.
+constexpr std::size_t MaxWaitingNotes = 10'000;
+
+std::int32_t DayOf(WallMs moment) {
+    return static_cast<std::int32_t>(moment / MSecsPerDay);
+}
+
+} // namespace
+
 Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
@@ -31,13 +45,14 @@ void Scheduler::Timer1Timer() {
     } catch (const std::exception& e) {
         Failed(e);
     }
+    TellAttention();
     // Whatever failed, the next tick comes a full period after this one.
     timer1_.SetEnabled(true);
 }
 
 void Scheduler::Failed(const std::exception& e) {
     try {
-        log_.WriteLog(LogNote, std::string("Timer1Timer:") + e.what());
+        Write({Entry(std::string("Timer1Timer:") + e.what())});
     } catch (const std::exception& again) {
         // The log itself is the trouble: its own failure is what the user sees.
         if (OnError)
@@ -49,15 +64,54 @@ void Scheduler::Failed(const std::exception& e) {
     if (OnReport) OnReport(e.what());
 }
 
-void Scheduler::Tick() {
+LogEntry Scheduler::Entry(const std::string& note) const {
+    LogEntry entry;
+    entry.message = note;
+    entry.at = clock_.Now();
+    return entry;
+}
+
+void Scheduler::Queue(LogEntry entry, bool counts) {
+    pending_.push_back(PendingNote{std::move(entry), counts});
+    if (pending_.size() > MaxWaitingNotes) pending_.pop_front();
+}
+
+void Scheduler::Write(std::vector<LogEntry> extra) {
+    if (pending_.empty() && extra.empty()) return;
+    std::vector<LogEntry> lines;
+    lines.reserve(pending_.size() + extra.size());
+    int counted = 0;
+    for (const PendingNote& note : pending_) {
+        lines.push_back(note.entry);
+        counted += note.counts ? 1 : 0;
+    }
+    for (LogEntry& entry : extra) lines.push_back(std::move(entry));
+    log_.WriteLog(lines);
+    pending_.clear();
+    writtenCounted_ += counted;
+}
+
+// The tray follows what reached the log, once per tick, start-up or run of the missed.
+void Scheduler::TellAttention() {
+    const int count = std::exchange(writtenCounted_, 0);
+    if (count > 0 && attention) attention->Add(count);
+}
+
+TickTime Scheduler::ReadClock() {
     // What the clocks did since the last tick: a sleep, summer time, a correction.
     const ClockReading reading = clock_.Read();
     const ClockStep step = CompareReadings(lastReading_, reading);
     lastReading_ = reading;
     const WallMs wall = WallOf(reading.local);
-    const std::int32_t day = DayNumber(reading.local.date);
     if (step.Correction())
-        log_.WriteLog(LogNote, ClockMovedNote(wall - step.correctionMs, wall, settings_));
+        Queue(Entry(ClockMovedNote(wall - step.correctionMs, wall, settings_)), false);
+    return TickTime{wall, step.SprangForward()};
+}
+
+// Read the clock, judge each task, start and record, write the notes, save.
+void Scheduler::Tick() {
+    TickTime time = ReadClock();
+    const std::int32_t day = DayOf(time.now);
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
         try {
@@ -70,111 +124,28 @@ void Scheduler::Tick() {
     if (!table_.IsOpen()) {
         if (!taskFile_.RetryLoad()) {
             Status(2, "Starttijd ");
-            Status(0, "Laatste controle " + FormatTime(TimeOf(reading.local), settings_));
+            Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
+            Write();
             return;
         }
-        NoteMissedFromFields(wall);
+        NoteMissedFromFields(time.now);
     }
     // An open edit is the user's: the import, which may change or remove any managed task and
     // moves the cursor, waits for its end.
     const bool editing = editOpen_ || table_.IsPending();
     if (!editing) importer_.ImportTasks();
     // The time after the import, as the tasks are judged by it.
-    const LocalDateTime at = clock_.Read().local;
-    const WallMs judgedAt = WallOf(at);
-    const std::int32_t today = DayNumber(at.date);
-    const std::int32_t now = static_cast<std::int32_t>(judgedAt - WallMs(today) * MSecsPerDay);
+    time.now = WallOf(clock_.Read().local);
     bool started = false;
+    JudgeAll(time, started);
 
-    // By place, without the cursor: a pending change stays as it is, and its task is skipped.
-    const std::optional<TaskId> edited = table_.EditedId();
-    // The moment each task was last judged: the last tick's for most of them.
-    auto judgedBefore = [&](TaskId id) -> std::optional<WallMs> {
-        if (!own_.empty())
-            if (auto it = own_.find(id); it != own_.end()) return it->second;
-        return judgedAll_;
-    };
-    // Asked once for the tasks the last tick judged: a minute later no window fits in between.
-    const bool gapSinceLastTick = judgedAll_ && WindowsMayHavePassed(*judgedAll_, judgedAt);
-    const bool checkGaps = gapSinceLastTick || !own_.empty();
-    int reached = 0; // tasks before this place have been judged now
+    // The notes in one write; the save comes whether or not the log took them.
+    std::exception_ptr notWritten;
     try {
-        for (int i = 0, n = table_.TaskCount(); i < n; reached = ++i) {
-            const TaskId id = table_.IdAt(i);
-            if (edited && id == *edited) continue;
-            const TaskRecord& record = table_.TaskAt(i);
-            DueTask task = DueTask::From(record);
-            if (!honoured_.empty()) {
-                if (auto it = honoured_.find(id); it != honoured_.end()) {
-                    if (it->second == today)
-                        task.startTimeFromUser = true;
-                    else
-                        honoured_.erase(it);
-                }
-            }
-            // A clock that was ahead for a while left a last run in the future: it is taken as
-            // today, so it holds the task back for its interval, not until that date.
-            if (task.laatstekeer && *task.laatstekeer > today) {
-                if (futureNoted_.insert(id).second)
-                    log_.WriteLog(LogNote, FutureLastRunNote(record.Omschrijving.value_or(""),
-                                                             *task.laatstekeer, settings_));
-                task.laatstekeer = today;
-                table_.SetRunFields(i, std::nullopt, today);
-            }
-            // Windows that passed since the last tick that judged this task.
-            std::optional<WallMs> skipped;
-            const std::optional<WallMs> judged = checkGaps ? judgedBefore(id) : std::nullopt;
-            if (judged && (judged == judgedAll_ ? gapSinceLastTick
-                                                : WindowsMayHavePassed(*judged, judgedAt))) {
-                if (auto slot = LatestMissedSlot(task, *judged, judgedAt)) {
-                    if (step.SprangForward()) {
-                        skipped = slot; // summer time skipped its window: it starts now, once
-                    } else {
-                        NoteMissed(id, record.Omschrijving.value_or(""), *slot);
-                    }
-                }
-            }
-            DueDecision decision = DecideDue(task, now, today);
-            if (skipped && !decision.start) {
-                decision.start = true;
-                WallMs next = *skipped;
-                const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
-                while (next < judgedAt) next += hours * HourMs;
-                decision.next = static_cast<std::int32_t>(next % MSecsPerDay);
-            }
-            if (decision.start) {
-                honoured_.erase(id);
-                const TaskRecord copy = record; // the start may run messages
-                StartTask(id, copy);
-                unsavedStarts_ = true;
-                started = true;
-                // Found again by its identity, should the table have changed meanwhile.
-                n = table_.TaskCount();
-                const std::optional<int> place = table_.PlaceOf(id, i);
-                if (!place) break;
-                i = *place;
-                table_.SetRunFields(i, task.uren ? std::optional(decision.next) : std::nullopt,
-                                    today);
-            } else if (decision.starttijd != task.starttijd) {
-                table_.SetRunFields(i, decision.starttijd, std::nullopt);
-            }
-        }
-    } catch (...) {
-        // Those judged before the failure are judged; the rest wait for the next tick.
-        for (int j = 0; j < reached && j < table_.TaskCount(); ++j) {
-            const TaskId id = table_.IdAt(j);
-            if (!(edited && id == *edited))
-                own_[id] = std::max(judgedBefore(id).value_or(judgedAt), judgedAt);
-        }
-        throw;
+        Write();
+    } catch (const std::exception&) {
+        notWritten = std::current_exception();
     }
-    // Every task judged now but the one in the panel, which keeps its own moment. A clock set
-    // back keeps the later moment, so no slot is judged twice.
-    std::map<TaskId, WallMs> keep;
-    if (edited)
-        if (auto was = judgedBefore(*edited)) keep[*edited] = *was;
-    own_ = std::move(keep);
-    judgedAll_ = std::max(judgedAll_.value_or(judgedAt), judgedAt);
     if (started || unsavedStarts_) {
         // A failed save stays outstanding: the next ticks try it again.
         taskFile_.SaveTasks();
@@ -182,131 +153,226 @@ void Scheduler::Tick() {
     } else {
         taskFile_.RetrySave();
     }
-
     if (!editing) {
         table_.GotoFirst();
         Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
     }
     Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
+    if (notWritten) std::rethrow_exception(notWritten);
 }
 
-void Scheduler::NoteMissed(TaskId id, const std::string& omschrijving, WallMs slot) {
-    missedTasks_.insert(id);
-    if (!noted_.insert({id, slot}).second) return;
-    if (earlierNotes_.count({omschrijving, WallText(slot, settings_)})) return;
-    if (attention) attention->Add();
-    log_.WriteLog(LogNote, MissedNote(omschrijving, slot, settings_));
-}
-
-void Scheduler::NoteMissedAtStartUp() {
-    const ClockReading reading = clock_.Read();
-    lastReading_ = reading;
-    try {
-        for (const std::string& line : log_.Lines())
-            if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
-    } catch (const std::exception&) {
-        // An unreadable log: a note may come twice, none is lost.
-    }
-    if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
-}
-
-// From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
-// latest whose window is over was missed. A window still open is the next tick's.
-void Scheduler::NoteMissedFromFields(WallMs now) {
-    const std::int32_t today = static_cast<std::int32_t>(now / MSecsPerDay);
-    for (int i = 0; i < table_.TaskCount(); ++i) {
-        const TaskRecord& record = table_.TaskAt(i);
+// By place, without the cursor: a pending change stays as it is, and its task is skipped and
+// keeps its state, so the windows that pass meanwhile are judged once it is stored or dropped.
+// A task's state moves on only once what its judgement asks is done: a start that failed, or a
+// task the failure kept the tick from, is judged again by the next tick.
+void Scheduler::JudgeAll(const TickTime& time, bool& started) {
+    const std::optional<TaskId> edited = table_.EditedId();
+    std::set<TaskId> present;
+    bool complete = true;
+    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
         const TaskId id = table_.IdAt(i);
-        DueTask task = DueTask::From(record);
-        if (task.laatstekeer) {
-            task.laatstekeer = std::min(*task.laatstekeer, today);
-            if (auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now))
-                NoteMissed(id, record.Omschrijving.value_or(""), *slot);
+        present.insert(id);
+        if (edited && id == *edited) continue;
+        const TaskRecord& record = table_.TaskAt(i);
+        TaskState& state = states_[id];
+        const Judgement j = JudgeTask(DueTask::From(record), state, time);
+        const std::string omschrijving = record.Omschrijving.value_or("");
+        if (j.futureNote && record.Laatstekeer)
+            Queue(Entry(FutureLastRunNote(omschrijving, *record.Laatstekeer, settings_)), false);
+        if (j.missedNote) Queue(Entry(MissedNote(omschrijving, *j.missedNote, settings_)), true);
+        if (!j.start) {
+            if (j.starttijd || j.laatstekeer) table_.SetRunFields(i, j.starttijd, j.laatstekeer);
+            state = j.next;
+            continue;
         }
+        // What was noted stays noted, should the start fail.
+        state.noted = j.next.noted;
+        state.futureNoted = j.next.futureNoted;
+        const TaskRecord copy = record; // the start may run messages
+        const std::optional<int> place = StartAndRecord(i, id, copy, j.starttijd, *j.laatstekeer);
+        state = j.next;
+        unsavedStarts_ = true;
+        started = true;
+        // Found again by its identity, should the table have changed meanwhile.
+        n = table_.TaskCount();
+        if (!place) {
+            complete = false;
+            break;
+        }
+        i = *place;
     }
-    judgedAll_ = now - DueWindowMs;
-    own_.clear();
+    // The states of tasks that are gone go with them.
+    if (complete)
+        for (auto it = states_.begin(); it != states_.end();)
+            it = present.count(it->first) ? std::next(it) : states_.erase(it);
 }
 
-void Scheduler::TaskChanged(TaskId id) {
-    own_[id] = WallOf(clock_.Read().local);
-}
-
-void Scheduler::StartTask(TaskId id, const TaskRecord& record) {
+std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRecord& record,
+                                             std::optional<std::int32_t> starttijd,
+                                             std::int32_t laatstekeer) {
     const LogTask task{record.Omschrijving.value_or(""), record.Werkdirectory.value_or(""),
                        record.Programma.value_or("")};
-    if (Runs) Runs->BeforeStart(id, task.omschrijving);
-    log_.WriteLog(LogAutomatic, "", &task);
+    // The line comes before the start, with what waits: a log that cannot be written holds the
+    // start back until it can.
+    std::vector<LogEntry> lines;
+    if (Runs)
+        if (auto note = Runs->StillRunning(id, task.omschrijving)) lines.push_back(Entry(*note));
+    LogEntry line;
+    line.kind = LogAutomatic;
+    line.task = task;
+    line.at = clock_.Now();
+    lines.push_back(std::move(line));
+    Write(std::move(lines));
     ProcessHandle process = nullptr;
     const ShellResult result =
         RunProgram(shell_, MainWindow, task.programma, record.Parameters.value_or(""),
                    task.werkdirectory, SwShowNormal, &process);
-    missedTasks_.erase(id); // made up, or run again in its own window
     if (Runs)
         Runs->Started(id, task.omschrijving, process, shell_);
     else if (process)
         shell_.CloseProcess(process);
     // The task counts as started all the same; the note says why nothing ran.
-    if (!result.Started()) {
-        if (attention) attention->Add();
-        log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, result.reason));
-    }
+    if (!result.Started()) Queue(Entry(NotStartedNote(task.omschrijving, result.reason)), true);
+    const std::optional<int> now = table_.PlaceOf(id, place);
+    if (now) table_.SetRunFields(*now, starttijd, laatstekeer);
+    return now;
 }
 
-int Scheduler::MissedTaskCount() {
-    int count = 0;
-    std::set<TaskId> present;
-    for (int i = 0, n = table_.IsOpen() ? table_.TaskCount() : 0; i < n; ++i) {
-        const TaskId id = table_.IdAt(i);
-        if (missedTasks_.count(id)) {
-            present.insert(id);
-            ++count;
-        }
+void Scheduler::NoteMissedAtStartUp() {
+    std::vector<std::string> lines;
+    try {
+        lines = log_.Lines();
+    } catch (const std::exception&) {
+        // An unreadable log: a note may come twice, none is lost.
     }
-    missedTasks_ = std::move(present); // deleted tasks leave
+    NoteMissedAtStartUp(lines);
+}
+
+void Scheduler::NoteMissedAtStartUp(const std::vector<std::string>& logLines,
+                                    std::vector<LogEntry> before) {
+    const ClockReading reading = clock_.Read();
+    lastReading_ = reading;
+    for (const std::string& line : logLines)
+        if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
+    for (LogEntry& entry : before) {
+        if (!entry.at) entry.at = reading.local;
+        Queue(std::move(entry), false);
+    }
+    if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
+    try {
+        Write();
+    } catch (const std::exception&) {
+        TellAttention();
+        throw; // the notes wait for the first write that succeeds
+    }
+    TellAttention();
+}
+
+// From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
+// latest whose window is over was missed. A window still open is the next tick's.
+void Scheduler::NoteMissedFromFields(WallMs now) {
+    const std::int32_t today = DayOf(now);
+    for (int i = 0; i < table_.TaskCount(); ++i) {
+        const TaskRecord& record = table_.TaskAt(i);
+        TaskState& state = states_[table_.IdAt(i)];
+        DueTask task = DueTask::From(record);
+        state.seen = task;
+        state.judged = now - DueWindowMs;
+        if (!task.laatstekeer) continue;
+        task.laatstekeer = std::min(*task.laatstekeer, today);
+        const auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now);
+        if (!slot || (state.noted && *state.noted >= *slot)) continue;
+        state.missed = slot;
+        state.noted = slot;
+        const std::string omschrijving = record.Omschrijving.value_or("");
+        if (!earlierNotes_.count({omschrijving, WallText(*slot, settings_)}))
+            Queue(Entry(MissedNote(omschrijving, *slot, settings_)), true);
+    }
+    // Later gaps lie after what earlier runs could have noted.
+    earlierNotes_.clear();
+}
+
+void Scheduler::TaskChanged(TaskId id) {
+    auto it = states_.find(id);
+    if (it == states_.end()) return;
+    const std::optional<int> place = table_.PlaceOf(id, 0);
+    if (!place) return;
+    const DueTask fields = DueTask::From(table_.TaskAt(*place));
+    TaskState& state = it->second;
+    if (state.seen && SameSchedule(*state.seen, fields)) return;
+    state.seen = fields;
+    state.judged = WallOf(clock_.Read().local);
+}
+
+int Scheduler::MissedTaskCount(bool startableNow) {
+    if (!table_.IsOpen()) return 0;
+    const std::optional<TaskId> edited = startableNow ? table_.EditedId() : std::nullopt;
+    int count = 0;
+    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
+        const TaskId id = table_.IdAt(i);
+        auto it = states_.find(id);
+        if (it != states_.end() && it->second.missed && !(edited && id == *edited)) ++count;
+    }
     return count;
 }
 
 int Scheduler::RunMissed() {
     if (!table_.IsOpen()) return 0;
-    const LocalDateTime at = clock_.Read().local;
-    const std::int32_t today = DayNumber(at.date);
-    const std::int32_t now = static_cast<std::int32_t>(WallOf(at) - WallMs(today) * MSecsPerDay);
+    const WallMs now = WallOf(clock_.Read().local);
+    const std::int32_t today = DayOf(now);
+    const std::int32_t timeOfDay = static_cast<std::int32_t>(now - WallMs(today) * MSecsPerDay);
     const std::optional<TaskId> edited = table_.EditedId();
     int started = 0;
-    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
-        const TaskId id = table_.IdAt(i);
-        if (!missedTasks_.count(id) || (edited && id == *edited)) continue;
-        const TaskRecord record = table_.TaskAt(i);
-        DueTask task = DueTask::From(record);
-        if (task.laatstekeer) task.laatstekeer = std::min(*task.laatstekeer, today);
-        // An hourly task goes on at its first slot from now on.
-        std::optional<std::int32_t> next;
-        if (task.uren) {
-            std::int64_t t = DecideDue(task, now, today).starttijd;
-            const std::int64_t step = std::max<std::int64_t>(task.frekwentie, 1) * HourMs;
-            while (t < now) t += step;
-            next = static_cast<std::int32_t>(t % MSecsPerDay);
-        }
-        StartTask(id, record);
-        unsavedStarts_ = true;
-        honoured_.erase(id);
-        n = table_.TaskCount();
-        if (const std::optional<int> place = table_.PlaceOf(id, i)) {
-            table_.SetRunFields(*place, next, today);
+    std::exception_ptr failure;
+    try {
+        for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
+            const TaskId id = table_.IdAt(i);
+            auto it = states_.find(id);
+            if (it == states_.end() || !it->second.missed || (edited && id == *edited)) continue;
+            const WallMs slot = *it->second.missed;
+            const TaskRecord record = table_.TaskAt(i);
+            DueTask task = DueTask::From(record);
+            if (task.laatstekeer) task.laatstekeer = std::min(*task.laatstekeer, today);
+            // A daily task's run counts for the day of the slot it makes up, so its own window
+            // still runs; an hourly task goes on at its first slot from now on.
+            std::int32_t laatstekeer =
+                std::min(std::max(DayOf(slot), task.laatstekeer.value_or(DayOf(slot))), today);
+            std::optional<std::int32_t> next;
+            if (task.uren) {
+                laatstekeer = today;
+                std::int64_t t = DecideDue(task, timeOfDay, today).starttijd;
+                const std::int64_t step = std::max<std::int64_t>(task.frekwentie, 1) * HourMs;
+                while (t < timeOfDay) t += step;
+                next = static_cast<std::int32_t>(t % MSecsPerDay);
+            }
+            const std::optional<int> place = StartAndRecord(i, id, record, next, laatstekeer);
+            unsavedStarts_ = true;
+            ++started;
+            TaskState& state = states_[id];
+            state.missed.reset();
+            state.startTimeDay.reset();
+            state.startedAt = now;
+            state.judged = std::max(state.judged.value_or(now), now);
+            n = table_.TaskCount();
+            if (!place) continue;
+            state.seen = DueTask::From(table_.TaskAt(*place));
             i = *place;
         }
-        ++started;
+        Write();
+    } catch (const std::exception&) {
+        failure = std::current_exception();
     }
     if (started) {
         taskFile_.SaveTasks();
         unsavedStarts_ = false;
     }
+    TellAttention();
+    if (failure) std::rethrow_exception(failure);
     return started;
 }
 
 void Scheduler::HonourStartTime(std::uint64_t taskId) {
-    honoured_[taskId] = DayNumber(clock_.Now().date);
+    states_[taskId].startTimeDay = DayNumber(clock_.Now().date);
 }
 
 // The tasks go on while the panel is open: Timer1 is not stopped, the tick leaves the edit

@@ -2,6 +2,7 @@
 // The minute tick: merges a waiting import file, starts every task that is due, records the
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -9,12 +10,15 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "algemeen/report.h"
+#include "logbook/logbook.h"
 #include "platform/clock.h"
 #include "platform/formatsettings.h"
 #include "platform/shell.h"
 #include "scheduler/missed.h"
+#include "scheduler/taskstate.h"
 #include "store/taskrecord.h"
 
 namespace kivo {
@@ -22,7 +26,6 @@ namespace kivo {
 class TMemTable;
 class TaskImporter;
 class TaskFile;
-class LogBook;
 class Clock;
 class TimerControl;
 class TaskRuns;
@@ -47,6 +50,9 @@ public:
     // An edit that is open (the panel) is left alone: the tick starts the other tasks by their
     // place without moving the cursor, the task being changed waits for the edit's end, and the
     // import waits too. Otherwise the first task is current afterwards.
+    // A start's "(automatisch)" line is written before the start, with the notes that wait: a
+    // log that cannot be written holds the task back until it can (its window passing meanwhile
+    // is noted then). The tick's notes go out in one write, the tray is told once.
     void Timer1Timer();
     // Around the edit panel. Timer1 keeps running; the tick then leaves the edit alone.
     // Resume starts a Timer1 that is not running (it keeps the period of one that is).
@@ -57,22 +63,32 @@ public:
     // The user stored this task's Starttijd just now: today it is not started before that time,
     // whatever the slots of its earlier runs would give. Ends with the day or the task's start.
     void HonourStartTime(std::uint64_t taskId);
-    // The user stored this task: slots count from now, not from before the change.
+    // The user stored this task: when its schedule changed, its slots count from now; unchanged,
+    // the windows that passed while it was open are still noted.
     void TaskChanged(std::uint64_t taskId);
 
-    // Missed windows. At start-up (after the start line), from each task's own fields: the
-    // latest slot that passed while the program could not start it, once per task. During the
-    // run, after a gap between the ticks that judged a task (sleep, a stop of the process, a
-    // clock moved forward, a failing tick, the task open in the panel): the latest slot whose
-    // window lay in the gap. Each slot is noted once, also across a restart (the log is read
-    // for the notes of earlier runs). A task that never ran has nothing to miss before its
-    // first tick.
+    // Missed windows. At start-up (after the start line, in the same write), from each task's
+    // own fields: the latest slot that passed while the program could not start it, once per
+    // task. During the run, after a gap between the ticks that judged a task (sleep, a stop of
+    // the process, a clock moved forward, a failing tick, the task open in the panel): the
+    // latest slot whose window lay in the gap. Each slot is noted once, also across a restart
+    // (`logLines`, the log as the start-up read it, holds the notes of earlier runs; without
+    // them the log is read here). A task that never ran has nothing to miss before its first
+    // tick. `before` comes ahead of the notes in the same write (the start line).
+    // A note is done once it is in the log: what cannot be written waits, in order, and goes
+    // with the next write of the scheduler that succeeds; the tray counts what was written.
     void NoteMissedAtStartUp();
+    void NoteMissedAtStartUp(const std::vector<std::string>& logLines,
+                             std::vector<LogEntry> before = {});
     // The tasks with a missed run that no start has made up since (a task open in the panel
-    // included); and their run now, once each, as the tick would start them: the "(automatisch)"
-    // line, Laatstekeer today, an hourly task to its next slot. Returns how many started.
-    int MissedTaskCount();
+    // included, unless startableNow); and their run now, once each, as the tick would start
+    // them. A made-up run counts for the slot it makes up: a daily task's Laatstekeer becomes
+    // that slot's day, so its own next window still runs; an hourly task goes on at its first
+    // slot from now. Returns how many started.
+    int MissedTaskCount(bool startableNow = false);
     int RunMissed();
+    // Notes that wait for the log.
+    std::size_t NotesWaiting() const { return pending_.size(); }
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
@@ -87,6 +103,11 @@ public:
     Attention* attention = nullptr;
 
 private:
+    struct PendingNote {
+        LogEntry entry;
+        bool counts; // in the tray's count once written
+    };
+
     TMemTable& table_;
     TaskImporter& importer_;
     TaskFile& taskFile_;
@@ -100,23 +121,28 @@ private:
     bool editOpen_ = false;
     bool unsavedStarts_ = false; // starts of a tick that failed before its save
     std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
-    std::map<std::uint64_t, std::int32_t> honoured_; // task id -> the day its time was stored
-    ClockReading lastReading_;                       // of the previous tick, or the start-up
-    // The last tick that judged the tasks, and the tasks judged at another moment (the one in the
-    // panel, those a failing tick did not reach, one the user just stored).
-    std::optional<WallMs> judgedAll_;
-    std::map<std::uint64_t, WallMs> own_;
-    std::set<std::pair<std::uint64_t, WallMs>> noted_;           // missed slots noted in this run
-    std::set<std::pair<std::string, std::string>> earlierNotes_; // of earlier runs, by their text
-    std::set<std::uint64_t> futureNoted_; // tasks whose Laatstekeer lay after today
-    std::set<std::uint64_t> missedTasks_; // with a missed run not made up yet
-
-    void NoteMissed(std::uint64_t id, const std::string& omschrijving, WallMs slot);
-    void NoteMissedFromFields(WallMs now);
+    ClockReading lastReading_;   // of the previous tick, or the start-up
+    std::map<std::uint64_t, TaskState> states_; // by task id; dropped with the task
+    std::deque<PendingNote> pending_;           // notes not yet in the log, oldest first
+    int writtenCounted_ = 0;                    // for the tray, told once per tick
+    std::set<std::pair<std::string, std::string>> earlierNotes_; // until the first judgement
 
     void Tick();
     void Failed(const std::exception& e);
-    void StartTask(std::uint64_t id, const TaskRecord& task);
+    TickTime ReadClock();
+    void JudgeAll(const TickTime& time, bool& started);
+    void NoteMissedFromFields(WallMs now);
+    void Queue(LogEntry entry, bool counts);
+    // Writes what waits and `extra` in one write; on a failure what waited still waits and the
+    // failure goes to the caller.
+    void Write(std::vector<LogEntry> extra = {});
+    void TellAttention();
+    // The start of a task and its record: the log line (with what waits before it), the start,
+    // its fields. Returns the task's place afterwards; none when it is gone.
+    std::optional<int> StartAndRecord(int place, std::uint64_t id, const TaskRecord& record,
+                                      std::optional<std::int32_t> starttijd,
+                                      std::int32_t laatstekeer);
+    LogEntry Entry(const std::string& note) const;
     void Status(int panel, const std::string& text);
 };
 

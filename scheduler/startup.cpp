@@ -31,11 +31,32 @@ bool StartUp::Run() {
     // What cannot be removed now is tried at the next start.
     RemoveInterruptedRewrites(files_, taskFile_.Path());
     RemoveInterruptedRewrites(files_, log_.Path());
-    return Step([&] { log_.PurgeLog(); }) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
+    std::optional<std::vector<std::string>> lines;
+    auto read = [&] {
+        std::exception_ptr failed;
+        try {
+            lines = log_.PurgeLogLines();
+        } catch (const std::exception&) {
+            failed = std::current_exception();
+            // A log that can be read but not rewritten still tells the earlier notes.
+            try {
+                lines = log_.Lines();
+            } catch (const std::exception&) {
+            }
+        }
+        if (lines && OnLogRead) OnLogRead(*lines);
+        if (failed) std::rethrow_exception(failed);
+    };
+    return Step(read) && Step([&] { taskFile_.LoadTasks(); }) && Step([&] {
                if (table_.IsOpen()) importer_.ImportTasks();
            }) &&
-           Step([&] { log_.WriteLog(LogStarted, ""); }) &&
-           Step([&] { scheduler_.NoteMissedAtStartUp(); });
+           Step([&] {
+               LogEntry started;
+               started.kind = LogStarted;
+               // An unreadable log: a note may come twice, none is lost.
+               scheduler_.NoteMissedAtStartUp(lines.value_or(std::vector<std::string>()),
+                                              {started});
+           });
 }
 
 } // namespace kivo

@@ -2,6 +2,9 @@
 // The start-up's work once AppDir is known: clear what interrupted rewrites left, purge the log,
 // load the task file, merge an import file, write the start line.
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "algemeen/report.h"
 
@@ -22,9 +25,14 @@ public:
     // Each step stands on its own: one that fails is shown (OnError) and the next still runs,
     // so a locked log does not keep the tasks from loading. The import needs the loaded table
     // and waits for the scheduler when the task file could not be read. After the start line
-    // come the notes of the runs missed while the program was not running. True when every
-    // step ran; false when Stopped ended the steps early.
+    // come the notes of the runs missed while the program was not running, in the same write.
+    // The log is read once, by the purge: its kept lines serve the earlier notes and OnLogRead.
+    // True when every step ran; false when Stopped ended the steps early.
     bool Run();
+
+    // The log's lines as the start-up's one read found them (after the purge); not called when
+    // the log could not be read.
+    std::function<void(const std::vector<std::string>& lines)> OnLogRead;
 
     // The top-level error display.
     ReportFn OnError;

@@ -7,8 +7,8 @@
 
 namespace kivo {
 
-void Attention::Add() {
-    ++count_;
+void Attention::Add(int count) {
+    count_ += count;
     if (OnChanged) OnChanged();
 }
 
@@ -28,8 +28,10 @@ std::string AttentionTip(int count) {
     return tip; // at most 19 + 10 + 23 characters: it fits the tray's 63
 }
 
-std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
-                         std::int64_t durationMs) {
+namespace {
+
+std::string Finished(const std::string& omschrijving, const std::string& code,
+                     std::int64_t durationMs) {
     const std::int64_t seconds = durationMs < 0 ? 0 : durationMs / 1000;
     char duration[32];
     std::snprintf(duration, sizeof duration, "%lld:%02lld:%02lld",
@@ -38,10 +40,21 @@ std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
     std::string note = "Taak \"";
     note += omschrijving;
     note += "\" klaar: code ";
-    note += std::to_string(code);
+    note += code;
     note += ", duur ";
     note += duration;
     return note;
+}
+
+} // namespace
+
+std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
+                         std::int64_t durationMs) {
+    return Finished(omschrijving, std::to_string(code), durationMs);
+}
+
+std::string FinishedUnknownNote(const std::string& omschrijving, std::int64_t durationMs) {
+    return Finished(omschrijving, "onbekend", durationMs);
 }
 
 std::string StillRunningNote(const std::string& omschrijving, WallMs since,
@@ -57,13 +70,13 @@ TaskRuns::TaskRuns(LogBook& log, const Clock& clock, const FormatSettings& setti
                    ProcessWatch* watch)
     : log_(log), clock_(clock), settings_(settings), watch_(watch) {}
 
-void TaskRuns::BeforeStart(std::uint64_t taskId, const std::string& omschrijving) {
+std::optional<std::string> TaskRuns::StillRunning(std::uint64_t taskId,
+                                                  const std::string& omschrijving) const {
     // The latest run of the task, should several still run.
     for (auto it = runs_.rbegin(); it != runs_.rend(); ++it)
-        if (it->second.task == taskId) {
-            log_.WriteLog(LogNote, StillRunningNote(omschrijving, it->second.startedAt, settings_));
-            return;
-        }
+        if (it->second.task == taskId)
+            return StillRunningNote(omschrijving, it->second.startedAt, settings_);
+    return std::nullopt;
 }
 
 void TaskRuns::Started(std::uint64_t taskId, const std::string& omschrijving, ProcessHandle process,
@@ -76,17 +89,20 @@ void TaskRuns::Started(std::uint64_t taskId, const std::string& omschrijving, Pr
     const ClockReading now = clock_.Read();
     const std::uint64_t token = nextToken_++;
     runs_[token] = Run{taskId, omschrijving, WallOf(now.local), now.monotonicMs};
-    watch_->Watch(process, token);
+    // A wait the system refused: the run is not followed, and no later start hears it runs.
+    if (!watch_->Watch(process, token)) runs_.erase(token);
 }
 
-void TaskRuns::Ended(std::uint64_t token, std::uint32_t exitCode) {
+void TaskRuns::Ended(std::uint64_t token, std::optional<std::uint32_t> exitCode) {
     auto it = runs_.find(token);
     if (it == runs_.end()) return;
     const Run run = std::move(it->second);
     runs_.erase(it);
-    if (exitCode != 0 && attention) attention->Add();
-    log_.WriteLog(LogNote, FinishedNote(run.omschrijving, exitCode,
-                                        clock_.Read().monotonicMs - run.startedMono));
+    const std::int64_t duration = clock_.Read().monotonicMs - run.startedMono;
+    log_.WriteLog(LogNote, exitCode ? FinishedNote(run.omschrijving, *exitCode, duration)
+                                    : FinishedUnknownNote(run.omschrijving, duration));
+    // Counted once it is in the log.
+    if (exitCode != 0u && attention) attention->Add();
 }
 
 } // namespace kivo

@@ -21,7 +21,7 @@ class ProcessWatch;
 // opened the log viewer.
 class Attention {
 public:
-    void Add();
+    void Add(int count = 1);
     void Clear();
     int Count() const { return count_; }
     // The count changed. Unassigned: skipped.
@@ -37,6 +37,8 @@ std::string AttentionTip(int count);
 // Taak "<Omschrijving>" klaar: code <n>, duur <h:mm:ss>
 std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
                          std::int64_t durationMs);
+// Taak "<Omschrijving>" klaar: code onbekend, duur <h:mm:ss> (the exit code could not be read)
+std::string FinishedUnknownNote(const std::string& omschrijving, std::int64_t durationMs);
 // Taak "<Omschrijving>" draait nog sinds <dd-mm-yy> <hh:nn>
 std::string StillRunningNote(const std::string& omschrijving, WallMs since,
                              const FormatSettings& settings);
@@ -49,13 +51,15 @@ public:
     TaskRuns& operator=(const TaskRuns&) = delete;
 
     // Before a task of this identity is started: the note when its previous run still runs.
-    void BeforeStart(std::uint64_t taskId, const std::string& omschrijving);
+    std::optional<std::string> StillRunning(std::uint64_t taskId,
+                                            const std::string& omschrijving) const;
     // After the start: the process the shell gave (none for a document that a program already
     // running opened) is watched, and the handle taken; without a watch it is closed.
     void Started(std::uint64_t taskId, const std::string& omschrijving, ProcessHandle process,
                  Shell& shell);
-    // The watch saw a run end: its note, under the name the task had when it started.
-    void Ended(std::uint64_t token, std::uint32_t exitCode);
+    // The watch saw a run end: its note, under the name the task had when it started. No code:
+    // it could not be read, which the note says (and the tray counts).
+    void Ended(std::uint64_t token, std::optional<std::uint32_t> exitCode);
     std::size_t Running() const { return runs_.size(); }
 
     Attention* attention = nullptr; // counts codes other than 0

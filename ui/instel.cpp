@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <utility>
 
 #include "algemeen/scopeexit.h"
@@ -26,13 +27,13 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
       sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_),
       taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
-    OnReport = [](const std::string& message) {
+    OnReport = [this](const std::string& message) {
         TApplication& app = TApplication::Instance();
-        ShowPlainMessage(app.DialogOwner(), app.Title(), message);
+        ShowPlainMessage(app.DialogOwner(), app.Title(), message, std::exchange(boxClosed_, {}));
     };
-    OnErrorDisplay = [](const std::string& message) {
+    OnErrorDisplay = [this](const std::string& message) {
         TApplication& app = TApplication::Instance();
-        ShowErrorDisplay(app.DialogOwner(), app.Title(), message);
+        ShowErrorDisplay(app.DialogOwner(), app.Title(), message, std::exchange(boxClosed_, {}));
     };
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
@@ -122,7 +123,12 @@ void TInstelForm::RunTick() {
         });
         core_->scheduler.Timer1Timer();
     }
-    if (std::exchange(tickAgain_, false)) PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+    if (std::exchange(tickAgain_, false)) PostTick();
+}
+
+void TInstelForm::PostTick() {
+    if (tickPosted_) return;
+    tickPosted_ = PostMessageA(Hwnd(), TickNowMessage, 0, 0) != FALSE;
 }
 
 void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
@@ -133,9 +139,18 @@ void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
 void TInstelForm::ShowReports() {
     reportsPosted_ = false;
     ReportQueue::Entry entry;
-    // A box's own message loop may show the next ones; each is taken once.
+    // A box's own message loop may show the next ones; each is taken once, and counts as shown
+    // until it is answered, also when a box above it is still open.
     while (reports_.Next(entry)) {
-        const ScopeExit done([&] { reports_.Done(entry); });
+        auto released = std::make_shared<bool>(false);
+        auto release = [this, entry, released] {
+            if (!std::exchange(*released, true)) reports_.Done(entry);
+        };
+        boxClosed_ = release;
+        const ScopeExit done([&] {
+            boxClosed_ = nullptr;
+            release();
+        });
         const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
         if (show) show(entry.message);
     }
@@ -306,16 +321,18 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     // Back from sleep or hibernation, or the clock or time zone changed: a tick now, so that a
     // window still open starts its task and what the change cost is noted. Posted, so it never
-    // runs inside a tick; the tick it runs begins a new period, so none is run twice.
+    // runs inside a tick; the tick it runs begins a new period, so none is run twice; messages
+    // that come together give one tick.
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND ||
             wParam == PBT_APMRESUMECRITICAL)
-            PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+            PostTick();
         return TRUE;
     case WM_TIMECHANGE:
-        PostMessageA(Hwnd(), TickNowMessage, 0, 0);
+        PostTick();
         return 0;
     case TickNowMessage:
+        tickPosted_ = false;
         RunTick();
         return 0;
     case WM_SYSCOMMAND:

@@ -186,6 +186,9 @@ private:
     void Report(ReportQueue::Kind kind, const std::string& message);
     void ShowReports();
     void RunTick();
+    // A tick soon, once however many ask before it runs (a resume sends two messages, a clock
+    // change a burst of them).
+    void PostTick();
     void AfterTick();
     // The tray: a mark and the count in its tip while there are missed runs or failures the
     // user has not looked at (opening the log viewer clears them); the menu item for the
@@ -201,8 +204,10 @@ private:
     ReportQueue reports_;
     int deferReports_ = 0; // inside the start-up or a tick: boxes wait for its end
     bool reportsPosted_ = false;
+    std::function<void()> boxClosed_; // for the box being shown: it was answered
     bool ticking_ = false;
     bool tickAgain_ = false;
+    bool tickPosted_ = false;
     bool tableWasOpen_ = false;
     TaskList taskList_;
     ControlHook listHook_;

@@ -100,10 +100,13 @@ void TInstelForm::Logboekbekijken1Click() {
 
 void TInstelForm::Gemistetakenuitvoeren2Click() {
     if (!core_) return;
-    const int missed = core_->scheduler.MissedTaskCount();
+    // The task open in the panel waits for the panel: it is not counted.
+    const int missed = core_->scheduler.MissedTaskCount(true);
+    std::string question = "Gemiste taken nu uitvoeren (";
+    question += std::to_string(missed);
+    question += missed == 1 ? " taak)?" : " taken)?";
     if (missed > 0 && ShowMessageDialog(TApplication::Instance().DialogOwner(), QuestionTitle,
-                                        std::to_string(missed) + " gemiste taken nu uitvoeren?",
-                                        mtConfirmation, mbYes | mbNo, 0, "") == mrYes) {
+                                        question, mtConfirmation, mbYes | mbNo, 0, "") == mrYes) {
         // A tick during the question may have made some up: those are not started again.
         core_->scheduler.RunMissed();
     }

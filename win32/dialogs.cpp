@@ -1,6 +1,7 @@
 #include "win32/dialogs.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "algemeen/text.h"
@@ -50,6 +51,7 @@ struct DialogRequest {
     unsigned buttons = mbOK;
     std::string focusName;
     bool englishCancel = false; // "Cancel" instead of "Annuleren"
+    std::function<void()> closed;
 };
 
 const char* ButtonCaption(const DialogRequest& request, const ButtonKind& b) {
@@ -61,6 +63,15 @@ struct DialogState {
     bool done = false;
     int defaultId = 0;
     int cancelId = 0; // 0: Escape does nothing
+    // Told once, when the box is answered: a box under another one cannot return before that
+    // one does.
+    std::function<void()> closed;
+
+    void Finish(int answer) {
+        result = answer;
+        done = true;
+        if (auto told = std::exchange(closed, nullptr)) told();
+    }
 };
 
 bool IsOurButton(HWND dialog, HWND control) {
@@ -73,8 +84,7 @@ bool IsOurButton(HWND dialog, HWND control) {
 void Press(HWND dialog, DialogState& state, int id) {
     if (id == kDialogHelpButtonId || id <= 0) return; // help does not close the dialog
     if (!GetDlgItem(dialog, id)) return;
-    state.result = id;
-    state.done = true;
+    state.Finish(id);
 }
 
 // The dialog window: it lays out what it shows at its DPI and records which button answered.
@@ -198,8 +208,7 @@ protected:
             if (state_.defaultId) return MAKELRESULT(state_.defaultId, DC_HASDEFID);
             return 0;
         case WM_CLOSE:
-            state_.result = mrCancel;
-            state_.done = true;
+            state_.Finish(mrCancel);
             return 0;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -231,6 +240,14 @@ int RunDialog(const DialogRequest& request) {
     if (!PumpWaitingMessages()) return mrCancel;
 
     DialogState state;
+    state.closed = request.closed;
+    // However the dialog ends, the caller hears it once.
+    struct TellClosed {
+        DialogState& state;
+        ~TellClosed() {
+            if (auto told = std::exchange(state.closed, nullptr)) told();
+        }
+    } tellClosed{state};
     for (const ButtonKind& b : kButtons) {
         if (!(request.buttons & b.button)) continue;
         if (!state.defaultId && (b.button == mbOK)) state.defaultId = b.id;
@@ -303,9 +320,11 @@ int ShowMessageDialog(HWND owner, const std::string& title, const std::string& m
     return RunDialog(request);
 }
 
-void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message) {
+void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message,
+                      const std::function<void()>& closed) {
     DialogRequest request;
     request.owner = owner;
+    request.closed = closed;
     request.caption = title;
     request.message = message;
     RunDialog(request);
@@ -327,9 +346,11 @@ std::string ErrorDisplayText(const std::string& message) {
     return message;
 }
 
-void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message) {
+void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message,
+                      const std::function<void()>& closed) {
     DialogRequest request;
     request.owner = owner;
+    request.closed = closed;
     request.caption = title;
     request.message = ErrorDisplayText(message);
     request.icon = IDI_HAND;

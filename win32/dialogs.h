@@ -54,10 +54,13 @@ int ShowMessageDialog(HWND owner, const std::string& title, const std::string& m
 // The plain confirmation: a question icon, "OK" and "Cancel"; returns mrOk or mrCancel.
 int ShowConfirmation(HWND owner, const std::string& caption, const std::string& message);
 // The plain message box: no icon, "OK"; the caption is `title` (the program passes its
-// application title).
-void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message);
+// application title). `closed` is told once the box is answered, which for a box under another
+// box comes before the call returns.
+void ShowPlainMessage(HWND owner, const std::string& title, const std::string& message,
+                      const std::function<void()>& closed = {});
 // The top-level error display: stop icon, "OK", the message with the full-stop rule below.
-void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message);
+void ShowErrorDisplay(HWND owner, const std::string& title, const std::string& message,
+                      const std::function<void()>& closed = {});
 // The error display's text: a full stop is added when the last character sorts after '.'.
 std::string ErrorDisplayText(const std::string& message);
 bool IsFormOpen(const std::string& className);

@@ -17,28 +17,27 @@ TProcessWatch::TProcessWatch() {
 }
 
 TProcessWatch::~TProcessWatch() {
-    for (auto& [token, waiting] : waits_) Forget(waiting);
+    OnEnded = nullptr;
     waits_.clear();
     DestroyHwnd();
 }
 
-// Waits until a callback under way has finished, so that its record can go.
-void TProcessWatch::Forget(Waiting* waiting) {
-    if (waiting->wait) UnregisterWaitEx(waiting->wait, INVALID_HANDLE_VALUE);
-    CloseHandle(waiting->process);
-    delete waiting;
+// Waits until a callback under way has finished, so that the record can go.
+TProcessWatch::Waiting::~Waiting() {
+    if (wait) UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
+    CloseHandle(process);
 }
 
-void TProcessWatch::Watch(ProcessHandle process, std::uint64_t token) {
-    if (!process) return;
-    auto* waiting = new Waiting{static_cast<HANDLE>(process), nullptr, Hwnd(), token};
-    waits_[token] = waiting;
+bool TProcessWatch::Watch(ProcessHandle process, std::uint64_t token) {
+    if (!process) return false;
+    auto waiting = std::make_unique<Waiting>(static_cast<HANDLE>(process), Hwnd(), token);
     if (!RegisterWaitForSingleObject(&waiting->wait, waiting->process, &TProcessWatch::Ended,
-                                     waiting, INFINITE, WT_EXECUTEONLYONCE)) {
+                                     waiting.get(), INFINITE, WT_EXECUTEONLYONCE)) {
         waiting->wait = nullptr;
-        waits_.erase(token);
-        Forget(waiting); // not watched: no end to tell
+        return false; // not watched: no end to tell; the handle closes with the record
     }
+    waits_[token] = std::move(waiting);
+    return true;
 }
 
 // On a wait thread of the pool: only post.
@@ -52,12 +51,10 @@ LRESULT TProcessWatch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const auto token = static_cast<std::uint64_t>(lParam);
     auto it = waits_.find(token);
     if (it == waits_.end()) return 0;
-    Waiting* waiting = it->second;
+    std::optional<std::uint32_t> code;
+    if (DWORD read = 0; GetExitCodeProcess(it->second->process, &read)) code = read;
     waits_.erase(it);
-    DWORD code = 0;
-    if (!GetExitCodeProcess(waiting->process, &code)) code = 0;
-    Forget(waiting);
-    if (OnEnded) OnEnded(token, static_cast<std::uint32_t>(code));
+    if (OnEnded) OnEnded(token, code);
     return 0;
 }
 

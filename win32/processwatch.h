@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "platform/processwatch.h"
 #include "win32/window.h"
@@ -21,11 +22,16 @@ public:
     TProcessWatch(const TProcessWatch&) = delete;
     TProcessWatch& operator=(const TProcessWatch&) = delete;
 
-    void Watch(ProcessHandle process, std::uint64_t token) override;
+    bool Watch(ProcessHandle process, std::uint64_t token) override;
     std::size_t Watching() const { return waits_.size(); }
 
 private:
+    // One program waited for; it unregisters its wait and closes its handle when it goes.
     struct Waiting {
+        Waiting(HANDLE p, HWND w, std::uint64_t t) : process(p), window(w), token(t) {}
+        ~Waiting();
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
         HANDLE process;
         HANDLE wait = nullptr;
         HWND window;
@@ -33,9 +39,8 @@ private:
     };
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     static void CALLBACK Ended(void* context, BOOLEAN timedOut);
-    void Forget(Waiting* waiting);
 
-    std::map<std::uint64_t, Waiting*> waits_;
+    std::map<std::uint64_t, std::unique_ptr<Waiting>> waits_;
 };
 
 } // namespace kivo

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kivoklok.exe under a clock of libfaketime's: the spring change of summer time, a start-up after
-# a task's window, the clock set five hours ahead while the program runs, and what became of the
+# a task's window, the clock set five hours ahead while the program runs and the task is open in
+# the edit panel, and what became of the
 # programs it started (their codes, a run still going at the next window, the missed task run
 # from the tray menu). Wine tells the program of no clock change, so the test posts
 # WM_TIMECHANGE itself (kivopost.exe).
@@ -125,14 +126,21 @@ sleep 2
 [ "$(count 'gemist (gepland 10-06-27 08:00)')" -eq 1 ] || fail "noted again after a restart"
 stop
 
-# 3. The clock set five hours ahead while the program runs: the correction is noted, and the
-#    11:00 task's window, which the jump passed over, too.
+# 3. The clock set five hours ahead while the program runs and the task is open in the edit
+#    panel ("Instellen"): the correction is noted at once; the 11:00 task's window, which the
+#    jump passed over, once the panel is closed with OK.
 prepare jump Middag 11:00 09-06-27
 set_clock "2027-06-10 09:00:00"
 start
+post TInstelForm command 301 || fail "no panel" # "Instellen" on the only task
+sleep 1
 set_clock "2027-06-10 14:00:30"
 tell_clock_changed
 wait_log 'Klok verzet van 10-06-27 09:0' 20 || fail "the correction not noted"
+sleep 1
+[ "$(count 'gemist')" -eq 0 ] || fail "the task in the panel noted while open"
+post TInstelForm command 1 || fail "no OK" # Enter: the panel's OK, nothing changed
+tell_clock_changed
 wait_log 'Taak "Middag" gemist (gepland 10-06-27 11:00)' 10 || fail "the missed 11:00 not noted"
 grep -q 'naar 10-06-27 14:0' "$dir/kivoklok.log" || fail "the correction's new time"
 [ ! -f "$dir/Middag.txt" ] || fail "started after its window"

@@ -13,6 +13,8 @@
 #include "scheduler/missed.h"
 #include "scheduler/scheduler_fakes.h"
 #include "scheduler/startup.h"
+#include "scheduler/taskruns.h"
+#include "scheduler/taskstate.h"
 #include "support/log_text.h"
 
 namespace kivo {
@@ -80,6 +82,95 @@ TEST(MissedSlots, LatestWindowThatPassedBetweenTwoTicks) {
         EXPECT_EQ(slot.has_value(), c.slot.has_value());
         if (slot && c.slot) {
             EXPECT_EQ(*slot, *c.slot) << WallText(*slot, FormatSettings{});
+        }
+    }
+}
+
+TaskState Judged(WallMs at, const DueTask& seen) {
+    TaskState s;
+    s.judged = at;
+    s.seen = seen;
+    return s;
+}
+
+// One task at one tick: start it, note a slot it missed, or nothing.
+TEST(JudgeTask, StartNoteOrNothing) {
+    const DueTask daily = Task(9, 3, 1, false, -1);
+    const DueTask evening = Task(20, 0, 1, false, -1);
+    const DueTask everyTick = Task(8, 0, 0, false, -1);
+    TaskState noted = Judged(At(0, 7, 59), daily);
+    noted.noted = At(0, 9, 3);
+    TaskState startedJustNow = Judged(At(0, 8, 5), everyTick);
+    startedJustNow.startedAt = At(0, 8, 5);
+    struct Case {
+        const char* name;
+        DueTask task;
+        TaskState state;
+        WallMs now;
+        bool sprang;
+        bool start;
+        std::optional<WallMs> note;
+    };
+    const Case cases[] = {
+        {"in its window", daily, Judged(At(0, 9, 2), daily), At(0, 9, 3, 30), false, true, {}},
+        {"asleep over its window", daily, Judged(At(0, 9, 0), daily), At(0, 10, 0), false, false,
+         At(0, 9, 3)},
+        // The panel had the task from 09:00 to 09:31; the tick left it alone meanwhile.
+        {"panel closed unchanged (OK or Annuleren)", daily, Judged(At(0, 9, 0), daily),
+         At(0, 9, 31), false, false, At(0, 9, 3)},
+        {"panel closed with a new start time",
+         Task(9, 10, 1, false, -1),
+         Judged(At(0, 9, 0), daily),
+         At(0, 9, 31),
+         false,
+         false,
+         {}},
+        {"noted already (at a start-up whose log was locked)",
+         daily,
+         noted,
+         At(0, 9, 40),
+         false,
+         false,
+         {}},
+        {"a made-up run dated to its slot, then its own window",
+         evening,
+         Judged(At(0, 19, 59), evening),
+         At(0, 20, 0, 30),
+         false,
+         true,
+         {}},
+        {"a second resume message a second later",
+         everyTick,
+         startedJustNow,
+         At(0, 8, 5, 1),
+         false,
+         false,
+         {}},
+        {"the next tick of its window", everyTick, startedJustNow, At(0, 8, 6, 1), false, true, {}},
+        {"summer time skipped its window",
+         Task(2, 30, 1, false, -1),
+         Judged(At(0, 1, 59, 30), Task(2, 30, 1, false, -1)),
+         At(0, 3, 0, 30),
+         true,
+         true,
+         {}},
+        {"clock set back over its window",
+         daily,
+         Judged(At(0, 9, 30), daily),
+         At(0, 9, 10),
+         false,
+         true,
+         {}},
+        {"never judged: nothing to miss", daily, TaskState{}, At(0, 12, 0), false, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Judgement j = JudgeTask(c.task, c.state, TickTime{c.now, c.sprang});
+        EXPECT_EQ(j.start, c.start);
+        EXPECT_EQ(j.missedNote, c.note);
+        EXPECT_GE(j.next.judged.value_or(0), c.now);
+        if (c.start || c.note) {
+            EXPECT_EQ(j.next.missed, c.start ? std::nullopt : c.note);
         }
     }
 }
@@ -369,27 +460,96 @@ TEST(MissedRuns, StartUpNotesWhatWasMissedWhileTheProgramWasOffOnce) {
 }
 
 // The task open in the panel is not started; its window passing meanwhile is not passed over
-// in silence.
+// in silence, whether the panel is left with "Annuleren" or with OK and nothing changed. A new
+// start time counts from its change.
 TEST(MissedRuns, AWindowThatPassedWhileThePanelHadTheTaskIsNoted) {
-    MemFiles files;
-    World w(files, "C:\\App\\");
-    w.Add({.omschrijving = "Open", .starttijd = "09:10", .laatstekeer = Day0 - 1});
-    w.At(9, 0);
-    w.scheduler.NoteMissedAtStartUp();
-    w.scheduler.Timer1Timer();
-    ASSERT_TRUE(w.Find("Open"));
-    w.table.EditCurrent();
-    w.scheduler.SuspendScheduling();
-    for (int minute = 1; minute <= 30; ++minute) {
-        w.At(9, minute);
+    struct Case {
+        const char* name;
+        const char* storedStart; // null: Annuleren
+        std::vector<std::string> notes;
+    };
+    const Case cases[] = {
+        {"Annuleren", nullptr, {"Taak \"Open\" gemist (gepland 07-03-24 09:10)"}},
+        {"OK unchanged", "09:10", {"Taak \"Open\" gemist (gepland 07-03-24 09:10)"}},
+        {"OK with a new start time that passed", "09:05", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemFiles files;
+        World w(files, "C:\\App\\");
+        w.Add({.omschrijving = "Open", .starttijd = "09:10", .laatstekeer = Day0 - 1});
+        w.At(9, 0);
+        w.scheduler.NoteMissedAtStartUp();
         w.scheduler.Timer1Timer();
+        ASSERT_TRUE(w.Find("Open"));
+        w.table.EditCurrent();
+        w.scheduler.SuspendScheduling();
+        for (int minute = 1; minute <= 30; ++minute) {
+            w.At(9, minute);
+            w.scheduler.Timer1Timer();
+        }
+        if (c.storedStart) {
+            w.table.SetString(Field::Starttijd, c.storedStart);
+            w.table.PostTask();
+            w.scheduler.TaskChanged(*w.table.CurrentId());
+        } else {
+            w.table.CancelTask();
+        }
+        w.scheduler.ResumeScheduling();
+        w.At(9, 31);
+        w.scheduler.Timer1Timer();
+        EXPECT_TRUE(w.shell.calls.empty());
+        EXPECT_EQ(Notes(w.Log()), c.notes);
     }
-    w.table.CancelTask();
-    w.scheduler.ResumeScheduling();
-    w.At(9, 31);
+}
+
+// A log that cannot be written at start-up and through a sleep: the start line and every note
+// wait and go out in one write once it can be written, each once, in order; the tray counts
+// them once they are in the log, in one step.
+TEST(MissedRuns, NotesWaitForALockedLogAndGoOutInOneWrite) {
+    MemFiles files;
+    {
+        World setup(files, "C:\\App\\");
+        setup.Add({.omschrijving = "Acht", .starttijd = "08:00", .laatstekeer = Day0 - 2});
+        setup.Add({.omschrijving = "Half negen", .starttijd = "08:30", .laatstekeer = Day0 - 1});
+        setup.Add({.omschrijving = "Tien", .starttijd = "10:00", .laatstekeer = Day0 - 1});
+        setup.taskFile.SaveTasks();
+    }
+    World w(files, "C:\\App\\");
+    Attention attention;
+    int changes = 0, writes = 0;
+    attention.OnChanged = [&] { ++changes; };
+    w.scheduler.attention = &attention;
+    w.log.OnWritten = [&](const std::vector<std::string>&) { ++writes; };
+    const std::string path = w.log.Path();
+    files.files[path] = "";
+    files.unwritable.insert(path);
+    w.At(9, 0);
+    StartUp startUp(files, w.log, w.taskFile, w.importer, w.table, w.scheduler);
+    w.table.CloseTable();
+    startUp.Run();
+    EXPECT_EQ(w.scheduler.NotesWaiting(), 3u) << "the start line and two notes";
+    w.At(11, 0); // asleep over "Tien", the log still locked
     w.scheduler.Timer1Timer();
-    EXPECT_TRUE(w.shell.calls.empty());
-    EXPECT_EQ(Notes(w.Log()).back(), "Taak \"Open\" gemist (gepland 07-03-24 09:10)");
+    EXPECT_EQ(attention.Count(), 0) << "nothing in the log yet";
+    EXPECT_EQ(changes, 0);
+
+    files.unwritable.clear();
+    w.At(11, 1);
+    w.scheduler.Timer1Timer();
+    w.At(11, 2);
+    w.scheduler.Timer1Timer();
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(Notes(w.Log()),
+              (std::vector<std::string>{"KIVO Schakelklok gestart",
+                                        "Taak \"Acht\" gemist (gepland 07-03-24 08:00)",
+                                        "Taak \"Half negen\" gemist (gepland 07-03-24 08:30)",
+                                        "Taak \"Tien\" gemist (gepland 07-03-24 10:00)"}));
+    EXPECT_NE(w.Log().find("[07-03-24] [09:00] KIVO Schakelklok gestart"), std::string::npos)
+        << "each line at its own time";
+    EXPECT_EQ(attention.Count(), 3);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(w.scheduler.MissedTaskCount(), 3);
 }
 
 } // namespace

@@ -80,6 +80,23 @@ TEST(StartUp, StopsBetweenStepsOnceTheExitIsConfirmed) {
     EXPECT_EQ(Count(s.w.Log(), "gestart"), 0);
 }
 
+// The log is read once, by the purge: its kept lines go to whoever follows the log, also when it
+// can be read but not rewritten.
+TEST(StartUp, ThePurgesReadServesTheRest) {
+    const std::string kept = "[06-03-24] [09:00] Taak \"Eigen\" gemist (gepland 06-03-24 08:00)";
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable);
+        Started s;
+        s.files.files[Dir + "kivoklok.log"] = "[01-01-20] [08:00] oud\r\n" + kept + "\r\n";
+        if (!writable) s.files.unwritable.insert(Dir + "kivoklok.log");
+        std::vector<std::string> read;
+        s.startUp.OnLogRead = [&](const std::vector<std::string>& lines) { read = lines; };
+        s.startUp.Run();
+        EXPECT_EQ(read.back(), kept);
+        EXPECT_EQ(read.size(), writable ? 1u : 2u);
+    }
+}
+
 // A task file locked at start-up is read by the first tick that can read it: until then the
 // ticks say nothing more, start nothing, and replace nothing.
 TEST(StartUp, ALockedTaskFileIsReadByALaterTick) {

@@ -24,7 +24,7 @@ struct Watched {
         runs.attention = &attention;
         w.scheduler.Runs = &runs;
         w.scheduler.attention = &attention;
-        watch.OnEnded = [this](std::uint64_t token, std::uint32_t code) {
+        watch.OnEnded = [this](std::uint64_t token, std::optional<std::uint32_t> code) {
             runs.Ended(token, code);
         };
     }
@@ -79,6 +79,17 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
     EXPECT_EQ(attention.Count(), 1);
     EXPECT_EQ(runs.Running(), 0u);
 
+    // An exit code that could not be read is not taken for 0; a wait the system refused
+    // forgets its run, so no later start hears that it still runs.
+    runs.Started(4, "Vierde", process(15), w.shell);
+    ASSERT_TRUE(watch.End(4, std::nullopt));
+    EXPECT_EQ(LogBodies(w.Log()).back(), "Taak \"Vierde\" klaar: code onbekend, duur 0:00:00");
+    EXPECT_EQ(attention.Count(), 2);
+    watch.refuse = true;
+    runs.Started(5, "Vijfde", process(16), w.shell);
+    EXPECT_EQ(runs.Running(), 0u);
+    EXPECT_FALSE(runs.StillRunning(5, "Vijfde"));
+
     // Without a watch the handle is closed at once and nothing is noted.
     TaskRuns unwatched(w.log, w.clock, w.settings, nullptr);
     unwatched.Started(1, "Eerste", process(14), w.shell);
@@ -110,7 +121,8 @@ TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
     EXPECT_EQ(attention.Count(), 1);
 }
 
-// The tray menu's run of what was missed: once each, as the tick starts them, and not again.
+// The tray menu's run of what was missed: once each, as the tick starts them, and not again. A
+// daily run made up counts for the day it missed, so the task's own window today still runs.
 TEST(TaskRuns, MissedTasksRunOnceWhenAsked) {
     MemFiles files;
     World w(files, "C:\\App\\");
@@ -124,24 +136,30 @@ TEST(TaskRuns, MissedTasksRunOnceWhenAsked) {
            .laatstekeer = w.Today(),
            .dagen = false});
     w.Add({.omschrijving = "Later", .starttijd = "18:00", .laatstekeer = w.Today() - 1});
+    w.Add({.omschrijving = "Avond", .starttijd = "20:00", .laatstekeer = w.Today() - 2});
     w.taskFile.SaveTasks();
     w.At(9, 30);
     w.scheduler.NoteMissedAtStartUp();
-    EXPECT_EQ(w.scheduler.MissedTaskCount(), 2);
-    EXPECT_EQ(attention.Count(), 2);
+    EXPECT_EQ(w.scheduler.MissedTaskCount(), 3);
+    EXPECT_EQ(attention.Count(), 3);
 
     w.At(9, 31);
-    EXPECT_EQ(w.scheduler.RunMissed(), 2);
-    EXPECT_EQ(w.Starts("prog.exe"), 2);
-    EXPECT_EQ(Count(w.Log(), "(automatisch)"), 2);
+    EXPECT_EQ(w.scheduler.RunMissed(), 3);
+    EXPECT_EQ(w.Starts("prog.exe"), 3);
+    EXPECT_EQ(Count(w.Log(), "(automatisch)"), 3);
     EXPECT_EQ(w.Get("Dag", Field::Laatstekeer), "07-03-24");
+    EXPECT_EQ(w.Get("Avond", Field::Laatstekeer), "06-03-24") << "the day it made up";
     EXPECT_EQ(w.Get("Twee uur", Field::Starttijd), "10:00") << "its next slot";
     EXPECT_NE(files.files[w.taskFile.Path()].find("\"10:00\""), std::string::npos) << "saved";
     EXPECT_EQ(w.scheduler.MissedTaskCount(), 0);
     EXPECT_EQ(w.scheduler.RunMissed(), 0);
     w.At(9, 32);
     w.scheduler.Timer1Timer();
-    EXPECT_EQ(w.Starts("prog.exe"), 2) << "made up: the tick does not start them again";
+    EXPECT_EQ(w.Starts("prog.exe"), 3) << "made up: the tick does not start them again";
+    w.At(20, 0, 30);
+    w.scheduler.Timer1Timer();
+    EXPECT_EQ(Count(w.Log(), "Taak \"Avond\" (automatisch)"), 2) << "tonight's own run";
+    EXPECT_EQ(w.Get("Avond", Field::Laatstekeer), "07-03-24");
 }
 
 } // namespace

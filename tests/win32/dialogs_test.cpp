@@ -238,6 +238,26 @@ TEST(MessageDialog, PlainMessageAndErrorDisplay) {
     EXPECT_EQ(okCaptions, (std::vector<std::string>{"OK", "OK"}));
 }
 
+// A box answered while another one stands above it is released at once, not when the upper one
+// closes: until then the same message would get no box although none is visible.
+TEST(MessageDialog, ABoxUnderAnotherIsReleasedWhenAnswered) {
+    test::InitApp();
+    HWND lower = nullptr;
+    bool lowerReleased = false, releasedWhileUpperOpen = false;
+    DialogHook hook([&](HWND dialog) {
+        if (!lower) {
+            lower = dialog;
+            ShowPlainMessage(nullptr, "t", "boven"); // a box above it, from its own loop
+            return;
+        }
+        SendMessageA(lower, WM_COMMAND, MAKEWPARAM(mrOk, BN_CLICKED), 0);
+        releasedWhileUpperOpen = lowerReleased;
+        Click(dialog, mrOk);
+    });
+    ShowErrorDisplay(nullptr, "t", "onder", [&] { lowerReleased = true; });
+    EXPECT_TRUE(releasedWhileUpperOpen);
+}
+
 TEST(MessageDialog, ErrorTextGetsAFullStopAfterCharactersAboveIt) {
     EXPECT_EQ(ErrorDisplayText(""), "");
     EXPECT_EQ(ErrorDisplayText("fout"), "fout.");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,17 +36,17 @@ TEST(ProcessWatch, EachEndComesBackOnceWithItsCode) {
     std::map<std::uint64_t, std::uint32_t> ended;
     const DWORD thread = GetCurrentThreadId();
     bool otherThread = false;
-    watch.OnEnded = [&](std::uint64_t token, std::uint32_t code) {
+    watch.OnEnded = [&](std::uint64_t token, std::optional<std::uint32_t> code) {
         otherThread |= GetCurrentThreadId() != thread;
         ++ended[token];
-        ended[token + 1000] = code;
+        ended[token + 1000] = code.value_or(999);
     };
     const int threadsBefore = test::ThreadsOfThisProcess();
     constexpr int Programs = 20;
     for (int i = 0; i < Programs; ++i) {
         HANDLE process = StartExit(i, 1 + (Programs - i) % 3); // the later ones end first, too
         ASSERT_TRUE(process);
-        watch.Watch(process, static_cast<std::uint64_t>(i + 1));
+        EXPECT_TRUE(watch.Watch(process, static_cast<std::uint64_t>(i + 1)));
     }
     const int threadsWatching = test::ThreadsOfThisProcess();
     ASSERT_TRUE(test::PumpUntil([&] { return watch.Watching() == 0; }, 30000));
@@ -60,13 +61,19 @@ TEST(ProcessWatch, EachEndComesBackOnceWithItsCode) {
     std::uint64_t late = 0;
     {
         TProcessWatch short_lived;
-        short_lived.OnEnded = [&](std::uint64_t token, std::uint32_t) { late = token; };
+        short_lived.OnEnded = [&](std::uint64_t token, std::optional<std::uint32_t>) {
+            late = token;
+        };
         HANDLE process = StartExit(0, 3);
         ASSERT_TRUE(process);
         short_lived.Watch(process, 7);
     }
     test::PumpFor(3500);
     EXPECT_EQ(late, 0u);
+
+    // A handle the system cannot wait for is not watched, and says so.
+    EXPECT_FALSE(watch.Watch(nullptr, 8));
+    EXPECT_EQ(watch.Watching(), 0u);
 }
 
 } // namespace
