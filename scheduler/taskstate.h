@@ -33,8 +33,9 @@ struct TickTime {
     bool sprangForward = false; // summer time skipped the wall clock ahead since the last tick
 };
 
-// Two ticks closer than this start a task once.
-constexpr std::int64_t MinStartSpacingMs = 60'000;
+// Two ticks closer than this start a task once: well under the minute, as a timer may come a
+// little early.
+constexpr std::int64_t MinStartSpacingMs = 30'000;
 
 struct Judgement {
     bool start = false;
