@@ -15,7 +15,8 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
                 parts.timer1, parts.controleTimer),
       manualRun(parts.table, log, parts.shell, parts.processStarter),
-      startUp(parts.files, log, taskFile, importer, parts.table, scheduler) {
+      startUp(parts.files, log, taskFile, importer, parts.table, scheduler),
+      history(settings, parts.clock) {
     taskFile.OnReport = parts.report;
     importer.OnReport = parts.report;
     importer.OpstartTimer = &parts.opstartTimer;
@@ -29,6 +30,15 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
     scheduler.Runs = &runs;
     scheduler.attention = &attention;
     manualRun.runs = &runs;
+    try {
+        history.Seed(log.Lines());
+    } catch (const std::exception&) {
+        // An unreadable log: the history starts empty and fills as lines are written.
+    }
+    log.OnWritten = [this](const std::vector<std::string>& lines) {
+        notices.Add(history.Follow(lines));
+        if (OnHistory) OnHistory();
+    };
     if (parts.processWatch) {
         // An end whose note cannot be written is shown like any failure, once.
         parts.processWatch->OnEnded = [this, report = parts.errorDisplay](std::uint64_t token,

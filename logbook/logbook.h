@@ -66,6 +66,14 @@ std::int32_t ParseDateWithOrder(std::string_view text, std::string_view order,
                                 std::optional<char> separator, const FormatSettings& settings,
                                 int currentYear);
 
+// The task of a start line (kinds 1 and 2), from the line's body (after "[date] [time] "): its
+// kind and description. None for any other body.
+struct LogTaskLine {
+    int kind = LogAutomatic;
+    std::string omschrijving;
+};
+std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body);
+
 // The pure parts of the writer and the purge, so that they can be exercised without a file.
 
 // One entry of the log: "[dd-mm-yy] [hh:nn] " and the body of its kind.

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/formatsettings.h"
@@ -37,6 +38,13 @@ std::string AttentionTip(int count);
 // Taak "<Omschrijving>" klaar: code <n>, duur <h:mm:ss>
 std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
                          std::int64_t durationMs);
+struct FinishedNoteParts {
+    std::string omschrijving;
+    std::uint32_t code = 0;
+    std::int64_t durationMs = 0;
+};
+// Such a note, from a log line's body.
+std::optional<FinishedNoteParts> ParseFinishedNote(std::string_view body);
 // Taak "<Omschrijving>" draait nog sinds <dd-mm-yy> <hh:nn>
 std::string StillRunningNote(const std::string& omschrijving, WallMs since,
                              const FormatSettings& settings);
@@ -57,6 +65,8 @@ public:
     // The watch saw a run end: its note, under the name the task had when it started.
     void Ended(std::uint64_t token, std::uint32_t exitCode);
     std::size_t Running() const { return runs_.size(); }
+    // Whether a run of this task has not been seen to end.
+    bool IsRunning(std::uint64_t taskId) const;
 
     Attention* attention = nullptr; // counts codes other than 0
 
