@@ -5,6 +5,7 @@
 #include <limits>
 #include <numeric>
 
+#include "algemeen/datetime.h"
 #include "scheduler/duerule.h"
 #include "scheduler/history.h"
 #include "scheduler/nextrun.h"
@@ -32,6 +33,8 @@ std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const TaskHis
     if (!table.IsOpen()) return rows;
     const int n = table.TaskCount();
     rows.reserve(static_cast<std::size_t>(n));
+    const auto today = static_cast<std::int32_t>(now / MSecsPerDay);
+    const auto nowMs = static_cast<std::int32_t>(now - WallMs{today} * MSecsPerDay);
     for (int i = 0; i < n; ++i) {
         const TaskRecord& record = table.TaskAt(i);
         OverviewRow row;
@@ -40,7 +43,7 @@ std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const TaskHis
         row.next = row.last = row.duration = Unknown;
         const std::string name = record.Omschrijving.value_or("");
         row.cells[ColTaak] = name;
-        if (auto next = NextRun(DueTask::From(record), now)) {
+        if (auto next = NextRun(DueTask::From(record), nowMs, today)) {
             row.next = *next;
             row.cells[ColVolgende] = WallText(*next, settings);
         }

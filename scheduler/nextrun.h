@@ -12,5 +12,7 @@ namespace kivo {
 // hourly catch-up the ticks store on the way and a last run after today taken as today. None
 // when the task can never be due (a start time in the day's last millisecond).
 std::optional<WallMs> NextRun(const DueTask& task, WallMs now);
+// The same, with `now` as the due rule takes it: milliseconds of the day `today` (day number).
+std::optional<WallMs> NextRun(const DueTask& task, std::int32_t now, std::int32_t today);
 
 } // namespace kivo
