@@ -1,20 +1,11 @@
-// What happened to each task, read back from the log; the balloon's text and pace; the overview's
-// rows as the program composes them.
+// What happened to each task, read back from the log; the balloon's text and pace.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/coreservices.h"
-#include "core/taskoverview.h"
 #include "scheduler/history.h"
 #include "support/fake_clock.h"
-#include "support/fake_process_watch.h"
-#include "support/fake_shell.h"
-#include "support/fake_timer.h"
-#include "support/mem_files.h"
-#include "support/task_builder.h"
-#include "support/test_collator.h"
 
 namespace kivo::test {
 namespace {
@@ -141,69 +132,6 @@ TEST(FailureNotices, OneBalloonAMinuteGatheringWhatCameMeanwhile) {
     EXPECT_EQ(notices.WaitMs(61'000), std::nullopt);
     EXPECT_EQ(FailureText({TaskFailure::Missed, "A"}, 1), "Taak \"A\" gemist");
     EXPECT_EQ(FailureText({TaskFailure::NotStarted, "A"}, 1), "Taak \"A\" niet gestart");
-}
-
-// The composition follows the log as it is written: the overview's rows and the failures.
-TEST(TaskHistory, TheProgramsOverviewFollowsItsLog) {
-    FakeClock clock{2024, 3, 7, 9, 0};
-    MemFiles files;
-    FakeShell shell;
-    FakeTimer timer1, controle, opstart;
-    FakeProcessWatch watch;
-    FormatSettings settings;
-    TestCollator collator;
-    TMemTable table("memKivoKlok", settings, collator, clock);
-    TCSVStreamFormat format(settings);
-    TProcessStarter starter(shell);
-    files.files["C:\\k\\kivoklok.log"] =
-        "[06-03-24] [08:00] Taak \"Oud\" (automatisch)" + Gap +
-        "oud.exe\r\n"
-        "[06-03-24] [08:10] Taak \"Oud\" klaar: code 0, duur 0:10:00\r\n";
-    CoreParts parts{.table = table,
-                    .format = format,
-                    .files = files,
-                    .clock = clock,
-                    .shell = shell,
-                    .timer1 = timer1,
-                    .controleTimer = controle,
-                    .opstartTimer = opstart,
-                    .processStarter = starter,
-                    .processWatch = &watch,
-                    .mainWindow = nullptr,
-                    .report = {},
-                    .errorDisplay = {},
-                    .statusText = {},
-                    .ask = {}};
-    CoreServices core(parts, settings, "C:\\k\\");
-    int followed = 0;
-    core.OnHistory = [&] { ++followed; };
-    table.OpenTable();
-    AddTask(table, {.omschrijving = "Nieuw", .starttijd = "09:00", .programma = "nieuw.exe"});
-    AddTask(table,
-            {.omschrijving = "Oud", .starttijd = "08:00", .laatstekeer = DayNumber({2024, 3, 7})});
-
-    clock.Set(2024, 3, 7, 9, 0, 30);
-    core.scheduler.Timer1Timer(); // starts "Nieuw"
-    EXPECT_GT(followed, 0);
-    auto rows = BuildOverviewRows(table, core.history, &core.runs, WallOf(clock.Now()), settings);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].cells[ColTaak], "Nieuw");
-    EXPECT_EQ(rows[0].cells[ColVolgende], "08-03-24 09:00");
-    EXPECT_EQ(rows[0].cells[ColLaatste], "07-03-24 09:00");
-    EXPECT_EQ(rows[0].cells[ColResultaat], "draait");
-    EXPECT_EQ(rows[1].cells[ColResultaat], "code 0") << "seeded from the log";
-    EXPECT_EQ(rows[1].cells[ColDuur], "0:10:00");
-
-    clock.Advance(125'000);
-    ASSERT_EQ(watch.watched.size(), 1u);
-    watch.End(watch.watched.begin()->first, 4);
-    rows = BuildOverviewRows(table, core.history, &core.runs, WallOf(clock.Now()), settings);
-    EXPECT_EQ(rows[0].cells[ColResultaat], "code 4");
-    EXPECT_EQ(rows[0].cells[ColDuur], "0:02:05");
-    EXPECT_EQ(core.notices.Take(clock.Read().monotonicMs), "Taak \"Nieuw\" klaar met code 4");
-    EXPECT_EQ(OverviewText(rows, OverviewOrder(rows, ColDuur, true)),
-              "Oud\t08-03-24 08:00\t06-03-24 08:00\tcode 0\t0:10:00\r\n"
-              "Nieuw\t08-03-24 09:00\t07-03-24 09:00\tcode 4\t0:02:05\r\n");
 }
 
 } // namespace

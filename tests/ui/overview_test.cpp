@@ -127,8 +127,14 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     PumpFor(50);
     EXPECT_EQ(Shown()[0], "Back-up|08-03-24 09:00|07-03-24 09:00|draait|");
     EXPECT_EQ(ListView_GetNextItem(form->Overview()->List(), -1, LVNI_SELECTED), 0);
+    // Its end: the code and how long it ran.
+    clock.Advance(125'000);
+    ASSERT_FALSE(watch.watched.empty());
+    ASSERT_TRUE(watch.End(watch.watched.begin()->first, 4));
+    PumpFor(50);
+    EXPECT_EQ(Shown()[0], "Back-up|08-03-24 09:00|07-03-24 09:00|code 4|0:02:05");
     EXPECT_EQ(form->Overview()->SelectedText(),
-              "Back-up\t08-03-24 09:00\t07-03-24 09:00\tdraait\t\r\n");
+              "Back-up\t08-03-24 09:00\t07-03-24 09:00\tcode 4\t0:02:05\r\n");
 
     // A double click opens it in the edit panel; a managed task as the panel allows.
     ListNotify(NM_DBLCLK);
