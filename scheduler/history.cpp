@@ -36,12 +36,14 @@ TaskHistory::TaskHistory(const FormatSettings& settings, const Clock& clock)
 
 void TaskHistory::Seed(const std::vector<std::string>& lines) {
     entries_.clear();
-    for (const std::string& line : lines) Read(line, nullptr);
+    const int year = clock_.Now().date.year;
+    for (const std::string& line : lines) Read(line, year, nullptr);
 }
 
 std::vector<TaskFailure> TaskHistory::Follow(const std::vector<std::string>& lines) {
     std::vector<TaskFailure> failures;
-    for (const std::string& line : lines) Read(line, &failures);
+    const int year = clock_.Now().date.year;
+    for (const std::string& line : lines) Read(line, year, &failures);
     if (OnChanged) OnChanged();
     return failures;
 }
@@ -51,11 +53,12 @@ const TaskHistoryEntry* TaskHistory::Find(const std::string& omschrijving) const
     return it == entries_.end() ? nullptr : &it->second;
 }
 
-void TaskHistory::Read(const std::string& line, std::vector<TaskFailure>* failures) {
+// `year` places two-digit years, as the log's own reading does.
+void TaskHistory::Read(const std::string& line, int year, std::vector<TaskFailure>* failures) {
     // Only lines about a task; anything else (junk included) is passed over.
     constexpr std::string_view Taak = "] Taak \"";
     if (line.find(Taak) == std::string::npos) return;
-    const auto stamp = ReadStamp(line, settings_, clock_.Now().date.year);
+    const auto stamp = ReadStamp(line, settings_, year);
     if (!stamp) return;
     const auto [at, bodyAt] = *stamp;
     const std::string_view body = std::string_view(line).substr(bodyAt);

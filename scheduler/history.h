@@ -47,7 +47,7 @@ public:
     std::function<void()> OnChanged;
 
 private:
-    void Read(const std::string& line, std::vector<TaskFailure>* failures);
+    void Read(const std::string& line, int year, std::vector<TaskFailure>* failures);
 
     const FormatSettings& settings_;
     const Clock& clock_;
