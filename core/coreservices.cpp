@@ -16,7 +16,7 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
                 parts.timer1, parts.controleTimer),
       manualRun(parts.table, log, parts.shell, parts.processStarter),
       startUp(parts.files, log, taskFile, importer, parts.table, scheduler),
-      processWatch_(parts.processWatch) {
+      history(settings, parts.clock), processWatch_(parts.processWatch) {
     taskFile.OnReport = parts.report;
     importer.OnReport = parts.report;
     importer.OpstartTimer = &parts.opstartTimer;
@@ -30,6 +30,13 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
     scheduler.Runs = &runs;
     scheduler.attention = &attention;
     manualRun.runs = &runs;
+    // From the start-up's one read of the log; an unreadable log leaves it empty, and it fills
+    // as lines are written.
+    startUp.OnLogRead = [this](const std::vector<std::string>& lines) { history.Seed(lines); };
+    log.OnWritten = [this](const std::vector<std::string>& lines) {
+        notices.Add(history.Follow(lines));
+        if (OnHistory) OnHistory();
+    };
     if (parts.processWatch) {
         // An end whose note cannot be written is shown like any failure, once.
         parts.processWatch->OnEnded = [this, report = parts.errorDisplay](

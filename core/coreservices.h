@@ -7,6 +7,7 @@
 #include "algemeen/report.h"
 #include "logbook/logbook.h"
 #include "platform/formatsettings.h"
+#include "scheduler/history.h"
 #include "scheduler/launch.h"
 #include "scheduler/scheduler.h"
 #include "scheduler/startup.h"
@@ -56,6 +57,12 @@ struct CoreServices {
     Scheduler scheduler;
     ManualRun manualRun;
     StartUp startUp;
+    // What happened to each task, seeded from the log and kept up with every line written; the
+    // failures among those lines wait in `notices` for the tray's balloon.
+    TaskHistory history;
+    FailureNotices notices;
+    // After the history took in new lines (a start, an end, a note). Unassigned: skipped.
+    std::function<void()> OnHistory;
 
 private:
     ProcessWatch* processWatch_; // its callback reaches the services: cleared when they go

@@ -137,6 +137,20 @@ std::string FormatLogEntry(int kind, const std::string& message, const LogTask* 
     return line;
 }
 
+std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body) {
+    constexpr std::string_view Head = "Taak \"";
+    if (body.substr(0, Head.size()) != Head) return std::nullopt;
+    // The description may hold anything: the first marker with its run of blanks ends it.
+    for (int kind : {LogAutomatic, LogManual}) {
+        std::string marker = kind == LogAutomatic ? "\" (automatisch)" : "\" (handmatig)";
+        marker += TaskGap;
+        const auto end = body.find(marker, Head.size());
+        if (end != std::string_view::npos)
+            return LogTaskLine{kind, std::string(body.substr(Head.size(), end - Head.size()))};
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> LogBook::Lines() const {
     const std::string path = Path();
     if (!files_.Exists(path)) return {};

@@ -28,9 +28,9 @@ struct LogTask {
 struct LogEntry {
     int kind = LogNote;
     std::string message;
-    std::optional<LogTask> task;
+    std::optional<LogTask> task = std::nullopt;
     // When it happened, for a line that waited to be written; unset: the moment of the write.
-    std::optional<LocalDateTime> at;
+    std::optional<LocalDateTime> at = std::nullopt;
 };
 
 class LogBook {
@@ -69,6 +69,14 @@ std::vector<std::string> SplitLogLines(std::string_view content);
 std::int32_t ParseDateWithOrder(std::string_view text, std::string_view order,
                                 std::optional<char> separator, const FormatSettings& settings,
                                 int currentYear);
+
+// The task of a start line (kinds 1 and 2), from the line's body (after "[date] [time] "): its
+// kind and description. None for any other body.
+struct LogTaskLine {
+    int kind = LogAutomatic;
+    std::string omschrijving;
+};
+std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body);
 
 // The pure parts of the writer and the purge, so that they can be exercised without a file.
 

@@ -40,7 +40,10 @@ DueDecision DecideDue(const DueTask& task, std::int32_t now, std::int32_t today)
     if (task.laatstekeer) {
         const std::int64_t last = *task.laatstekeer;
         const std::int64_t nextDay = last + hours / 24 + (slot < (hours % 24) * HourMs ? 1 : 0);
-        if (last <= today && today < nextDay) return decision; // its next slot is on a later day
+        if (last <= today && today < nextDay) { // its next slot is on a later day
+            decision.laterDay = true;
+            return decision;
+        }
         if (hours < 24 && slot >= now && nextDay < today && !task.startTimeFromUser) {
             // A slot of an earlier day that was not reached: go on from it through the night.
             std::int64_t t = slot - MSecsPerDay;

@@ -29,6 +29,7 @@ struct DueDecision {
     std::int32_t starttijd = 0; // after the hourly catch-up; the task's own value otherwise
     bool start = false;
     std::int32_t next = 0; // Starttijd after the start: the next slot in hourly mode
+    bool laterDay = false; // hourly: held back for the rest of today, its next slot is later
 };
 
 // The decision for one task at the tick's now (milliseconds since midnight) and today (day

@@ -131,6 +131,14 @@ std::string NotStartedNote(const std::string& omschrijving, const std::string& r
     return "Taak \"" + omschrijving + "\" niet gestart: " + reason;
 }
 
+std::optional<std::string> ParseNotStartedNote(std::string_view body) {
+    constexpr std::string_view Head = "Taak \"", Tail = "\" niet gestart: ";
+    if (body.substr(0, Head.size()) != Head) return std::nullopt;
+    const auto end = body.find(Tail, Head.size());
+    if (end == std::string_view::npos) return std::nullopt;
+    return std::string(body.substr(Head.size(), end - Head.size()));
+}
+
 ManualRun::ManualRun(TMemTable& table, LogBook& log, Shell& shell, TProcessStarter& starter)
     : table_(table), log_(log), shell_(shell), starter_(starter) {}
 

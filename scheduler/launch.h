@@ -3,7 +3,9 @@
 // through the command interpreter, with confirmation (the main menu's "Taak uitvoeren").
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/shell.h"
 
@@ -100,6 +102,8 @@ using AskFn = std::function<int(const std::string& title, const std::string& mes
 
 // The log note for a start that the shell refused: names the task and the system's reason.
 std::string NotStartedNote(const std::string& omschrijving, const std::string& reason);
+// The description of such a note, from a log line's body.
+std::optional<std::string> ParseNotStartedNote(std::string_view body);
 
 // The manual run of the selected task (Taakuitvoeren1Click), as the main window calls it.
 class ManualRun {

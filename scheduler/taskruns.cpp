@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "algemeen/text.h"
 #include "logbook/logbook.h"
 #include "platform/processwatch.h"
 
@@ -57,6 +58,34 @@ std::string FinishedUnknownNote(const std::string& omschrijving, std::int64_t du
     return Finished(omschrijving, "onbekend", durationMs);
 }
 
+std::optional<FinishedNoteParts> ParseFinishedNote(std::string_view body) {
+    constexpr std::string_view Head = "Taak \"", Middle = "\" klaar: code ", Duur = ", duur ";
+    if (body.substr(0, Head.size()) != Head) return std::nullopt;
+    // The fixed tail is found from the end: the description may hold anything.
+    const auto middle = body.rfind(Middle);
+    if (middle == std::string_view::npos || middle < Head.size()) return std::nullopt;
+    FinishedNoteParts parts;
+    parts.omschrijving = std::string(body.substr(Head.size(), middle - Head.size()));
+    std::string_view rest = body.substr(middle + Middle.size());
+    const auto duur = rest.find(Duur);
+    if (duur == std::string_view::npos) return std::nullopt;
+    unsigned long long code = 0, h = 0, m = 0, s = 0;
+    char tail = 0;
+    const std::string numbers(rest.substr(0, duur));
+    const std::string time(rest.substr(duur + Duur.size()));
+    if (std::sscanf(time.c_str(), "%6llu:%2llu:%2llu%c", &h, &m, &s, &tail) != 3 || m > 59 ||
+        s > 59)
+        return std::nullopt;
+    if (numbers != "onbekend") { // else an end whose code could not be read
+        if (numbers.empty() || !IsAllDigits(numbers) || numbers.size() > 10) return std::nullopt;
+        code = std::stoull(numbers);
+        if (code > 0xFFFFFFFFull) return std::nullopt;
+        parts.code = static_cast<std::uint32_t>(code);
+    }
+    parts.durationMs = static_cast<std::int64_t>((h * 3600 + m * 60 + s) * 1000);
+    return parts;
+}
+
 std::string StillRunningNote(const std::string& omschrijving, WallMs since,
                              const FormatSettings& settings) {
     std::string note = "Taak \"";
@@ -69,6 +98,12 @@ std::string StillRunningNote(const std::string& omschrijving, WallMs since,
 TaskRuns::TaskRuns(LogBook& log, const Clock& clock, const FormatSettings& settings,
                    ProcessWatch* watch)
     : log_(log), clock_(clock), settings_(settings), watch_(watch) {}
+
+bool TaskRuns::IsRunning(std::uint64_t taskId) const {
+    for (const auto& [token, run] : runs_)
+        if (run.task == taskId) return true;
+    return false;
+}
 
 std::optional<std::string> TaskRuns::StillRunning(std::uint64_t taskId,
                                                   const std::string& omschrijving) const {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/formatsettings.h"
@@ -39,6 +40,13 @@ std::string FinishedNote(const std::string& omschrijving, std::uint32_t code,
                          std::int64_t durationMs);
 // Taak "<Omschrijving>" klaar: code onbekend, duur <h:mm:ss> (the exit code could not be read)
 std::string FinishedUnknownNote(const std::string& omschrijving, std::int64_t durationMs);
+struct FinishedNoteParts {
+    std::string omschrijving;
+    std::optional<std::uint32_t> code; // none: "code onbekend"
+    std::int64_t durationMs = 0;
+};
+// Such a note, from a log line's body.
+std::optional<FinishedNoteParts> ParseFinishedNote(std::string_view body);
 // Taak "<Omschrijving>" draait nog sinds <dd-mm-yy> <hh:nn>
 std::string StillRunningNote(const std::string& omschrijving, WallMs since,
                              const FormatSettings& settings);
@@ -61,6 +69,8 @@ public:
     // it could not be read, which the note says (and the tray counts).
     void Ended(std::uint64_t token, std::optional<std::uint32_t> exitCode);
     std::size_t Running() const { return runs_.size(); }
+    // Whether a run of this task has not been seen to end.
+    bool IsRunning(std::uint64_t taskId) const;
 
     Attention* attention = nullptr; // counts codes other than 0
 

@@ -72,6 +72,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     WinTaskbar->SetHint(Caption);
     WinTaskbar->SetIcon(trayIcon_.get());
     WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
+    WinTaskbar->OnBalloonClick = [this] { Overzicht1Click(); };
     WinTaskbar->PopUpMenu = trayMenu_.get();
     WinTaskbar->SetShowIcon(true);
     ProcessStarter1.MainWindow = window;
@@ -81,6 +82,8 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
 }
 
 TInstelForm::~TInstelForm() {
+    // The overview shows the table and the history: it goes first.
+    if (overview_) DestroyWindow(overview_->Hwnd());
     Timer1.SetEnabled(false);
     OpstartTimer.SetEnabled(false);
     WinTaskbar.reset(); // the icon leaves the notification area
@@ -215,6 +218,10 @@ void TInstelForm::FormCreate() {
             }};
     core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
     core_->attention.OnChanged = [this] { ShowAttention(); };
+    core_->OnHistory = [this] {
+        if (overview_) overview_->RefreshLater();
+        ShowFailureBalloon();
+    };
     // The table stays closed until the task file is loaded: while it cannot be read, no
     // import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();
@@ -335,6 +342,12 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         tickPosted_ = false;
         RunTick();
         return 0;
+    case WM_TIMER:
+        if (wParam == BalloonTimerId) {
+            ShowFailureBalloon();
+            return 0;
+        }
+        break;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) {
             TApplication::Instance().Minimize();

@@ -18,6 +18,7 @@
 #include "store/taskfile.h"
 #include "ui/controls.h"
 #include "ui/instelpanel.h"
+#include "ui/taakoverzicht.h"
 #include "ui/taskbar.h"
 #include "ui/tasklist.h"
 #include "win32/hirestimer.h"
@@ -70,11 +71,13 @@ public:
         IdLogboekbekijken1 = 102,
         IdAfsluiten1 = 103,
         IdInformatie1 = 104,
+        IdOverzicht1 = 105,
         IdOpenen1 = 201,
         IdSluiten1 = 202,
         IdLogboekbekijken2 = 203,
         IdInformatie2 = 204,
         IdGemistetakenuitvoeren2 = 205,
+        IdOverzicht2 = 206,
         IdBBinstellen = 301,
         IdBBverwijder = 302,
         IdBBtoevoegen = 303,
@@ -106,6 +109,10 @@ public:
     void Logboekbekijken1Click();
     void Informatie1Click();
     void Informatie2Click();
+    // "&Overzicht" in the "Programma" menu and the tray menu, and a click on the balloon: the
+    // task overview, opened or brought forward.
+    void Overzicht1Click();
+    TTaakoverzichtForm* Overview() const { return overview_; }
     // Tray menu "&Gemiste taken uitvoeren": after one question, each task with a missed run
     // starts once, as the tick would start it.
     void Gemistetakenuitvoeren2Click();
@@ -155,6 +162,8 @@ public:
     // Posted to show the reports that wait, and to run a tick now.
     static constexpr UINT ShowReportsMessage = WM_APP + 1;
     static constexpr UINT TickNowMessage = WM_APP + 2;
+    // Waits out the minute between two balloons.
+    static constexpr UINT_PTR BalloonTimerId = 1;
 
     // The services made by FormCreate once AppDir is known; null before.
     LogBook* Log() const;
@@ -194,6 +203,10 @@ private:
     // user has not looked at (opening the log viewer clears them); the menu item for the
     // missed runs enabled while there are some.
     void ShowAttention();
+    // A balloon for the failures the log's new lines told of, at most one a minute.
+    void ShowFailureBalloon();
+    // The overview asks to edit a task: it opens in the edit panel, as "Instellen" would.
+    void EditFromOverview(TaskId id);
     std::string CurrentStartTime() const;
     void SizeStatusPanels();
     // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
@@ -201,6 +214,7 @@ private:
 
     std::string appDir_;
     std::unique_ptr<CoreServices> core_;
+    TTaakoverzichtForm* overview_ = nullptr; // while open; it frees itself
     ReportQueue reports_;
     int deferReports_ = 0; // inside the start-up or a tick: boxes wait for its end
     bool reportsPosted_ = false;

@@ -152,6 +152,8 @@ void TInstelForm::DBGtakenDblClick() {
 
 void TInstelForm::RefreshTaskList() {
     taskList_.Refresh();
+    // After every tick and change of a task.
+    if (overview_) overview_->RefreshLater();
 }
 
 void TInstelForm::DBGtakenSelChange() {

@@ -1,4 +1,6 @@
 // The main window's menus, the tray menu and the commands they and the buttons give.
+#include <algorithm>
+
 #include "algemeen/text.h"
 #include "core/coreservices.h"
 #include "scheduler/scheduler.h"
@@ -14,6 +16,7 @@ void TInstelForm::CreateMenus() {
     HMENU programma = CreatePopupMenu();
     AppendMenuA(programma, MF_STRING, IdTaakuitvoeren1, "&Taak uitvoeren");
     AppendMenuA(programma, MF_STRING, IdLogboekbekijken1, "&Logboek bekijken");
+    AppendMenuA(programma, MF_STRING, IdOverzicht1, "&Overzicht");
     AppendMenuA(programma, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(programma, MF_STRING, IdAfsluiten1, "&Afsluiten");
     HMENU help = CreatePopupMenu();
@@ -28,6 +31,7 @@ void TInstelForm::CreateMenus() {
     AppendMenuA(tray, MF_STRING, IdSluiten1, "&Sluiten");
     AppendMenuA(tray, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
+    AppendMenuA(tray, MF_STRING, IdOverzicht2, "&Overzicht");
     AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
     AppendMenuA(tray, MF_STRING | MF_GRAYED, IdGemistetakenuitvoeren2, "&Gemiste taken uitvoeren");
     auto picture = [&](int id, Glyph glyph) {
@@ -54,6 +58,8 @@ void TInstelForm::Command(WPARAM wParam) {
         {IdAfsluiten1, AnyCode, &TInstelForm::Afsluiten1Click},
         {IdInformatie1, AnyCode, &TInstelForm::Informatie1Click},
         {IdInformatie2, AnyCode, &TInstelForm::Informatie2Click},
+        {IdOverzicht1, AnyCode, &TInstelForm::Overzicht1Click},
+        {IdOverzicht2, AnyCode, &TInstelForm::Overzicht1Click},
         {IdGemistetakenuitvoeren2, AnyCode, &TInstelForm::Gemistetakenuitvoeren2Click},
         {IdOpenen1, AnyCode, &TInstelForm::Openen1Click},
         {IdSluiten1, AnyCode, &TInstelForm::Sluiten1Click},
@@ -112,6 +118,40 @@ void TInstelForm::Gemistetakenuitvoeren2Click() {
     }
     RefreshTaskList();
     ShowAttention();
+}
+
+void TInstelForm::Overzicht1Click() {
+    if (!core_) return;
+    if (overview_) {
+        if (IsIconic(overview_->Hwnd())) ShowWindow(overview_->Hwnd(), SW_RESTORE);
+        SetForegroundWindow(overview_->Hwnd());
+        return;
+    }
+    overview_ = TTaakoverzichtForm::Open(
+        {memKivoKlok, core_->history, &core_->runs, services_.clock, settings_});
+    overview_->OnClosed = [this] { overview_ = nullptr; };
+    overview_->OnEdit = [this](TaskId id) { EditFromOverview(id); };
+}
+
+void TInstelForm::EditFromOverview(TaskId id) {
+    if (editMode_ || ending_ || !memKivoKlok.IsOpen() || memKivoKlok.IsPending() ||
+        !memKivoKlok.GotoId(id))
+        return;
+    Openen1Click();
+    RefreshTaskList();
+    BBInstellenClick();
+}
+
+void TInstelForm::ShowFailureBalloon() {
+    if (!core_ || !WinTaskbar || !Hwnd()) return;
+    KillTimer(Hwnd(), BalloonTimerId);
+    const std::int64_t now = services_.clock.Read().monotonicMs;
+    if (auto text = core_->notices.Take(now)) {
+        WinTaskbar->ShowBalloon(Caption, *text);
+    } else if (auto wait = core_->notices.WaitMs(now)) {
+        SetTimer(Hwnd(), BalloonTimerId, static_cast<UINT>(std::max<std::int64_t>(*wait, 1)),
+                 nullptr);
+    }
 }
 
 void TInstelForm::Informatie1Click() {

@@ -47,6 +47,25 @@ void TWinTaskbar::SetHint(const std::string& hint) {
     hint_ = hint;
 }
 
+void TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!IconAdded()) return;
+    // The balloon needs the longer form of the record; the icon's own calls keep the first.
+    NOTIFYICONDATAA balloon{};
+    balloon.cbSize = sizeof balloon;
+    balloon.hWnd = data_.hWnd;
+    balloon.uID = data_.uID;
+    balloon.uFlags = NIF_INFO;
+    balloon.dwInfoFlags = NIIF_WARNING | NIIF_RESPECT_QUIET_TIME;
+    auto copy = [](char* to, std::size_t size, const std::string& from) {
+        const std::size_t n = std::min(from.size(), size - 1);
+        std::memcpy(to, from.data(), n);
+        to[n] = '\0';
+    };
+    copy(balloon.szInfoTitle, sizeof balloon.szInfoTitle, title);
+    copy(balloon.szInfo, sizeof balloon.szInfo, text);
+    NotifyIcon(NIM_MODIFY, &balloon);
+}
+
 void TWinTaskbar::SetShowIcon(bool show) {
     showIcon_ = show;
     UpdateTrayIcon();
@@ -125,6 +144,9 @@ LRESULT TWinTaskbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_MBUTTONUP:
         MouseUp(mbMiddle);
+        break;
+    case NIN_BALLOONUSERCLICK:
+        if (OnBalloonClick) OnBalloonClick();
         break;
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:

@@ -35,6 +35,12 @@ public:
     HMENU PopUpMenu = nullptr; // not owned
     std::function<void()> OnDblClick;
     std::function<void()> OnClick;
+    // A click on the balloon. Unassigned: skipped.
+    std::function<void()> OnBalloonClick;
+
+    // A warning balloon at the icon, unless the user's quiet time holds it back; nothing while
+    // the icon is not in the notification area.
+    void ShowBalloon(const std::string& title, const std::string& text);
 
     HWND CallbackWindow() const { return Hwnd(); }
     const NOTIFYICONDATAA& NotifyData() const { return data_; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -15,6 +16,7 @@
 #include "logbook/logbook.h"
 #include "scheduler/duerule.h"
 #include "scheduler/missed.h"
+#include "scheduler/nextrun.h"
 #include "scheduler/scheduler_fakes.h"
 
 namespace kivo::test {
@@ -83,6 +85,23 @@ std::optional<std::int64_t> WindowSlot(const SimTask& t, std::int64_t timeOfDay)
     return std::nullopt;
 }
 
+// Each start comes in the window of the next run predicted after the task's previous start, as
+// long as no pause lay between.
+struct NextRunCheck {
+    std::map<std::string, WallMs> predicted; // by program
+    void Started(World& w, const std::string& program, WallMs at,
+                 const std::function<void(const std::string&)>& fail) {
+        if (auto p = predicted.find(program);
+            p != predicted.end() && !(p->second < at && at < p->second + DueWindowMs))
+            fail(program + " started at " + std::to_string(at) + ", not in the window predicted");
+        for (int i = 0; i < w.table.TaskCount(); ++i)
+            if (w.table.TaskAt(i).Programma == program) {
+                if (auto next = NextRun(DueTask::From(w.table.TaskAt(i)), at))
+                    predicted[program] = *next;
+            }
+    }
+};
+
 TEST(Simulation, FourHundredDaysOfTicks) {
     std::vector<SimTask> tasks = {
         Daily("D08", 8, 0, 1),     Daily("D12", 12, 30, 3), Daily("D2359", 23, 59, 1),
@@ -132,6 +151,7 @@ TEST(Simulation, FourHundredDaysOfTicks) {
     std::vector<std::pair<SimTask*, std::int64_t>> heldBack;
     std::map<SimTask*, std::vector<std::int64_t>> noted;
     const std::int64_t origin = static_cast<std::int64_t>(firstDay) * Day;
+    NextRunCheck nextRuns;
     std::int64_t t = 60'000 + 123;
     const std::int64_t end = SimulatedDays * Day;
     while (t < end) {
@@ -167,6 +187,7 @@ TEST(Simulation, FourHundredDaysOfTicks) {
             if (!task.starts.empty() && t - task.starts.back() < task.minSpacing)
                 fail(task.spec.omschrijving + " started again too soon at " + std::to_string(t));
             task.starts.push_back(t);
+            nextRuns.Started(*w, task.spec.programma, WallMs{firstDay} * Day + t, fail);
         }
         // Every window that this tick falls into has had its start by now.
         for (const SimTask& task : tasks) {
@@ -192,6 +213,8 @@ TEST(Simulation, FourHundredDaysOfTicks) {
         // The next tick: a minute and a bit later, or later still after a pause.
         std::int64_t next = t + Minute + jitter(random);
         const int roll = chance(random);
+        // A pause, or a log that holds starts back, may miss the window predicted.
+        if (roll < 10 || locked) nextRuns.predicted.clear();
         if (t >= lockedUntil && roll >= 9990) {
             lockedUntil = next + lockLength(random);
             lockedSpans.emplace_back(next, lockedUntil);

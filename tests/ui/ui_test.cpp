@@ -342,15 +342,16 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     EXPECT_FALSE(Visible());
 
     HMENU tray = form->TaskbarPopup();
-    ASSERT_EQ(GetMenuItemCount(tray), 6);
+    ASSERT_EQ(GetMenuItemCount(tray), 7);
     char text[64];
     std::vector<std::string> items;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         GetMenuStringA(tray, i, text, sizeof text, MF_BYPOSITION);
         items.push_back(text);
     }
-    EXPECT_EQ(items, (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
-                                               "&Informatie", "&Gemiste taken uitvoeren"}));
+    EXPECT_EQ(items,
+              (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
+                                        "&Overzicht", "&Informatie", "&Gemiste taken uitvoeren"}));
     const NOTIFYICONDATAA& data = form->WinTaskbar->NotifyData();
     EXPECT_STREQ(data.szTip, "KIVO Schakelklok");
     EXPECT_EQ(data.uFlags, 7u);
@@ -374,8 +375,8 @@ TEST_F(Form, MainMenuAndMinuteTick) {
         GetMenuStringA(programma, i, text, sizeof text, MF_BYPOSITION);
         items.push_back(text);
     }
-    EXPECT_EQ(items,
-              (std::vector<std::string>{"&Taak uitvoeren", "&Logboek bekijken", "", "&Afsluiten"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"&Taak uitvoeren", "&Logboek bekijken", "&Overzicht",
+                                               "", "&Afsluiten"}));
 
     // The tick of Timer1 runs the scheduler: the task is due and started, the status updated.
     form->Timer1.PostTick(form->Timer1.ArmingId());

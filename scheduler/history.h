@@ -1,0 +1,80 @@
+#pragma once
+// What happened to each task, as the log book tells it: its latest start, that run's end and
+// code, a start that failed, a slot missed since. Read from the log's lines at start-up and kept
+// up with every line written since; one small record per description the log names.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/formatsettings.h"
+#include "scheduler/missed.h"
+
+namespace kivo {
+
+class Clock;
+
+struct TaskHistoryEntry {
+    std::optional<WallMs> started;     // the latest start, to the minute
+    bool ended = false;                // that run's end was seen
+    std::optional<std::uint32_t> code; // its code, when it could be read
+    std::int64_t durationMs = 0;
+    bool notStarted = false; // the shell refused that start
+    bool missed = false;     // a slot missed since that start, not made up
+};
+
+// A start that failed, an end with a code other than 0, or a missed slot.
+struct TaskFailure {
+    enum Kind { Missed, NotStarted, Code } kind = Missed;
+    std::string omschrijving;
+    std::optional<std::uint32_t> code = std::nullopt; // of an end; none when unreadable
+};
+
+class TaskHistory {
+public:
+    TaskHistory(const FormatSettings& settings, const Clock& clock);
+
+    // Starts again from these lines (the log as it stands); what they hold is history, not news.
+    void Seed(const std::vector<std::string>& lines);
+    // Lines just written, in their order. Returns the failures among them.
+    std::vector<TaskFailure> Follow(const std::vector<std::string>& lines);
+    // Keyed by the description as the log names the task; null when it names none.
+    const TaskHistoryEntry* Find(const std::string& omschrijving) const;
+    std::size_t Size() const { return entries_.size(); }
+
+    // After lines were followed. Unassigned: skipped.
+    std::function<void()> OnChanged;
+
+private:
+    void Read(const std::string& line, int year, std::vector<TaskFailure>* failures);
+
+    const FormatSettings& settings_;
+    const Clock& clock_;
+    std::unordered_map<std::string, TaskHistoryEntry> entries_;
+};
+
+// Taak "<Omschrijving>" gemist | niet gestart | klaar met code <n>; for several (count above
+// 1): <n> taken gemist of mislukt
+std::string FailureText(const TaskFailure& first, std::size_t count);
+
+// When the tray shows a balloon for failures: at once, but at most one a minute; what comes
+// within the minute after a balloon waits and is gathered into the next one.
+class FailureNotices {
+public:
+    static constexpr std::int64_t MinGapMs = 60'000;
+    void Add(const std::vector<TaskFailure>& failures);
+    // The balloon's text when one is due at this moment (milliseconds of a monotonic count).
+    std::optional<std::string> Take(std::int64_t nowMs);
+    // How long until the waiting failures may be shown; none while nothing waits.
+    std::optional<std::int64_t> WaitMs(std::int64_t nowMs) const;
+
+private:
+    // Only what the text needs: the first and how many.
+    std::optional<TaskFailure> first_;
+    std::size_t waiting_ = 0;
+    std::optional<std::int64_t> lastShown_;
+};
+
+} // namespace kivo
