@@ -3,35 +3,41 @@
 #include <exception>
 
 #include "platform/processwatch.h"
+#include "store/memtable.h"
 
 namespace kivo {
 
 CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& settings,
                            const std::string& appDir)
-    : log(parts.files, parts.clock, settings, appDir),
+    : table(parts.table), format(parts.format), log(parts.files, parts.clock, settings, appDir),
       runs(log, parts.clock, settings, parts.processWatch),
       taskFile(parts.table, parts.format, parts.files, log, appDir),
-      importer(parts.table, taskFile, log, parts.files, parts.clock, settings, appDir),
+      importer(parts.table, taskFile, log, parts.files, parts.clock, settings, appDir,
+               parts.firstImportLocation.empty() ? TaskImporter::FixedLocation
+                                                 : parts.firstImportLocation),
       scheduler(parts.table, importer, taskFile, log, parts.shell, parts.clock, settings,
                 parts.timer1, parts.controleTimer),
       manualRun(parts.table, log, parts.shell, parts.processStarter),
       startUp(parts.files, log, taskFile, importer, parts.table, scheduler) {
-    taskFile.OnReport = parts.report;
-    importer.OnReport = parts.report;
+    const CoreHooks& hooks = parts.hooks;
+    table.OnBeforePost = hooks.commitTyped;
+    taskFile.OnReport = hooks.report;
+    importer.OnReport = hooks.report;
     importer.OpstartTimer = &parts.opstartTimer;
-    scheduler.OnReport = parts.report;
-    scheduler.OnError = parts.errorDisplay;
-    startUp.OnError = parts.errorDisplay;
-    scheduler.OnStatusText = parts.statusText;
+    scheduler.OnReport = hooks.report;
+    scheduler.OnError = hooks.errorDisplay;
+    startUp.OnError = hooks.errorDisplay;
+    scheduler.OnStatusText = hooks.statusText;
     scheduler.MainWindow = parts.mainWindow;
-    manualRun.OnAsk = parts.ask;
+    manualRun.OnAsk = hooks.ask;
+    attention.OnChanged = hooks.attentionChanged;
     runs.attention = &attention;
     scheduler.Runs = &runs;
     scheduler.attention = &attention;
     manualRun.runs = &runs;
     if (parts.processWatch) {
         // An end whose note cannot be written is shown like any failure, once.
-        parts.processWatch->OnEnded = [this, report = parts.errorDisplay](std::uint64_t token,
+        parts.processWatch->OnEnded = [this, report = hooks.errorDisplay](std::uint64_t token,
                                                                           std::uint32_t code) {
             try {
                 runs.Ended(token, code);
@@ -40,6 +46,10 @@ CoreServices::CoreServices(const CoreParts& parts, const FormatSettings& setting
             }
         };
     }
+}
+
+CoreServices::~CoreServices() {
+    table.OnBeforePost = nullptr;
 }
 
 } // namespace kivo
