@@ -58,8 +58,6 @@ void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task
 void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     if (entries.empty()) return;
     const std::string path = Path();
-    // A file that exists but cannot be read fails here, before anything is written over it.
-    const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
     // One reading of the clock, so that date and time belong together also at midnight.
     const LocalDateTime now = clock_.Now();
     std::vector<std::string> written;
@@ -70,12 +68,34 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
         lines += written.back();
         lines += "\r\n";
     }
-    std::string content;
-    content.reserve(existing.size() + existing.size() / 32 + lines.size());
-    AppendNormalized(content, existing);
-    content += lines;
-    files_.ReplaceAll(path, content);
+    if (!AppendAsLeft(path, lines)) {
+        // A file that exists but cannot be read fails here, before anything is written over it.
+        const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
+        std::string content;
+        content.reserve(existing.size() + existing.size() / 32 + lines.size());
+        AppendNormalized(content, existing);
+        content += lines;
+        files_.ReplaceAll(path, content);
+    }
+    // A message with a line break of its own is written as given; the next write makes it CR LF,
+    // so that one rewrites.
+    if (NormalizeLogContent(lines) == lines) left_ = files_.Stamp(path);
     if (OnWritten) OnWritten(written);
+}
+
+// The file as this log book left it ends in CR LF (or is empty), so the lines appended give
+// the bytes the full rewrite would give. Anything else (no stamp to go by, another program
+// grew, cut or rewrote the file, the append refused) leaves it to the rewrite, which also
+// reports a locked or unwritable file as ever.
+bool LogBook::AppendAsLeft(const std::string& path, const std::string& lines) {
+    const std::optional<FileStamp> left = std::exchange(left_, std::nullopt);
+    if (!left || files_.Stamp(path) != left) return false;
+    try {
+        files_.Append(path, lines);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void LogBook::PurgeLog() {
@@ -83,8 +103,10 @@ void LogBook::PurgeLog() {
     if (!files_.Exists(path)) return;
     const std::string content = files_.ReadAll(path);
     const LocalDateTime now = clock_.Now();
+    left_.reset();
     files_.ReplaceAll(path,
                       PurgeLogContent(content, DayNumber(now.date), now.date.year, settings_));
+    left_ = files_.Stamp(path);
 }
 
 std::string FormatLogEntry(int kind, const std::string& message, const LogTask* task,
