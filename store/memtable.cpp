@@ -90,9 +90,13 @@ void TMemTable::Store() {
     if (pending_ == Pending::Insert) {
         int place =
             sorted_ ? SortedPlace(buffer_.Omschrijving, -1) : static_cast<int>(tasks_.size());
-        // Room in both first: the inserts then cannot fail half-way.
-        tasks_.reserve(tasks_.size() + 1);
-        ids_.reserve(ids_.size() + 1);
+        // Room in both first: the inserts then cannot fail half-way. Grown by half at a time, so
+        // that N posts in a row (a load with a hook set) stay linear.
+        const auto room = [](auto& rows) {
+            if (rows.size() == rows.capacity()) rows.reserve(rows.size() + rows.size() / 2 + 1);
+        };
+        room(tasks_);
+        room(ids_);
         tasks_.insert(tasks_.begin() + place, std::move(buffer_));
         ids_.insert(ids_.begin() + place, nextId_++);
         cursor_ = place;
