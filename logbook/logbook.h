@@ -39,7 +39,8 @@ public:
     // Appends one line. Errors go to the caller; the entry is then lost and the file unchanged.
     // The file is read and rewritten whole (every line end made CR LF) unless it is as this log
     // book last left it: then the lines are only appended, which gives the same bytes. Appended
-    // lines are flushed to disk one write at a time and never touch the lines before them.
+    // lines are not flushed: a power cut may lose those of its last seconds, never the lines
+    // before them (the rewrite, as the purge, keeps its flushed replace in one step).
     void WriteLog(int kind, const std::string& message, const LogTask* task = nullptr);
     // Appends the entries in one write, in their order and under one reading of the clock: all
     // of them or, on an error, none.

@@ -47,11 +47,11 @@ public:
     //   Stream write error                        (a write failed)
     virtual void ReplaceAll(const std::string& path, const std::string& content) = 0;
     // Adds the content at the end of an existing file, held shared for reading only while it is
-    // written, and flushed to disk before it returns: one flush per call, so that what the
-    // program records survives a power cut as soon as the call returns; the bytes before the
-    // end are never written. A failure takes back what was added. Throws KivoError:
+    // written. Not flushed: the system writes it out in its own time, so a power cut may lose
+    // what was added in the seconds before it, but never a byte that stood before the end, which
+    // is never written. A failure takes back what was added. Throws KivoError:
     //   Cannot create file "<path>". <reason>     (no such file, or writing refused)
-    //   Stream write error                        (a write or the flush failed)
+    //   Stream write error                        (a write failed)
     virtual void Append(const std::string& path, const std::string& content) = 0;
     // Copies only when the target does not exist yet; returns false when it could not.
     virtual bool CopyIfAbsent(const std::string& from, const std::string& to) = 0;

@@ -151,9 +151,9 @@ public:
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0) ThrowCreate(path, errno);
         if (!S_ISREG(st.st_mode)) ThrowCreate(path, EISDIR);
-        if (!WriteFully(fd.get(), content.data(), content.size()) || ::fdatasync(fd.get()) != 0) {
+        if (!WriteFully(fd.get(), content.data(), content.size())) {
             // Nothing half-written: the file ends where it ended.
-            if (::ftruncate(fd.get(), st.st_size) == 0) (void)::fdatasync(fd.get());
+            (void)::ftruncate(fd.get(), st.st_size);
             throw KivoError("Stream write error");
         }
         if (::close(fd.release()) != 0) throw KivoError("Stream write error");

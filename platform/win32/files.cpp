@@ -193,11 +193,9 @@ public:
             data += written;
             left -= written;
         }
-        ok = ok && FlushFileBuffers(file.get());
         if (!ok) {
             // Nothing half-written: the file ends where it ended.
-            if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()))
-                FlushFileBuffers(file.get());
+            if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
             throw KivoError("Stream write error");
         }
         if (!CloseFile(file)) throw KivoError("Stream write error");
