@@ -1,55 +1,50 @@
-// The cost of one log entry on a log of about 1 MB, against the least any rewrite costs: one
-// read and one replace of the same file.
+// One log line through the program's own composition on logs of 1, 10 and 100 MB on disk, the
+// log as the program left it, against a plain append of the same line with the same flush (the
+// file seam's own append: written at the end, not flushed, as the log book's lines are). And the
+// full rewrite (read, normalise, flushed replace) that a log changed by another program costs.
+// Held to: BM_WriteLog/10 <= 2x BM_PlainAppend/10.
 #include <benchmark/benchmark.h>
 
-#include <string>
+#include <fstream>
 
-#include "logbook/logbook.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "support/temp_dir.h"
+#include "bench_world.h"
 
 namespace {
 
 using namespace kivo;
+using namespace kivo::bench;
 
-std::string MegabyteLog() {
-    std::string content;
-    const LogTask task{"Dagelijkse backup", "C:\\Backup", "backup.exe"};
-    const FormatSettings settings;
-    for (int i = 0; content.size() < (1 << 20); ++i) {
-        const LocalDateTime when{CivilFromDayNumber(DayNumber({2024, 1, 1}) + i / 200),
-                                 {i % 24, i % 60, 0, 0}};
-        content += FormatLogEntry(i % 3 == 0 ? LogAutomatic : LogNote, "Instelling opslaan", &task,
-                                  when, settings);
-        content += "\r\n";
-    }
-    return content;
-}
+constexpr std::int64_t MB = 1 << 20;
 
 void BM_WriteLog(benchmark::State& state) {
-    test::TempDir dir;
-    dir.Write("kivoklok.log", MegabyteLog());
-    const FormatSettings settings;
-    LogBook log(SystemFileSystem(), SystemClock(), settings, dir.Dir());
-    for (auto _ : state) log.WriteLog(LogNote, "Instelling opslaan");
-    state.SetBytesProcessed(state.iterations() * (1 << 20));
+    DiskWorld d;
+    d.dir.Write("kivoklok.log", LogOf(static_cast<std::size_t>(state.range(0) * MB)));
+    d.w->log.PurgeLog(); // as at start-up: from here on the program knows the file
+    for (auto _ : state) d.w->log.WriteLog(LogNote, "Instelling opslaan");
 }
-BENCHMARK(BM_WriteLog)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteLog)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
-void BM_RawReadAndReplace(benchmark::State& state) {
+void BM_PlainAppend(benchmark::State& state) {
     test::TempDir dir;
-    dir.Write("kivoklok.log", MegabyteLog());
-    FileSystem& files = SystemFileSystem();
-    const std::string path = dir.File("kivoklok.log");
-    for (auto _ : state) {
-        std::string content = files.ReadAll(path);
-        files.ReplaceAll(path, content);
-        benchmark::DoNotOptimize(content);
-    }
-    state.SetBytesProcessed(state.iterations() * (1 << 20));
+    dir.Write("kivoklok.log", LogOf(static_cast<std::size_t>(state.range(0) * MB)));
+    const std::string line = "[07-03-24] [09:00] Instelling opslaan\r\n";
+    for (auto _ : state) SystemFileSystem().Append(dir.File("kivoklok.log"), line);
 }
-BENCHMARK(BM_RawReadAndReplace)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainAppend)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// Another program added a line before each of ours: the whole file is read and rewritten.
+void BM_WriteLogAfterAnotherWriter(benchmark::State& state) {
+    DiskWorld d;
+    d.dir.Write("kivoklok.log", LogOf(static_cast<std::size_t>(state.range(0) * MB)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::ofstream(d.dir.File("kivoklok.log"), std::ios::binary | std::ios::app) << "ander\r\n";
+        state.ResumeTiming();
+        d.w->log.WriteLog(LogNote, "Instelling opslaan");
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0) * MB);
+}
+BENCHMARK(BM_WriteLogAfterAnotherWriter)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -10,12 +10,7 @@
 #include "core/coreservices.h"
 #include "core/taskoverview.h"
 #include "scheduler/nextrun.h"
-#include "support/fake_clock.h"
-#include "support/fake_shell.h"
-#include "support/fake_timer.h"
-#include "support/mem_files.h"
-#include "support/task_builder.h"
-#include "support/test_collator.h"
+#include "support/core_world.h"
 
 namespace {
 
@@ -32,8 +27,7 @@ std::string Time(int minuteOfDay) {
 // Daily tasks spread over the day, every fourth one every two hours; none due at 03:00.
 struct Program {
     Program() {
-        clock.Set(2024, 3, 7, 3, 0);
-        table.OpenTable();
+        w.clock.Set(2024, 3, 7, 3, 0);
         for (int i = 0; i < TaskCount; ++i) {
             test::TaskSpec spec{.omschrijving = "Taak " + std::to_string(i)};
             if (i % 4 == 0) {
@@ -45,35 +39,17 @@ struct Program {
                 spec.starttijd = Time(200 + i % 1200);
                 spec.laatstekeer = 45000;
             }
-            test::AddTask(table, spec);
+            w.Add(spec);
         }
-        core.scheduler.Timer1Timer(); // the hourly catch-up settles
+        w.scheduler.Timer1Timer(); // the hourly catch-up settles
     }
-    test::FakeClock clock;
     test::MemFiles files;
-    test::FakeShell shell;
-    test::FakeTimer timer1, controle, opstart;
-    FormatSettings settings;
-    test::TestCollator collator;
-    TMemTable table{"memKivoKlok", settings, collator, clock};
-    TCSVStreamFormat format{settings};
-    TProcessStarter starter{shell};
-    CoreServices core{CoreParts{.table = table,
-                                .format = format,
-                                .files = files,
-                                .clock = clock,
-                                .shell = shell,
-                                .timer1 = timer1,
-                                .controleTimer = controle,
-                                .opstartTimer = opstart,
-                                .processStarter = starter,
-                                .processWatch = nullptr,
-                                .mainWindow = nullptr,
-                                .report = {},
-                                .errorDisplay = {},
-                                .statusText = {},
-                                .ask = {}},
-                      settings, "C:\\Bench\\"};
+    test::CoreWorld w{files, "C:\\Bench\\"};
+    CoreServices& core = w.core;
+    TMemTable& table = w.table;
+    test::FakeClock& clock = w.clock;
+    test::FakeShell& shell = w.shell;
+    const FormatSettings& settings = w.settings;
 };
 
 void BM_TickNothingDue(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #pragma once
-// The wiring of the portable services that the main window drives: log book, task file, import,
-// minute tick and manual run, made once AppDir is known and connected to the window's parts.
+// The one wiring of the portable services that the main window drives: log book, task file,
+// import, minute tick, runs and manual run, made once AppDir is known. The program, its tests and
+// its benchmarks all build them here, with the hooks the windows attach.
 #include <functional>
 #include <string>
 
@@ -23,6 +24,21 @@ class Shell;
 class TimerControl;
 class ProcessWatch;
 
+// What the windows attach to the services, named once. Each may stay unassigned: skipped.
+struct CoreHooks {
+    ReportFn report = {};       // the plain message box
+    ReportFn errorDisplay = {}; // the top-level error display
+    std::function<void(int panel, const std::string& text)> statusText = {}; // the status bar
+    AskFn ask = {};                              // the question dialog; only Yes (6) counts
+    std::function<void()> attentionChanged = {}; // the tray's count of what was not looked at
+    // The edit panel: typed text reaches the pending task before any store or settle of the
+    // table, also the load's and the import's.
+    std::function<void()> commitTyped = {};
+    // The task history took in new lines (a start, an end, a note): the overview and the
+    // failure balloon follow it.
+    std::function<void()> historyChanged = {};
+};
+
 // What the services use of the outside world and of the window; the window passes its own.
 struct CoreParts {
     TMemTable& table;
@@ -36,19 +52,20 @@ struct CoreParts {
     TProcessStarter& processStarter;
     ProcessWatch* processWatch = nullptr; // outlives the services
     WindowHandle mainWindow = nullptr;
-    // The plain message box, the error display, the status bar and the question dialog.
-    ReportFn report;
-    ReportFn errorDisplay;
-    std::function<void(int panel, const std::string& text)> statusText;
-    AskFn ask;
+    // Where the import file is looked for first; empty: TaskImporter::FixedLocation.
+    std::string firstImportLocation = {};
+    CoreHooks hooks;
 };
 
 struct CoreServices {
     CoreServices(const CoreParts& parts, const FormatSettings& settings, const std::string& appDir);
+    // The table may outlive the services: the commit hook goes with them.
     ~CoreServices();
     CoreServices(const CoreServices&) = delete;
     CoreServices& operator=(const CoreServices&) = delete;
 
+    TMemTable& table;
+    TCSVStreamFormat& format;
     LogBook log;
     Attention attention;
     TaskRuns runs;
@@ -61,8 +78,6 @@ struct CoreServices {
     // failures among those lines wait in `notices` for the tray's balloon.
     TaskHistory history;
     FailureNotices notices;
-    // After the history took in new lines (a start, an end, a note). Unassigned: skipped.
-    std::function<void()> OnHistory;
 
 private:
     ProcessWatch* processWatch_; // its callback reaches the services: cleared when they go

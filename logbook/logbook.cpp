@@ -58,8 +58,6 @@ void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task
 void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     if (entries.empty()) return;
     const std::string path = Path();
-    // A file that exists but cannot be read fails here, before anything is written over it.
-    const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
     // One reading of the clock, so that date and time belong together also at midnight.
     const LocalDateTime now = clock_.Now();
     std::vector<std::string> written;
@@ -70,35 +68,55 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
         lines += written.back();
         lines += "\r\n";
     }
-    std::string content;
-    content.reserve(existing.size() + existing.size() / 32 + lines.size());
-    AppendNormalized(content, existing);
-    content += lines;
-    files_.ReplaceAll(path, content);
+    if (!AppendAsLeft(path, lines)) {
+        // A file that exists but cannot be read fails here, before anything is written over it.
+        const std::string existing = files_.Exists(path) ? files_.ReadAll(path) : std::string();
+        std::string content;
+        content.reserve(existing.size() + existing.size() / 32 + lines.size());
+        AppendNormalized(content, existing);
+        content += lines;
+        files_.ReplaceAll(path, content);
+    }
+    // A message with a line break of its own is written as given; the next write makes it CR LF,
+    // so that one rewrites.
+    if (NormalizeLogContent(lines) == lines) left_ = files_.Stamp(path);
     if (OnWritten) OnWritten(written);
 }
 
-namespace {
+// The file as this log book left it ends in CR LF (or is empty), so the lines appended give
+// the bytes the full rewrite would give. Anything else (no stamp to go by, another program
+// grew, cut or rewrote the file, the append refused) leaves it to the rewrite, which also
+// reports a locked or unwritable file as ever.
+bool LogBook::AppendAsLeft(const std::string& path, const std::string& lines) {
+    const std::optional<FileStamp> left = std::exchange(left_, std::nullopt);
+    if (!left || files_.Stamp(path) != left) return false;
+    try {
+        files_.Append(path, lines);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 // Rewrites the log without its old lines; returns what it kept.
-std::optional<std::string> Purge(FileSystem& files, const std::string& path, const Clock& clock,
-                                 const FormatSettings& settings) {
-    if (!files.Exists(path)) return std::nullopt;
-    const std::string content = files.ReadAll(path);
-    const LocalDateTime now = clock.Now();
-    std::string kept = PurgeLogContent(content, DayNumber(now.date), now.date.year, settings);
-    files.ReplaceAll(path, kept);
+std::optional<std::string> LogBook::Purge() {
+    const std::string path = Path();
+    if (!files_.Exists(path)) return std::nullopt;
+    const std::string content = files_.ReadAll(path);
+    const LocalDateTime now = clock_.Now();
+    std::string kept = PurgeLogContent(content, DayNumber(now.date), now.date.year, settings_);
+    left_.reset();
+    files_.ReplaceAll(path, kept);
+    left_ = files_.Stamp(path);
     return kept;
 }
 
-} // namespace
-
 void LogBook::PurgeLog() {
-    Purge(files_, Path(), clock_, settings_);
+    Purge();
 }
 
 std::vector<std::string> LogBook::PurgeLogLines() {
-    const std::optional<std::string> kept = Purge(files_, Path(), clock_, settings_);
+    const std::optional<std::string> kept = Purge();
     return kept ? SplitLogLines(*kept) : std::vector<std::string>();
 }
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "algemeen/datetime.h"
+#include "platform/files.h"
 #include "platform/formatsettings.h"
 
 namespace kivo {
 
-class FileSystem;
 class Clock;
 
 enum LogKind { LogNote = 0, LogAutomatic = 1, LogManual = 2, LogStarted = 3, LogClosed = 4 };
@@ -39,6 +39,10 @@ public:
             std::string appDir);
     std::string Path() const; // AppDir + "kivoklok.log"
     // Appends one line. Errors go to the caller; the entry is then lost and the file unchanged.
+    // The file is read and rewritten whole (every line end made CR LF) unless it is as this log
+    // book last left it: then the lines are only appended, which gives the same bytes. Appended
+    // lines are not flushed: a power cut may lose those of its last seconds, never the lines
+    // before them (the rewrite, as the purge, keeps its flushed replace in one step).
     void WriteLog(int kind, const std::string& message, const LogTask* task = nullptr);
     // Appends the entries in one write, in their order and under one reading of the clock: all
     // of them or, on an error, none.
@@ -54,10 +58,15 @@ public:
     std::function<void(const std::vector<std::string>& lines)> OnWritten;
 
 private:
+    std::optional<std::string> Purge();
+    bool AppendAsLeft(const std::string& path, const std::string& lines);
+
     FileSystem& files_;
     const Clock& clock_;
     const FormatSettings& settings_;
     std::string appDir_;
+    // The file's size and write time after this log book's last write; none when unknown.
+    std::optional<FileStamp> left_;
 };
 
 // Splits file content into lines: CR, LF and CR LF each end a line; a last line without an end

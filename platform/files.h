@@ -46,6 +46,13 @@ public:
     //   Cannot create file "<path>". <reason>     (create or replace refused)
     //   Stream write error                        (a write failed)
     virtual void ReplaceAll(const std::string& path, const std::string& content) = 0;
+    // Adds the content at the end of an existing file, held shared for reading only while it is
+    // written. Not flushed: the system writes it out in its own time, so a power cut may lose
+    // what was added in the seconds before it, but never a byte that stood before the end, which
+    // is never written. A failure takes back what was added. Throws KivoError:
+    //   Cannot create file "<path>". <reason>     (no such file, or writing refused)
+    //   Stream write error                        (a write failed)
+    virtual void Append(const std::string& path, const std::string& content) = 0;
     // Copies only when the target does not exist yet; returns false when it could not.
     virtual bool CopyIfAbsent(const std::string& from, const std::string& to) = 0;
     virtual bool Delete(const std::string& path) = 0;

@@ -208,20 +208,24 @@ void TInstelForm::FormCreate() {
         .processStarter = ProcessStarter1,
         .processWatch = services_.processWatch,
         .mainWindow = Hwnd(),
-        .report = [this](const std::string& m) { Report(ReportQueue::Plain, m); },
-        .errorDisplay = [this](const std::string& m) { Report(ReportQueue::ErrorDisplay, m); },
-        .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
-        .ask =
-            [](const std::string& title, const std::string& message) {
-                return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
-                                         mtWarning, mbYes | mbNo, 0, "");
-            }};
+        .hooks = {
+            .report = [this](const std::string& m) { Report(ReportQueue::Plain, m); },
+            .errorDisplay = [this](const std::string& m) { Report(ReportQueue::ErrorDisplay, m); },
+            .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
+            .ask =
+                [](const std::string& title, const std::string& message) {
+                    return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
+                                             mtWarning, mbYes | mbNo, 0, "");
+                },
+            .attentionChanged = [this] { ShowAttention(); },
+            .commitTyped = [this] { InstelPanel.CommitTyped(); },
+            .historyChanged =
+                [this] {
+                    if (overview_) overview_->RefreshLater();
+                    ShowFailureBalloon();
+                },
+        }};
     core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
-    core_->attention.OnChanged = [this] { ShowAttention(); };
-    core_->OnHistory = [this] {
-        if (overview_) overview_->RefreshLater();
-        ShowFailureBalloon();
-    };
     // The table stays closed until the task file is loaded: while it cannot be read, no
     // import, tick or save can write a task file without the user's tasks.
     memKivoKlok.CloseTable();

@@ -90,9 +90,7 @@ TInstelPanel::TInstelPanel(TMemTable& table, const FormatSettings& settings)
     display_.longTimeFormat = "hh:nn";
 }
 
-TInstelPanel::~TInstelPanel() {
-    table_.OnBeforePost = nullptr; // the table may outlive the panel
-}
+TInstelPanel::~TInstelPanel() = default;
 
 void TInstelPanel::Create(HWND parent) {
     SetBackgroundColor(PaleGreen);
@@ -101,8 +99,6 @@ void TInstelPanel::Create(HWND parent) {
     CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
     CreateControls();
     OnDpiChanged();
-    // Typed text reaches the task before any store or settle.
-    table_.OnBeforePost = [this] { CommitTyped(); };
 }
 
 void TInstelPanel::CreateControls() {

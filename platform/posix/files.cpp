@@ -145,6 +145,20 @@ public:
         }
     }
 
+    void Append(const std::string& path, const std::string& content) override {
+        Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        if (fd.get() < 0) ThrowCreate(path, errno);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) ThrowCreate(path, errno);
+        if (!S_ISREG(st.st_mode)) ThrowCreate(path, EISDIR);
+        if (!WriteFully(fd.get(), content.data(), content.size())) {
+            // Nothing half-written: the file ends where it ended.
+            (void)::ftruncate(fd.get(), st.st_size);
+            throw KivoError("Stream write error");
+        }
+        if (::close(fd.release()) != 0) throw KivoError("Stream write error");
+    }
+
     bool CopyIfAbsent(const std::string& from, const std::string& to) override {
         if (Exists(to)) return false;
         try {

@@ -170,6 +170,37 @@ public:
         }
     }
 
+    void Append(const std::string& path, const std::string& content) override {
+        // Others may read meanwhile, not write; a read-only file refuses the open.
+        UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            throw KivoError("Cannot create file " + Quoted(path) + ". " +
+                            Win32ErrorText(GetLastError()));
+        LARGE_INTEGER end{};
+        LARGE_INTEGER none{};
+        if (!GetFileSizeEx(file.get(), &end) ||
+            !SetFilePointerEx(file.get(), none, nullptr, FILE_END))
+            throw KivoError("Cannot create file " + Quoted(path) + ". " +
+                            Win32ErrorText(GetLastError()));
+        const char* data = content.data();
+        size_t left = content.size();
+        bool ok = true;
+        while (ok && left > 0) {
+            DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+            DWORD written = 0;
+            ok = WriteFile(file.get(), data, chunk, &written, nullptr) && written == chunk;
+            data += written;
+            left -= written;
+        }
+        if (!ok) {
+            // Nothing half-written: the file ends where it ended.
+            if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
+            throw KivoError("Stream write error");
+        }
+        if (!CloseFile(file)) throw KivoError("Stream write error");
+    }
+
     bool CopyIfAbsent(const std::string& from, const std::string& to) override {
         return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
     }

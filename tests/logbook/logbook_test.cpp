@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "support/fake_clock.h"
+#include "support/mem_files.h"
 #include "support/temp_dir.h"
 
 namespace kivo {
@@ -147,39 +149,93 @@ TEST_F(LogBookTest, ReadOnlyLogIsLeftAsItWas) {
     fs::permissions(dir.File("kivoklok.log"), fs::perms::owner_write, fs::perm_options::add);
 }
 
-// Files held in memory; reading can be made to fail as a locked file does.
-class MemoryFiles : public FileSystem {
-public:
-    bool Exists(const std::string& path) const override { return files.count(path) > 0; }
-    std::string ReadAll(const std::string& path) const override {
-        if (locked) throw FileOpenError("Cannot open file \"" + path + "\". locked");
-        return files.at(path);
-    }
-    void ReplaceAll(const std::string& path, const std::string& content) override {
-        ++writes;
-        files[path] = content;
-    }
-    bool CopyIfAbsent(const std::string&, const std::string&) override { return false; }
-    bool Delete(const std::string& path) override { return files.erase(path) > 0; }
-    std::map<std::string, std::string> files;
-    bool locked = false;
-    int writes = 0;
-};
-
 TEST(LogBookFiles, LockedLogIsNeitherWrittenNorPurged) {
-    MemoryFiles files;
+    test::MemFiles files;
     FakeClock clock{2024, 3, 5};
     LogBook log{files, clock, kSettings, "C:\\Kivo\\"};
     files.files[log.Path()] = "oud";
-    files.locked = true;
+    files.unreadable.insert(log.Path());
     EXPECT_THROW(log.WriteLog(LogNote, "x"), FileOpenError);
     EXPECT_THROW(log.PurgeLog(), FileOpenError);
-    EXPECT_EQ(files.writes, 0);
+    EXPECT_EQ(files.replaces + files.appends, 0);
     EXPECT_EQ(files.files[log.Path()], "oud");
-    files.locked = false;
+    files.unreadable.clear();
     log.PurgeLog(); // rewritten also when nothing goes
-    EXPECT_EQ(files.writes, 1);
+    EXPECT_EQ(files.replaces, 1);
     EXPECT_EQ(files.files[log.Path()], "");
+}
+
+// A line is only appended while the file is as the log book left it; whatever else happened to
+// the file, the bytes are those of the full rewrite: the file's lines, each ended by CR LF, then
+// the new line. On the system's files (the posix or the Windows seam) and in memory.
+TEST(LogBookFiles, AppendsOnlyToTheFileItLeft) {
+    struct Row {
+        const char* name;
+        std::function<void(std::string&)> change; // what another program did after our line
+        bool appended;
+        bool sameSize = false; // not told apart on disk within one tick of the file clock
+    };
+    const std::vector<Row> rows = {
+        {"as left", [](std::string&) {}, true},
+        {"grown by another writer", [](std::string& c) { c += "ander\r\n"; }, false},
+        {"grown without a line end", [](std::string& c) { c += "ander"; }, false},
+        {"cut in a line", [](std::string& c) { c.resize(c.size() - 5); }, false},
+        {"cut to nothing", [](std::string& c) { c.clear(); }, false},
+        {"rewritten with bare LF", [](std::string& c) { c = "a\nb\n"; }, false},
+        {"bare LF, same size", [](std::string& c) { c[c.size() - 2] = '\n'; }, false, true},
+        {"removed", [](std::string& c) { c = "<gone>"; }, false},
+    };
+    const std::string line = "[05-03-24] [14:07] nieuw\r\n";
+    for (bool onDisk : {false, true}) {
+        for (const Row& row : rows) {
+            if (onDisk && row.sameSize) continue;
+            SCOPED_TRACE(std::string(row.name) + (onDisk ? " on disk" : " in memory"));
+            TempDir dir;
+            test::MemFiles mem;
+            FileSystem& files = onDisk ? SystemFileSystem() : static_cast<FileSystem&>(mem);
+            FakeClock clock{2024, 3, 5, 14, 7};
+            LogBook log{files, clock, kSettings, onDisk ? dir.Dir() : "C:\\Kivo\\"};
+            const std::string path = log.Path();
+            if (onDisk)
+                dir.Write("kivoklok.log", "oud\nregel");
+            else
+                mem.files[path] = "oud\nregel";
+            log.WriteLog(LogNote, "eerste");
+            std::string content = files.ReadAll(path);
+            row.change(content);
+            if (content == "<gone>") {
+                files.Delete(path);
+                content.clear();
+            } else if (onDisk) {
+                dir.Write("kivoklok.log", content);
+            } else {
+                mem.files[path] = content;
+            }
+            const int appendsBefore = mem.appends;
+            log.WriteLog(LogNote, "nieuw");
+            EXPECT_EQ(files.ReadAll(path), NormalizeLogContent(content) + line);
+            if (!onDisk) {
+                EXPECT_EQ(mem.appends - appendsBefore, row.appended ? 1 : 0);
+            }
+        }
+    }
+
+    // Locked or read-only after our line: the rewrite's error, nothing written; the next line
+    // once it is free again is whole.
+    test::MemFiles mem;
+    FakeClock clock{2024, 3, 5, 14, 7};
+    LogBook log{mem, clock, kSettings, "C:\\Kivo\\"};
+    log.WriteLog(LogNote, "eerste");
+    const std::string first = mem.files[log.Path()];
+    mem.unreadable.insert(log.Path());
+    EXPECT_THROW(log.WriteLog(LogNote, "x"), FileOpenError);
+    mem.unreadable.clear();
+    mem.unwritable.insert(log.Path());
+    EXPECT_THROW(log.WriteLog(LogNote, "x"), KivoError);
+    EXPECT_EQ(mem.files[log.Path()], first);
+    mem.unwritable.clear();
+    log.WriteLog(LogNote, "nieuw");
+    EXPECT_EQ(mem.files[log.Path()], first + line);
 }
 
 #ifndef _WIN32

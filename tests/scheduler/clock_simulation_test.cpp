@@ -287,8 +287,7 @@ TEST(ClockSimulation, SleepsStopsSummerTimeAndClockJumps) {
     auto startUp = [&] {
         boot();
         w->table.CloseTable();
-        StartUp s(files, w->log, w->taskFile, w->importer, w->table, w->scheduler);
-        s.Run();
+        w->startUp.Run();
         seenCalls = 0;
         look(wall(), true, false);
         ++restarts;

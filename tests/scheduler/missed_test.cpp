@@ -415,9 +415,8 @@ TEST(MissedRuns, StartUpNotesWhatWasMissedWhileTheProgramWasOffOnce) {
         auto w = std::make_unique<World>(files, "C:\\App\\");
         w->At(hour, minute);
         w->taskFile.LoadTasks();
-        StartUp startUp(files, w->log, w->taskFile, w->importer, w->table, w->scheduler);
         w->table.CloseTable();
-        startUp.Run();
+        w->startUp.Run();
         return w;
     };
     {

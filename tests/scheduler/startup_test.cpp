@@ -18,7 +18,7 @@ const std::string Record = "KIVO TAAK x\r\n06:30\r\n1\r\nx.exe\r\nC:\\\r\nend\r\
 struct Started {
     MemFiles files;
     World w{files, Dir};
-    StartUp startUp{files, w.log, w.taskFile, w.importer, w.table, w.scheduler};
+    StartUp& startUp = w.startUp;
     std::vector<std::string> errors;
 
     Started() {

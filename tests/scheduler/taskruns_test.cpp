@@ -15,19 +15,10 @@ namespace {
 // The scheduler's world with its starts watched and counted for the tray.
 struct Watched {
     MemFiles files;
-    World w{files, "C:\\App\\"};
     FakeProcessWatch watch;
-    Attention attention;
-    TaskRuns runs{w.log, w.clock, w.settings, &watch};
-
-    Watched() {
-        runs.attention = &attention;
-        w.scheduler.Runs = &runs;
-        w.scheduler.attention = &attention;
-        watch.OnEnded = [this](std::uint64_t token, std::optional<std::uint32_t> code) {
-            runs.Ended(token, code);
-        };
-    }
+    World w{files, "C:\\App\\", "", nullptr, &watch};
+    TaskRuns& runs = w.runs;
+    Attention& attention = w.attention;
 };
 
 TEST(TaskRuns, TextsOfTheEndTheStillRunningStartAndTheTip) {
@@ -53,7 +44,7 @@ TEST(TaskRuns, TextsOfTheEndTheStillRunningStartAndTheTip) {
 // count for the tray.
 TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
     Watched world;
-    auto& [files, w, watch, attention, runs] = world;
+    auto& [files, watch, w, runs, attention] = world;
     auto process = [](int n) {
         return reinterpret_cast<ProcessHandle>(static_cast<std::intptr_t>(n));
     };
@@ -101,7 +92,7 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
 // gets its note before the start line; its end is noted with its code.
 TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
     Watched world;
-    auto& [files, w, watch, attention, runs] = world;
+    auto& [files, watch, w, runs, attention] = world;
     w.Add({.omschrijving = "Uur", .starttijd = "08:00", .uren = true, .dagen = false});
     w.Add({.omschrijving = "Weg", .starttijd = "08:00", .programma = "weg.exe"});
     w.shell.refused["weg.exe"] = 2;

@@ -10,6 +10,7 @@
 #include "platform/shell.h"
 #include "scheduler/launch.h"
 #include "scheduler/scheduler_fakes.h"
+#include "support/fake_process_watch.h"
 #include "support/temp_dir.h"
 
 namespace kivo::test {
@@ -56,7 +57,8 @@ TEST_F(RealShellTest, BatchFileRunsInItsWorkingDirectory) {
 }
 
 TEST_F(RealShellTest, ManualRunThroughComspecLeavesTheDirectoryAsItWas) {
-    World w(SystemFileSystem(), temp.Dir(), "", &SystemShell());
+    test::FakeProcessWatch watch;
+    World w(SystemFileSystem(), temp.Dir(), "", &SystemShell(), &watch);
     w.Add({.omschrijving = "Met de hand",
            .programma = "maak.bat",
            .parameters = "tweede",
@@ -66,7 +68,7 @@ TEST_F(RealShellTest, ManualRunThroughComspecLeavesTheDirectoryAsItWas) {
     w.manual.Taakuitvoeren1Click();
     EXPECT_EQ(CurrentDirectory(), before);
     EXPECT_FALSE(w.starter.Failed()) << w.starter.ErrorText();
-    EXPECT_NE(w.starter.Process(), nullptr);
+    EXPECT_EQ(watch.watched.size(), 1u); // the started process is watched for its end
     ASSERT_TRUE(AppearsWithin(work + "\\uit.txt"));
     EXPECT_NE(temp.Read("werk\\uit.txt").find("tweede"), std::string::npos);
     EXPECT_NE(w.Log().find("Taak \"Met de hand\" (handmatig)"), std::string::npos);

@@ -52,6 +52,14 @@ public:
         if (unwritable.count(path))
             throw KivoError("Cannot create file \"" + path + "\". Access is denied.");
         files[path] = content;
+        ++replaces;
+    }
+    // A path locked by another writer (unreadable) refuses the append as an unwritable one.
+    void Append(const std::string& path, const std::string& content) override {
+        if (!files.count(path) || unwritable.count(path) || unreadable.count(path))
+            throw KivoError("Cannot create file \"" + path + "\". Access is denied.");
+        files[path] += content;
+        ++appends;
     }
     bool CopyIfAbsent(const std::string& from, const std::string& to) override {
         if (files.count(to) || !files.count(from) || failCopies) return false;
@@ -84,6 +92,7 @@ public:
     std::set<std::string> unreadable, unwritable, undeletable;
     std::map<std::string, std::size_t> readFailsAt;
     bool failCopies = false;
+    int appends = 0, replaces = 0;
 };
 
 } // namespace kivo::test

@@ -39,16 +39,6 @@ inline void AddTask(TMemTable& table, const TaskSpec& t) {
     table.PostTask();
 }
 
-// The text of a task file holding the given tasks, as the program would write it.
-inline std::string TaskFileText(const std::vector<TaskSpec>& tasks, const Collator& collator,
-                                const Clock& clock) {
-    FormatSettings settings;
-    TMemTable table("t", settings, collator, clock);
-    table.OpenTable();
-    for (const TaskSpec& t : tasks) AddTask(table, t);
-    return WriteTable(TCSVStreamFormat(settings), table);
-}
-
 // Reads a task file's content into the table as LoadTasks does: the tasks of the lines that read
 // are stored, then the failure, if any, is raised.
 inline void ReadInto(const TCSVStreamFormat& format, std::string_view content, TMemTable& table) {
@@ -58,3 +48,6 @@ inline void ReadInto(const TCSVStreamFormat& format, std::string_view content, T
 }
 
 } // namespace kivo::test
+
+// TaskFileText: the text of a task file as the program writes it, through the composition.
+#include "support/core_world.h"
