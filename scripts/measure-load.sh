@@ -43,7 +43,7 @@ for n in 10 10000 50000; do
         done
         calc "$(now) - $t0" >>"$work/times-$n"
         grep -q "Instelling opslaan" "$dir/kivoklok.log" || echo "  (run $i of $n tasks: no save)"
-        /usr/lib/wine/wine64 taskkill /im kivoload.exe >/dev/null 2>&1 || true
+        /usr/lib/wine/wine64 taskkill /f /im kivoload.exe >/dev/null 2>&1 || true
         wait "$pid" 2>/dev/null || true
     done
 done

@@ -12,6 +12,20 @@ namespace kivo {
 
 namespace {
 
+// WriteFile in pieces a DWORD can count; false at the first short or failed write.
+bool WriteAll(HANDLE file, const std::string& content) {
+    const char* data = content.data();
+    size_t left = content.size();
+    while (left > 0) {
+        DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written != chunk) return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
@@ -147,17 +161,7 @@ public:
         if (!file)
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
-        const char* data = content.data();
-        size_t left = content.size();
-        bool ok = true;
-        while (ok && left > 0) {
-            DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-            DWORD written = 0;
-            ok = WriteFile(file.get(), data, chunk, &written, nullptr) && written == chunk;
-            data += written;
-            left -= written;
-        }
-        ok = ok && FlushFileBuffers(file.get());
+        const bool ok = WriteAll(file.get(), content) && FlushFileBuffers(file.get());
         if (!CloseFile(file) || !ok) {
             DeleteFileW(temp.c_str());
             throw KivoError("Stream write error");
@@ -183,17 +187,7 @@ public:
             !SetFilePointerEx(file.get(), none, nullptr, FILE_END))
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
-        const char* data = content.data();
-        size_t left = content.size();
-        bool ok = true;
-        while (ok && left > 0) {
-            DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-            DWORD written = 0;
-            ok = WriteFile(file.get(), data, chunk, &written, nullptr) && written == chunk;
-            data += written;
-            left -= written;
-        }
-        if (!ok) {
+        if (!WriteAll(file.get(), content)) {
             // Nothing half-written: the file ends where it ended.
             if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
             throw KivoError("Stream write error");
