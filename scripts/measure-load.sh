@@ -43,6 +43,8 @@ for n in 10 10000 50000; do
         done
         calc "$(now) - $t0" >>"$work/times-$n"
         grep -q "Instelling opslaan" "$dir/kivoklok.log" || echo "  (run $i of $n tasks: no save)"
+        saved=$(($(wc -l <"$dir/kivoklok.csv") - 1))
+        [ "$saved" -eq $((n + 1)) ] || echo "  (run $i of $n tasks: $saved tasks saved)"
         /usr/lib/wine/wine64 taskkill /f /im kivoload.exe >/dev/null 2>&1 || true
         wait "$pid" 2>/dev/null || true
     done
