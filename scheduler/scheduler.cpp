@@ -167,19 +167,27 @@ void Scheduler::Tick() {
 // task the failure kept the tick from, is judged again by the next tick.
 void Scheduler::JudgeAll(const TickTime& time, bool& started) {
     const std::optional<TaskId> edited = table_.EditedId();
-    std::set<TaskId> present;
+    const int count = table_.TaskCount();
+    byPlace_.resize(static_cast<std::size_t>(count), {0, nullptr});
     bool complete = true;
-    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
+    for (int i = 0, n = count; i < n; ++i) {
         const TaskId id = table_.IdAt(i);
-        present.insert(id);
+        auto& [placeId, placeState] = byPlace_[static_cast<std::size_t>(i)];
+        if (!placeState || placeId != id) {
+            placeId = id;
+            placeState = &states_[id];
+        }
+        TaskState& state = *placeState;
         if (edited && id == *edited) continue;
         const TaskRecord& record = table_.TaskAt(i);
-        TaskState& state = states_[id];
         const Judgement j = JudgeTask(DueTask::From(record), state, time);
-        const std::string omschrijving = record.Omschrijving.value_or("");
         if (j.futureNote && record.Laatstekeer)
-            Queue(Entry(FutureLastRunNote(omschrijving, *record.Laatstekeer, settings_)), false);
-        if (j.missedNote) Queue(Entry(MissedNote(omschrijving, *j.missedNote, settings_)), true);
+            Queue(Entry(FutureLastRunNote(record.Omschrijving.value_or(""), *record.Laatstekeer,
+                                          settings_)),
+                  false);
+        if (j.missedNote)
+            Queue(Entry(MissedNote(record.Omschrijving.value_or(""), *j.missedNote, settings_)),
+                  true);
         if (!j.start) {
             if (j.starttijd || j.laatstekeer) table_.SetRunFields(i, j.starttijd, j.laatstekeer);
             state = j.next;
@@ -199,12 +207,19 @@ void Scheduler::JudgeAll(const TickTime& time, bool& started) {
             complete = false;
             break;
         }
+        if (*place != i) byPlace_.clear(); // the places moved: look the states up again
+        byPlace_.resize(static_cast<std::size_t>(n), {0, nullptr});
         i = *place;
     }
-    // The states of tasks that are gone go with them.
-    if (complete)
+    // The states of tasks that are gone go with them: every task has one now, so more states
+    // than tasks means some are left over.
+    if (complete && states_.size() > static_cast<std::size_t>(table_.TaskCount())) {
+        std::unordered_map<TaskId, bool> keep;
+        for (int i = 0, n = table_.TaskCount(); i < n; ++i) keep[table_.IdAt(i)] = true;
         for (auto it = states_.begin(); it != states_.end();)
-            it = present.count(it->first) ? std::next(it) : states_.erase(it);
+            it = keep.count(it->first) ? std::next(it) : states_.erase(it);
+        byPlace_.clear();
+    }
 }
 
 std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRecord& record,

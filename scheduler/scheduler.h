@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -122,9 +123,12 @@ private:
     bool unsavedStarts_ = false; // starts of a tick that failed before its save
     std::int32_t purgedDay_;     // the day the log was last purged: the start-up's at first
     ClockReading lastReading_;   // of the previous tick, or the start-up
-    std::map<std::uint64_t, TaskState> states_; // by task id; dropped with the task
-    std::deque<PendingNote> pending_;           // notes not yet in the log, oldest first
-    int writtenCounted_ = 0;                    // for the tray, told once per tick
+    std::unordered_map<std::uint64_t, TaskState> states_; // by task id; dropped with the task
+    // The state of the task at each place at the last tick: found again without a look-up
+    // while the table keeps its order, as it mostly does between two ticks.
+    std::vector<std::pair<std::uint64_t, TaskState*>> byPlace_;
+    std::deque<PendingNote> pending_; // notes not yet in the log, oldest first
+    int writtenCounted_ = 0;          // for the tray, told once per tick
     std::set<std::pair<std::string, std::string>> earlierNotes_; // until the first judgement
 
     void Tick();
