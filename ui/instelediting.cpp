@@ -1,9 +1,9 @@
 // Task editing in the main window: browse and edit mode, the three buttons, the edit panel's
 // OK and "Annuleren", deleting, and the task list.
+#include "core/coreservices.h"
 #include "logbook/logbook.h"
 #include "scheduler/scheduler.h"
 #include "store/taskfile.h"
-#include "core/coreservices.h"
 #include "ui/instel.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"

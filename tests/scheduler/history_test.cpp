@@ -122,7 +122,10 @@ TEST(TaskHistory, LatestRunEndAndMissPerTaskFromTheLog) {
         if (!e) e = &none;
         EXPECT_EQ(e->started ? WallText(*e->started, settings) : "", row.started) << row.what;
         // -1: no end seen; -2: an end without a code.
-        EXPECT_EQ(e->code ? static_cast<long long>(*e->code) : e->ended ? -2 : -1, row.code)
+        EXPECT_EQ(e->code    ? static_cast<long long>(*e->code)
+                  : e->ended ? -2
+                             : -1,
+                  row.code)
             << row.what;
         EXPECT_EQ(e->durationMs, row.durationMs) << row.what;
         EXPECT_EQ(e->notStarted, row.notStarted) << row.what;
