@@ -180,7 +180,12 @@ void Scheduler::JudgeAll(const TickTime& time, bool& started) {
         TaskState& state = *placeState;
         if (edited && id == *edited) continue;
         const TaskRecord& record = table_.TaskAt(i);
-        const Judgement j = JudgeTask(DueTask::From(record), state, time);
+        const DueTask fields = DueTask::From(record);
+        if (QuietTick(fields, state, time)) {
+            state.judged = time.now;
+            continue;
+        }
+        const Judgement j = JudgeTask(fields, state, time);
         if (j.futureNote && record.Laatstekeer)
             Queue(Entry(FutureLastRunNote(record.Omschrijving.value_or(""), *record.Laatstekeer,
                                           settings_)),

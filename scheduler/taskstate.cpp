@@ -11,6 +11,18 @@ bool SameSchedule(const DueTask& a, const DueTask& b) {
            a.laatstekeer == b.laatstekeer;
 }
 
+bool QuietTick(const DueTask& fields, const TaskState& state, const TickTime& time) {
+    if (!state.judged || !state.seen || state.startTimeDay || time.sprangForward ||
+        time.now < *state.judged || WindowsMayHavePassed(*state.judged, time.now) ||
+        !SameSchedule(*state.seen, fields))
+        return false;
+    const std::int32_t today = static_cast<std::int32_t>(time.now / MSecsPerDay);
+    if (fields.laatstekeer && *fields.laatstekeer > today) return false;
+    const DueDecision d =
+        DecideDue(fields, static_cast<std::int32_t>(time.now - WallMs(today) * MSecsPerDay), today);
+    return !d.start && d.starttijd == fields.starttijd;
+}
+
 Judgement JudgeTask(const DueTask& fields, const TaskState& state, const TickTime& time) {
     Judgement j;
     j.next = state;

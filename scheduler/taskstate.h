@@ -48,6 +48,11 @@ struct Judgement {
 
 Judgement JudgeTask(const DueTask& fields, const TaskState& state, const TickTime& time);
 
+// The tick's common case, asked before the judge: the task is as last judged, no window passed
+// since, and it is not due. The judge would then only move `judged` on to the tick's time, which
+// the tick does in place; nothing to start, note or store.
+bool QuietTick(const DueTask& fields, const TaskState& state, const TickTime& time);
+
 // The fields the due rule reads are the same.
 bool SameSchedule(const DueTask& a, const DueTask& b);
 

@@ -159,6 +159,11 @@ TEST(JudgeTask, StartNoteOrNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Judgement j = JudgeTask(c.task, c.state, TickTime{c.now, c.sprang});
+        // The tick's quiet path may only be taken where the judge has nothing to do.
+        if (QuietTick(c.task, c.state, TickTime{c.now, c.sprang})) {
+            EXPECT_FALSE(j.start || j.missedNote || j.futureNote || j.starttijd || j.laatstekeer);
+            EXPECT_EQ(j.next.seen && SameSchedule(*j.next.seen, *c.state.seen), true);
+        }
         EXPECT_EQ(j.start, c.start);
         EXPECT_EQ(j.missedNote, c.note);
         EXPECT_GE(j.next.judged.value_or(0), c.now);
