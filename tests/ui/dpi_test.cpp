@@ -3,6 +3,10 @@
 // windows of its class that went before.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <array>
 #include <functional>
 #include <map>
@@ -19,6 +23,7 @@
 #include "ui/instel.h"
 #include "ui/instellayout.h"
 #include "ui/logboek.h"
+#include "ui/taakoverzicht.h"
 #include "ui/tijdinst.h"
 
 namespace kivo::test {
@@ -158,6 +163,13 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
     CheckFollowsDpi("log viewer", viewer->Hwnd(), {{TLogboekForm::BBOkId, {179, 8, 75, 25}, 41}});
     DestroyWindow(viewer->Hwnd());
+    form->Overzicht1Click();
+    TTaakoverzichtForm* overview = form->Overview();
+    ASSERT_NE(overview, nullptr);
+    CheckFollowsDpi("overview", overview->Hwnd(), {});
+    SendDpiChanged(overview->Hwnd(), overview->Dpi(), 144);
+    EXPECT_EQ(SendMessageA(overview->List(), LVM_GETCOLUMNWIDTH, 0, 0), 270); // 180 at 96
+    DestroyWindow(overview->Hwnd());
 
     // The question lays itself out in its font's units: bigger at 144, as it was at the first.
     int widths[2] = {};
