@@ -1,12 +1,13 @@
 #pragma once
-// The one wiring of the portable services that the main window drives: log book, task file,
-// import, minute tick, runs and manual run, made once AppDir is known. The program, its tests and
-// its benchmarks all build them here, with the hooks the windows attach.
+// The one wiring of the portable services: log book and its outbox, task file, import, minute
+// tick, runs and manual run, made once AppDir is known. The running program (core/program.h)
+// builds them, with the hooks it gives them.
 #include <functional>
 #include <string>
 
 #include "algemeen/report.h"
 #include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/formatsettings.h"
 #include "scheduler/history.h"
 #include "scheduler/launch.h"
@@ -27,15 +28,16 @@ class ProcessWatch;
 // What the windows attach to the services, named once. Each may stay unassigned: skipped.
 struct CoreHooks {
     ReportFn report = {};       // the plain message box
-    ReportFn errorDisplay = {}; // the top-level error display
+    ReportFn errorDisplay = {}; // the top-level error display; also a log that refuses writes
     std::function<void(int panel, const std::string& text)> statusText = {}; // the status bar
-    AskFn ask = {};                              // the question dialog; only Yes (6) counts
-    std::function<void()> attentionChanged = {}; // the tray's count of what was not looked at
+    AskFn ask = {}; // the question dialog; only Yes (6) counts
+    // The tray's count of what was not looked at: tasks with a failure, counted per write.
+    std::function<void()> attentionChanged = {};
     // The edit panel: typed text reaches the pending task before any store or settle of the
     // table, also the load's and the import's.
     std::function<void()> commitTyped = {};
-    // The task history took in new lines (a start, an end, a note): the overview and the
-    // failure balloon follow it.
+    // A write carried lines (a start, an end, a note) into the log and the task history: the
+    // overview and the failure balloon follow it.
     std::function<void()> historyChanged = {};
 };
 
@@ -54,11 +56,14 @@ struct CoreParts {
     WindowHandle mainWindow = nullptr;
     // Where the import file is looked for first; empty: TaskImporter::FixedLocation.
     std::string firstImportLocation = {};
-    CoreHooks hooks;
+    // Lines that wait while the log refuses writes; beyond it the oldest go, with a line that says
+    // so.
+    std::size_t maxWaitingLines = LogOutbox::DefaultMaxWaiting;
 };
 
 struct CoreServices {
-    CoreServices(const CoreParts& parts, const FormatSettings& settings, const std::string& appDir);
+    CoreServices(const CoreParts& parts, const CoreHooks& hooks, const FormatSettings& settings,
+                 const std::string& appDir);
     // The table may outlive the services: the commit hook goes with them.
     ~CoreServices();
     CoreServices(const CoreServices&) = delete;
@@ -67,6 +72,8 @@ struct CoreServices {
     TMemTable& table;
     TCSVStreamFormat& format;
     LogBook log;
+    // Every line goes through it; what follows the log (history, tray, balloon) follows its writes.
+    LogOutbox outbox;
     Attention attention;
     TaskRuns runs;
     TaskFile taskFile;

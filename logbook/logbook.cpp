@@ -55,12 +55,13 @@ void LogBook::WriteLog(int kind, const std::string& message, const LogTask* task
     WriteLog({LogEntry{kind, message, task ? std::optional<LogTask>(*task) : std::nullopt, {}}});
 }
 
-void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
-    if (entries.empty()) return;
+std::vector<std::string> LogBook::WriteLog(const std::vector<LogEntry>& entries) {
+    if (entries.empty()) return {};
     const std::string path = Path();
     // One reading of the clock, so that date and time belong together also at midnight.
     const LocalDateTime now = clock_.Now();
     std::vector<std::string> written;
+    written.reserve(entries.size());
     std::string lines;
     for (const LogEntry& e : entries) {
         written.push_back(FormatLogEntry(e.kind, e.message, e.task ? &*e.task : nullptr,
@@ -80,7 +81,7 @@ void LogBook::WriteLog(const std::vector<LogEntry>& entries) {
     // A message with a line break of its own is written as given; the next write makes it CR LF,
     // so that one rewrites.
     if (NormalizeLogContent(lines) == lines) left_ = files_.Stamp(path);
-    if (OnWritten) OnWritten(written);
+    return written;
 }
 
 // The file as this log book left it ends in CR LF (or is empty), so the lines appended give

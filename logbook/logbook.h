@@ -45,17 +45,14 @@ public:
     // before them (the rewrite, as the purge, keeps its flushed replace in one step).
     void WriteLog(int kind, const std::string& message, const LogTask* task = nullptr);
     // Appends the entries in one write, in their order and under one reading of the clock: all
-    // of them or, on an error, none.
-    void WriteLog(const std::vector<LogEntry>& entries);
+    // of them or, on an error, none. Returns the lines written, without their line ends.
+    std::vector<std::string> WriteLog(const std::vector<LogEntry>& entries);
     // Drops the leading lines older than 90 days.
     void PurgeLog();
     // The same, and the lines kept: the start-up's one read of the log. None without a file.
     std::vector<std::string> PurgeLogLines();
     // The lines as they stand; none without a file. Errors go to the caller.
     std::vector<std::string> Lines() const;
-    // After each successful write: the lines it added, without their line ends. Unassigned:
-    // skipped.
-    std::function<void(const std::vector<std::string>& lines)> OnWritten;
 
 private:
     std::optional<std::string> Purge();

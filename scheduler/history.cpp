@@ -112,19 +112,27 @@ std::string FailureText(const TaskFailure& f, std::size_t count) {
     return text;
 }
 
+std::size_t FailedTasks(const std::vector<TaskFailure>& failures) {
+    std::unordered_set<std::string> tasks;
+    for (const TaskFailure& f : failures) tasks.insert(f.omschrijving);
+    return tasks.size();
+}
+
 void FailureNotices::Add(const std::vector<TaskFailure>& failures) {
     if (failures.empty()) return;
     if (!first_) first_ = failures.front();
-    waiting_ += failures.size();
+    for (const TaskFailure& f : failures) tasks_.insert(f.omschrijving);
 }
 
-std::optional<std::string> FailureNotices::Take(std::int64_t nowMs) {
+std::optional<std::string> FailureNotices::Due(std::int64_t nowMs) const {
     if (!first_ || WaitMs(nowMs).value_or(0) > 0) return std::nullopt;
-    std::string text = FailureText(*first_, waiting_);
+    return FailureText(*first_, tasks_.size());
+}
+
+void FailureNotices::Shown(std::int64_t nowMs) {
     first_.reset();
-    waiting_ = 0;
+    tasks_.clear();
     lastShown_ = nowMs;
-    return text;
 }
 
 std::optional<std::int64_t> FailureNotices::WaitMs(std::int64_t nowMs) const {

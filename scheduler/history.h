@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/formatsettings.h"
@@ -59,21 +60,27 @@ private:
 // 1): <n> taken gemist of mislukt
 std::string FailureText(const TaskFailure& first, std::size_t count);
 
+// How many tasks these failures are about: two of one task count once.
+std::size_t FailedTasks(const std::vector<TaskFailure>& failures);
+
 // When the tray shows a balloon for failures: at once, but at most one a minute; what comes
-// within the minute after a balloon waits and is gathered into the next one.
+// within the minute after a balloon waits and is gathered into the next one. A balloon the
+// shell did not show uses nothing up.
 class FailureNotices {
 public:
     static constexpr std::int64_t MinGapMs = 60'000;
     void Add(const std::vector<TaskFailure>& failures);
     // The balloon's text when one is due at this moment (milliseconds of a monotonic count).
-    std::optional<std::string> Take(std::int64_t nowMs);
+    std::optional<std::string> Due(std::int64_t nowMs) const;
+    // It was shown: what it told is done, and the next waits a minute.
+    void Shown(std::int64_t nowMs);
     // How long until the waiting failures may be shown; none while nothing waits.
     std::optional<std::int64_t> WaitMs(std::int64_t nowMs) const;
 
 private:
-    // Only what the text needs: the first and how many.
+    // Only what the text needs: the first and the tasks.
     std::optional<TaskFailure> first_;
-    std::size_t waiting_ = 0;
+    std::unordered_set<std::string> tasks_;
     std::optional<std::int64_t> lastShown_;
 };
 

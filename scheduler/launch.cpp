@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "algemeen/text.h"
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "scheduler/taskruns.h"
 #include "store/memtable.h"
 
@@ -139,7 +139,7 @@ std::optional<std::string> ParseNotStartedNote(std::string_view body) {
     return std::string(body.substr(Head.size(), end - Head.size()));
 }
 
-ManualRun::ManualRun(TMemTable& table, LogBook& log, Shell& shell, TProcessStarter& starter)
+ManualRun::ManualRun(TMemTable& table, LogOutbox& log, Shell& shell, TProcessStarter& starter)
     : table_(table), log_(log), shell_(shell), starter_(starter) {}
 
 void ManualRun::Taakuitvoeren1Click() {
@@ -160,7 +160,11 @@ void ManualRun::Taakuitvoeren1Click() {
     const std::string comspec = ReadComspec(shell_);
     DirectoryRestore restore(shell_, shell_.CurrentDir().substr(0, SavedDirectoryLength));
 
-    log_.WriteLog(LogManual, "", &task);
+    const LogOutbox::Batch batch(log_); // its lines in one write
+    LogEntry line;
+    line.kind = LogManual;
+    line.task = task;
+    log_.Post(std::move(line));
     shell_.ChangeDir(task.werkdirectory); // empty or missing: the directory stays as it was
     starter_.Command = comspec;
     starter_.DefaultDir = "";
@@ -169,8 +173,7 @@ void ManualRun::Taakuitvoeren1Click() {
     starter_.StartOption = soSW_SHOW;
     starter_.Start();
     if (starter_.Failed()) {
-        log_.WriteLog(LogNote, NotStartedNote(task.omschrijving, starter_.ErrorText()));
-        if (runs && runs->attention) runs->attention->Add();
+        log_.Note(NotStartedNote(task.omschrijving, starter_.ErrorText()));
     } else if (runs) {
         runs->Started(*asked, task.omschrijving, starter_.TakeProcess(), shell_);
     }

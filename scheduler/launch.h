@@ -12,7 +12,7 @@
 namespace kivo {
 
 class TMemTable;
-class LogBook;
+class LogOutbox;
 class TaskRuns;
 
 // Hands the program to the shell with its parameters, working directory and show command, and
@@ -108,7 +108,7 @@ std::optional<std::string> ParseNotStartedNote(std::string_view body);
 // The manual run of the selected task (Taakuitvoeren1Click), as the main window calls it.
 class ManualRun {
 public:
-    ManualRun(TMemTable& table, LogBook& log, Shell& shell, TProcessStarter& starter);
+    ManualRun(TMemTable& table, LogOutbox& log, Shell& shell, TProcessStarter& starter);
 
     // Asks whether the current task should run now; on Yes writes the "(handmatig)" line and
     // starts the command interpreter named by "Comspec" with "/c" and the quoted program from
@@ -124,7 +124,7 @@ public:
 
 private:
     TMemTable& table_;
-    LogBook& log_;
+    LogOutbox& log_;
     Shell& shell_;
     TProcessStarter& starter_;
 };

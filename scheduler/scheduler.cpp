@@ -21,17 +21,13 @@ namespace kivo {
 
 namespace {
 
-// Notes that wait for a log that cannot be written: about a week of a busy task list. Beyond
-// it the oldest go, so that a log locked for good cannot take the memory.
-constexpr std::size_t MaxWaitingNotes = 10'000;
-
 std::int32_t DayOf(WallMs moment) {
     return static_cast<std::int32_t>(moment / MSecsPerDay);
 }
 
 } // namespace
 
-Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
+Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogOutbox& log,
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
     : table_(table), importer_(importer), taskFile_(taskFile), log_(log), shell_(shell),
@@ -40,27 +36,22 @@ Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFil
 
 void Scheduler::Timer1Timer() {
     timer1_.SetEnabled(false);
-    try {
-        Tick();
-    } catch (const std::exception& e) {
-        Failed(e);
+    {
+        // The check's lines in one write, at its end.
+        const LogOutbox::Batch batch(log_);
+        try {
+            Tick();
+        } catch (const std::exception& e) {
+            Failed(e);
+        }
     }
-    TellAttention();
     // Whatever failed, the next tick comes a full period after this one.
     timer1_.SetEnabled(true);
 }
 
+// A log that refuses the note is the outbox's to tell.
 void Scheduler::Failed(const std::exception& e) {
-    try {
-        Write({Entry(std::string("Timer1Timer:") + e.what())});
-    } catch (const std::exception& again) {
-        // The log itself is the trouble: its own failure is what the user sees.
-        if (OnError)
-            OnError(again.what());
-        else if (OnReport)
-            OnReport(again.what());
-        return;
-    }
+    Queue(Entry(std::string("Timer1Timer:") + e.what()));
     if (OnReport) OnReport(e.what());
 }
 
@@ -71,30 +62,8 @@ LogEntry Scheduler::Entry(const std::string& note) const {
     return entry;
 }
 
-void Scheduler::Queue(LogEntry entry, bool counts) {
-    pending_.push_back(PendingNote{std::move(entry), counts});
-    if (pending_.size() > MaxWaitingNotes) pending_.pop_front();
-}
-
-void Scheduler::Write(std::vector<LogEntry> extra) {
-    if (pending_.empty() && extra.empty()) return;
-    std::vector<LogEntry> lines;
-    lines.reserve(pending_.size() + extra.size());
-    int counted = 0;
-    for (const PendingNote& note : pending_) {
-        lines.push_back(note.entry);
-        counted += note.counts ? 1 : 0;
-    }
-    for (LogEntry& entry : extra) lines.push_back(std::move(entry));
-    log_.WriteLog(lines);
-    pending_.clear();
-    writtenCounted_ += counted;
-}
-
-// The tray follows what reached the log, once per tick, start-up or run of the missed.
-void Scheduler::TellAttention() {
-    const int count = std::exchange(writtenCounted_, 0);
-    if (count > 0 && attention) attention->Add(count);
+void Scheduler::Queue(LogEntry entry) {
+    log_.Post(std::move(entry));
 }
 
 TickTime Scheduler::ReadClock() {
@@ -103,8 +72,7 @@ TickTime Scheduler::ReadClock() {
     const ClockStep step = CompareReadings(lastReading_, reading);
     lastReading_ = reading;
     const WallMs wall = WallOf(reading.local);
-    if (step.Correction())
-        Queue(Entry(ClockMovedNote(wall - step.correctionMs, wall, settings_)), false);
+    if (step.Correction()) Queue(Entry(ClockMovedNote(wall - step.correctionMs, wall, settings_)));
     return TickTime{wall, step.SprangForward()};
 }
 
@@ -115,7 +83,7 @@ void Scheduler::Tick() {
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
         try {
-            log_.PurgeLog();
+            log_.Log().PurgeLog();
         } catch (const std::exception& e) {
             Failed(e); // the day's tasks still run
         }
@@ -125,7 +93,6 @@ void Scheduler::Tick() {
         if (!taskFile_.RetryLoad()) {
             Status(2, "Starttijd ");
             Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
-            Write();
             return;
         }
         NoteMissedFromFields(time.now);
@@ -139,13 +106,6 @@ void Scheduler::Tick() {
     bool started = false;
     JudgeAll(time, started);
 
-    // The notes in one write; the save comes whether or not the log took them.
-    std::exception_ptr notWritten;
-    try {
-        Write();
-    } catch (const std::exception&) {
-        notWritten = std::current_exception();
-    }
     if (started || unsavedStarts_) {
         // A failed save stays outstanding: the next ticks try it again.
         taskFile_.SaveTasks();
@@ -158,7 +118,6 @@ void Scheduler::Tick() {
         Status(2, "Starttijd " + table_.AsString(Field::Starttijd));
     }
     Status(0, "Laatste controle " + FormatTime(TimeOf(clock_.Now()), settings_));
-    if (notWritten) std::rethrow_exception(notWritten);
 }
 
 // By place, without the cursor: a pending change stays as it is, and its task is skipped and
@@ -188,11 +147,9 @@ void Scheduler::JudgeAll(const TickTime& time, bool& started) {
         const Judgement j = JudgeTask(fields, state, time);
         if (j.futureNote && record.Laatstekeer)
             Queue(Entry(FutureLastRunNote(record.Omschrijving.value_or(""), *record.Laatstekeer,
-                                          settings_)),
-                  false);
+                                          settings_)));
         if (j.missedNote)
-            Queue(Entry(MissedNote(record.Omschrijving.value_or(""), *j.missedNote, settings_)),
-                  true);
+            Queue(Entry(MissedNote(record.Omschrijving.value_or(""), *j.missedNote, settings_)));
         if (!j.start) {
             if (j.starttijd || j.laatstekeer) table_.SetRunFields(i, j.starttijd, j.laatstekeer);
             state = j.next;
@@ -232,17 +189,14 @@ std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRec
                                              std::int32_t laatstekeer) {
     const LogTask task{record.Omschrijving.value_or(""), record.Werkdirectory.value_or(""),
                        record.Programma.value_or("")};
-    // The line comes before the start, with what waits: a log that cannot be written holds the
-    // start back until it can.
-    std::vector<LogEntry> lines;
+    // The line is made before the start; a log that refuses it keeps it waiting, not the start.
     if (Runs)
-        if (auto note = Runs->StillRunning(id, task.omschrijving)) lines.push_back(Entry(*note));
+        if (auto note = Runs->StillRunning(id, task.omschrijving)) Queue(Entry(*note));
     LogEntry line;
     line.kind = LogAutomatic;
     line.task = task;
     line.at = clock_.Now();
-    lines.push_back(std::move(line));
-    Write(std::move(lines));
+    Queue(std::move(line));
     ProcessHandle process = nullptr;
     const ShellResult result =
         RunProgram(shell_, MainWindow, task.programma, record.Parameters.value_or(""),
@@ -252,7 +206,7 @@ std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRec
     else if (process)
         shell_.CloseProcess(process);
     // The task counts as started all the same; the note says why nothing ran.
-    if (!result.Started()) Queue(Entry(NotStartedNote(task.omschrijving, result.reason)), true);
+    if (!result.Started()) Queue(Entry(NotStartedNote(task.omschrijving, result.reason)));
     const std::optional<int> now = table_.PlaceOf(id, place);
     if (now) table_.SetRunFields(*now, starttijd, laatstekeer);
     return now;
@@ -261,7 +215,7 @@ std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRec
 void Scheduler::NoteMissedAtStartUp() {
     std::vector<std::string> lines;
     try {
-        lines = log_.Lines();
+        lines = log_.Log().Lines();
     } catch (const std::exception&) {
         // An unreadable log: a note may come twice, none is lost.
     }
@@ -276,16 +230,9 @@ void Scheduler::NoteMissedAtStartUp(const std::vector<std::string>& logLines,
         if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
     for (LogEntry& entry : before) {
         if (!entry.at) entry.at = reading.local;
-        Queue(std::move(entry), false);
+        Queue(std::move(entry));
     }
     if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
-    try {
-        Write();
-    } catch (const std::exception&) {
-        TellAttention();
-        throw; // the notes wait for the first write that succeeds
-    }
-    TellAttention();
 }
 
 // From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
@@ -306,7 +253,7 @@ void Scheduler::NoteMissedFromFields(WallMs now) {
         state.noted = slot;
         const std::string omschrijving = record.Omschrijving.value_or("");
         if (!earlierNotes_.count({omschrijving, WallText(*slot, settings_)}))
-            Queue(Entry(MissedNote(omschrijving, *slot, settings_)), true);
+            Queue(Entry(MissedNote(omschrijving, *slot, settings_)));
     }
     // Later gaps lie after what earlier runs could have noted.
     earlierNotes_.clear();
@@ -338,6 +285,7 @@ int Scheduler::MissedTaskCount(bool startableNow) {
 
 int Scheduler::RunMissed() {
     if (!table_.IsOpen()) return 0;
+    const LogOutbox::Batch batch(log_); // its lines in one write
     const WallMs now = WallOf(clock_.Read().local);
     const std::int32_t today = DayOf(now);
     const std::int32_t timeOfDay = static_cast<std::int32_t>(now - WallMs(today) * MSecsPerDay);
@@ -378,7 +326,6 @@ int Scheduler::RunMissed() {
             state.seen = DueTask::From(table_.TaskAt(*place));
             i = *place;
         }
-        Write();
     } catch (const std::exception&) {
         failure = std::current_exception();
     }
@@ -386,7 +333,6 @@ int Scheduler::RunMissed() {
         taskFile_.SaveTasks();
         unsavedStarts_ = false;
     }
-    TellAttention();
     if (failure) std::rethrow_exception(failure);
     return started;
 }

@@ -2,7 +2,6 @@
 // The minute tick: merges a waiting import file, starts every task that is due, records the
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -14,7 +13,7 @@
 #include <vector>
 
 #include "algemeen/report.h"
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/clock.h"
 #include "platform/formatsettings.h"
 #include "platform/shell.h"
@@ -30,13 +29,12 @@ class TaskFile;
 class Clock;
 class TimerControl;
 class TaskRuns;
-class Attention;
 
 class Scheduler {
 public:
     // timer1 is the minute timer (60 000 ms, its period counted from when it is started);
     // controleTimer the control timer that is never started.
-    Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogBook& log,
+    Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogOutbox& log,
               Shell& shell, const Clock& clock, const FormatSettings& settings,
               TimerControl& timer1, TimerControl& controleTimer);
 
@@ -45,15 +43,15 @@ public:
     // length and starts it again at the end, so the next tick comes a full period later, also
     // after a failure: a failure ends the tick, is logged as "Timer1Timer:" + message and
     // reported (OnError when that note cannot be written either), and the next tick still
-    // comes. Never throws but for a timer that cannot be armed.
+    // comes. Never throws but for a timer that cannot be armed. Its lines go out in one write,
+    // at its end.
     // While the table is closed (its file could not be read) the tick reads it again first.
     // A task file save that failed is tried again by every tick until it succeeds.
     // An edit that is open (the panel) is left alone: the tick starts the other tasks by their
     // place without moving the cursor, the task being changed waits for the edit's end, and the
     // import waits too. Otherwise the first task is current afterwards.
-    // A start's "(automatisch)" line is written before the start, with the notes that wait: a
-    // log that cannot be written holds the task back until it can (its window passing meanwhile
-    // is noted then). The tick's notes go out in one write, the tray is told once.
+    // A start's "(automatisch)" line is made before the start; a log that refuses writes does
+    // not hold the start back: the line waits in the outbox, with its time.
     void Timer1Timer();
     // Around the edit panel. Timer1 keeps running; the tick then leaves the edit alone.
     // Resume starts a Timer1 that is not running (it keeps the period of one that is).
@@ -76,8 +74,7 @@ public:
     // (`logLines`, the log as the start-up read it, holds the notes of earlier runs; without
     // them the log is read here). A task that never ran has nothing to miss before its first
     // tick. `before` comes ahead of the notes in the same write (the start line).
-    // A note is done once it is in the log: what cannot be written waits, in order, and goes
-    // with the next write of the scheduler that succeeds; the tray counts what was written.
+    // The notes go to the outbox, which writes them with the caller's event.
     void NoteMissedAtStartUp();
     void NoteMissedAtStartUp(const std::vector<std::string>& logLines,
                              std::vector<LogEntry> before = {});
@@ -88,31 +85,21 @@ public:
     // slot from now. Returns how many started.
     int MissedTaskCount(bool startableNow = false);
     int RunMissed();
-    // Notes that wait for the log.
-    std::size_t NotesWaiting() const { return pending_.size(); }
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
     std::function<void(int panel, const std::string& text)> OnStatusText;
-    // The plain message box, and the error display for a failure of the failure's own note
-    // (unassigned: the plain box).
+    // The plain message box.
     ReportFn OnReport;
-    ReportFn OnError;
     // The main window, owner of the shell's messages; null when there is none.
     WindowHandle MainWindow = nullptr;
-    // The started programs, watched for their end, and what the tray counts. May stay null.
+    // The started programs, watched for their end. May stay null.
     TaskRuns* Runs = nullptr;
-    Attention* attention = nullptr;
 
 private:
-    struct PendingNote {
-        LogEntry entry;
-        bool counts; // in the tray's count once written
-    };
-
     TMemTable& table_;
     TaskImporter& importer_;
     TaskFile& taskFile_;
-    LogBook& log_;
+    LogOutbox& log_;
     Shell& shell_;
     const Clock& clock_;
     const FormatSettings& settings_;
@@ -127,8 +114,6 @@ private:
     // The state of the task at each place at the last tick: found again without a look-up
     // while the table keeps its order, as it mostly does between two ticks.
     std::vector<std::pair<std::uint64_t, TaskState*>> byPlace_;
-    std::deque<PendingNote> pending_; // notes not yet in the log, oldest first
-    int writtenCounted_ = 0;          // for the tray, told once per tick
     std::set<std::pair<std::string, std::string>> earlierNotes_; // until the first judgement
 
     void Tick();
@@ -136,13 +121,9 @@ private:
     TickTime ReadClock();
     void JudgeAll(const TickTime& time, bool& started);
     void NoteMissedFromFields(WallMs now);
-    void Queue(LogEntry entry, bool counts);
-    // Writes what waits and `extra` in one write; on a failure what waited still waits and the
-    // failure goes to the caller.
-    void Write(std::vector<LogEntry> extra = {});
-    void TellAttention();
-    // The start of a task and its record: the log line (with what waits before it), the start,
-    // its fields. Returns the task's place afterwards; none when it is gone.
+    void Queue(LogEntry entry);
+    // The start of a task and its record: the log line, the start, its fields. Returns the
+    // task's place afterwards; none when it is gone.
     std::optional<int> StartAndRecord(int place, std::uint64_t id, const TaskRecord& record,
                                       std::optional<std::int32_t> starttijd,
                                       std::int32_t laatstekeer);

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/files.h"
 #include "scheduler/scheduler.h"
 #include "store/import.h"
@@ -11,7 +11,7 @@
 
 namespace kivo {
 
-StartUp::StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
+StartUp::StartUp(FileSystem& files, LogOutbox& log, TaskFile& taskFile, TaskImporter& importer,
                  TMemTable& table, Scheduler& scheduler)
     : files_(files), log_(log), taskFile_(taskFile), importer_(importer), table_(table),
       scheduler_(scheduler) {}
@@ -30,17 +30,19 @@ bool StartUp::Run() {
     // Before anything is written: a temporary file of a rewrite that was cut short is no one's.
     // What cannot be removed now is tried at the next start.
     RemoveInterruptedRewrites(files_, taskFile_.Path());
-    RemoveInterruptedRewrites(files_, log_.Path());
+    RemoveInterruptedRewrites(files_, log_.Log().Path());
+    const LogOutbox::Batch batch(log_);
+    log_.ReadLost();
     std::optional<std::vector<std::string>> lines;
     auto read = [&] {
         std::exception_ptr failed;
         try {
-            lines = log_.PurgeLogLines();
+            lines = log_.Log().PurgeLogLines();
         } catch (const std::exception&) {
             failed = std::current_exception();
             // A log that can be read but not rewritten still tells the earlier notes.
             try {
-                lines = log_.Lines();
+                lines = log_.Log().Lines();
             } catch (const std::exception&) {
             }
         }

@@ -11,7 +11,7 @@
 namespace kivo {
 
 class FileSystem;
-class LogBook;
+class LogOutbox;
 class Scheduler;
 class TaskFile;
 class TaskImporter;
@@ -19,7 +19,7 @@ class TMemTable;
 
 class StartUp {
 public:
-    StartUp(FileSystem& files, LogBook& log, TaskFile& taskFile, TaskImporter& importer,
+    StartUp(FileSystem& files, LogOutbox& log, TaskFile& taskFile, TaskImporter& importer,
             TMemTable& table, Scheduler& scheduler);
 
     // Each step stands on its own: one that fails is shown (OnError) and the next still runs,
@@ -27,6 +27,8 @@ public:
     // and waits for the scheduler when the task file could not be read. After the start line
     // come the notes of the runs missed while the program was not running, in the same write.
     // The log is read once, by the purge: its kept lines serve the earlier notes and OnLogRead.
+    // The start-up's lines go out in one write, at its end, led by what the previous close
+    // could not write.
     // True when every step ran; false when Stopped ended the steps early.
     bool Run();
 
@@ -43,7 +45,7 @@ private:
     bool Step(const std::function<void()>& step);
 
     FileSystem& files_;
-    LogBook& log_;
+    LogOutbox& log_;
     TaskFile& taskFile_;
     TaskImporter& importer_;
     TMemTable& table_;

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "algemeen/text.h"
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/processwatch.h"
 
 namespace kivo {
@@ -95,7 +95,7 @@ std::string StillRunningNote(const std::string& omschrijving, WallMs since,
     return note;
 }
 
-TaskRuns::TaskRuns(LogBook& log, const Clock& clock, const FormatSettings& settings,
+TaskRuns::TaskRuns(LogOutbox& log, const Clock& clock, const FormatSettings& settings,
                    ProcessWatch* watch)
     : log_(log), clock_(clock), settings_(settings), watch_(watch) {}
 
@@ -134,10 +134,8 @@ void TaskRuns::Ended(std::uint64_t token, std::optional<std::uint32_t> exitCode)
     const Run run = std::move(it->second);
     runs_.erase(it);
     const std::int64_t duration = clock_.Read().monotonicMs - run.startedMono;
-    log_.WriteLog(LogNote, exitCode ? FinishedNote(run.omschrijving, *exitCode, duration)
-                                    : FinishedUnknownNote(run.omschrijving, duration));
-    // Counted once it is in the log.
-    if (exitCode != 0u && attention) attention->Add();
+    log_.Note(exitCode ? FinishedNote(run.omschrijving, *exitCode, duration)
+                       : FinishedUnknownNote(run.omschrijving, duration));
 }
 
 } // namespace kivo

@@ -15,7 +15,7 @@
 
 namespace kivo {
 
-class LogBook;
+class LogOutbox;
 class ProcessWatch;
 
 // What the tray shows: missed runs, failed starts and codes other than 0 since the user last
@@ -54,7 +54,8 @@ std::string StillRunningNote(const std::string& omschrijving, WallMs since,
 class TaskRuns {
 public:
     // Without a watch nothing is waited for and no end is noted.
-    TaskRuns(LogBook& log, const Clock& clock, const FormatSettings& settings, ProcessWatch* watch);
+    TaskRuns(LogOutbox& log, const Clock& clock, const FormatSettings& settings,
+             ProcessWatch* watch);
     TaskRuns(const TaskRuns&) = delete;
     TaskRuns& operator=(const TaskRuns&) = delete;
 
@@ -66,13 +67,11 @@ public:
     void Started(std::uint64_t taskId, const std::string& omschrijving, ProcessHandle process,
                  Shell& shell);
     // The watch saw a run end: its note, under the name the task had when it started. No code:
-    // it could not be read, which the note says (and the tray counts).
+    // it could not be read, which the note says. A log that refuses it keeps it waiting.
     void Ended(std::uint64_t token, std::optional<std::uint32_t> exitCode);
     std::size_t Running() const { return runs_.size(); }
     // Whether a run of this task has not been seen to end.
     bool IsRunning(std::uint64_t taskId) const;
-
-    Attention* attention = nullptr; // counts codes other than 0
 
 private:
     struct Run {
@@ -81,7 +80,7 @@ private:
         WallMs startedAt;
         std::int64_t startedMono;
     };
-    LogBook& log_;
+    LogOutbox& log_;
     const Clock& clock_;
     const FormatSettings& settings_;
     ProcessWatch* watch_;

@@ -9,7 +9,7 @@
 
 #include "algemeen/scopeexit.h"
 #include "algemeen/text.h"
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -114,7 +114,7 @@ std::vector<ImportRecord> ReadImportRecords(std::string_view content,
     return records;
 }
 
-TaskImporter::TaskImporter(TMemTable& table, TaskFile& taskFile, LogBook& log, FileSystem& files,
+TaskImporter::TaskImporter(TMemTable& table, TaskFile& taskFile, LogOutbox& log, FileSystem& files,
                            Clock& clock, const FormatSettings& settings, std::string appDir,
                            std::string firstLocation)
     : table_(table), taskFile_(taskFile), log_(log), files_(files), clock_(clock),
@@ -139,7 +139,7 @@ void TaskImporter::ImportTasks() {
         if (OpstartTimer && opstartWasEnabled) OpstartTimer->SetEnabled(*opstartWasEnabled);
     });
     try {
-        log_.WriteLog(LogNote, "Importeer taken");
+        log_.Note("Importeer taken");
         if (OpstartTimer) {
             opstartWasEnabled = OpstartTimer->Enabled();
             OpstartTimer->SetEnabled(false);
@@ -179,7 +179,7 @@ void TaskImporter::ImportTasks() {
             if (table_.IsPending()) table_.CancelTask();
         } catch (const std::exception&) {
         }
-        log_.WriteLog(LogNote, std::string("leeskivotaken: ") + e.what());
+        log_.Note(std::string("leeskivotaken: ") + e.what());
         if (OnReport) OnReport(e.what());
     }
 }

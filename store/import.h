@@ -16,7 +16,7 @@ namespace kivo {
 
 class TMemTable;
 class TaskFile;
-class LogBook;
+class LogOutbox;
 class FileSystem;
 class FileReader;
 class Clock;
@@ -70,7 +70,7 @@ public:
     static constexpr const char* FixedLocation = "c:\\kivoklok.tkn";
 
     // The file is looked for at firstLocation, else at appDir + "kivoklok.tkn".
-    TaskImporter(TMemTable& table, TaskFile& taskFile, LogBook& log, FileSystem& files,
+    TaskImporter(TMemTable& table, TaskFile& taskFile, LogOutbox& log, FileSystem& files,
                  Clock& clock, const FormatSettings& settings, std::string appDir,
                  std::string firstLocation = FixedLocation);
 
@@ -95,7 +95,7 @@ public:
 private:
     TMemTable& table_;
     TaskFile& taskFile_;
-    LogBook& log_;
+    LogOutbox& log_;
     FileSystem& files_;
     Clock& clock_;
     const FormatSettings& settings_;

@@ -3,7 +3,7 @@
 #include <exception>
 #include <optional>
 
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "store/memtable.h"
@@ -20,7 +20,7 @@ std::string WriteTable(const TCSVStreamFormat& format, const TMemTable& table) {
 }
 
 TaskFile::TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files,
-                   LogBook& log, std::string appDir)
+                   LogOutbox& log, std::string appDir)
     : table_(table), format_(format), files_(files), log_(log), appDir_(std::move(appDir)) {}
 
 std::string TaskFile::Path() const {
@@ -28,13 +28,7 @@ std::string TaskFile::Path() const {
 }
 
 void TaskFile::LoadTasks() {
-    // A log that cannot be written does not keep the tasks from loading.
-    std::exception_ptr noteFailure;
-    try {
-        log_.WriteLog(LogNote, "Lees taken");
-    } catch (const std::exception&) {
-        noteFailure = std::current_exception();
-    }
+    log_.Note("Lees taken");
     const std::string path = Path();
     std::string content;
     bool exists = false;
@@ -49,13 +43,11 @@ void TaskFile::LoadTasks() {
         // replace the user's file; the scheduler reads it again later.
         table_.CloseTable();
         stampKnown_ = false;
-        log_.WriteLog(LogNote, std::string("leesCSVbestand: ") + e.what());
+        log_.Note(std::string("leesCSVbestand: ") + e.what());
         if (OnReport) OnReport(e.what());
-        if (noteFailure) std::rethrow_exception(noteFailure);
         return;
     }
     Load(content, exists);
-    if (noteFailure) std::rethrow_exception(noteFailure);
 }
 
 bool TaskFile::RetryLoad() {
@@ -73,7 +65,7 @@ bool TaskFile::RetryLoad() {
     }
     stamp_ = stamp;
     stampKnown_ = true;
-    log_.WriteLog(LogNote, "Lees taken");
+    log_.Note("Lees taken");
     Load(content, exists);
     return table_.IsOpen();
 }
@@ -98,7 +90,7 @@ void TaskFile::Load(const std::string& content, bool exists) {
         // The table lacks tasks that are still in the file: keep that file before a save
         // overwrites it.
         if (reading) loadIncomplete_ = true;
-        log_.WriteLog(LogNote, std::string("leesCSVbestand: ") + e.what());
+        log_.Note(std::string("leesCSVbestand: ") + e.what());
         if (OnReport) OnReport(e.what());
     }
 }
@@ -146,18 +138,18 @@ std::string TaskFile::KeepCopy(const std::string& baseName, const std::string& n
     // The copy holds this state of the file: it is not copied again.
     stamp_ = files_.Stamp(path);
     stampKnown_ = true;
-    log_.WriteLog(LogNote, note + "; kopie bewaard als " + copy);
+    log_.Note(note + "; kopie bewaard als " + copy);
     return copy;
 }
 
 bool TaskFile::SaveTasks() {
     if (!table_.IsOpen()) return false;
-    log_.WriteLog(LogNote, "Instelling opslaan");
+    log_.Note("Instelling opslaan");
     try {
         Write();
         return true;
     } catch (const std::exception& e) {
-        log_.WriteLog(LogNote, std::string("SaveChanges: ") + e.what());
+        log_.Note(std::string("SaveChanges: ") + e.what());
         if (OnReport) OnReport(e.what());
         return false;
     }
@@ -171,7 +163,7 @@ bool TaskFile::RetrySave() {
     } catch (const std::exception&) {
         return false; // noted and shown at its first failure
     }
-    log_.WriteLog(LogNote, "Instelling opslaan");
+    log_.Note("Instelling opslaan");
     return true;
 }
 

@@ -11,7 +11,7 @@
 namespace kivo {
 
 class TMemTable;
-class LogBook;
+class LogOutbox;
 
 // The file content for the table's stored tasks in their current order; a pending change is
 // no part of it.
@@ -19,15 +19,14 @@ std::string WriteTable(const TCSVStreamFormat& format, const TMemTable& table);
 
 class TaskFile {
 public:
-    TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files, LogBook& log,
+    TaskFile(TMemTable& table, const TCSVStreamFormat& format, FileSystem& files, LogOutbox& log,
              std::string appDir);
     std::string Path() const; // AppDir + "kivoklok.csv"
     // Where the file that did not load whole is kept before the first save overwrites it
     // (empty until then).
     const std::string& IncompleteCopyPath() const { return copyPath_; }
-    // Failures are reported, not raised; a log that cannot be written escapes, after the load.
-    // A file that exists but cannot be read leaves the table closed, so that no save replaces
-    // it: RetryLoad then reads it later.
+    // Failures are reported, not raised. A file that exists but cannot be read leaves the table
+    // closed, so that no save replaces it: RetryLoad then reads it later.
     void LoadTasks();
     // While the table is closed: reads the file again, quietly until it can be read. True when
     // the table is open.
@@ -46,7 +45,7 @@ private:
     TMemTable& table_;
     const TCSVStreamFormat& format_;
     FileSystem& files_;
-    LogBook& log_;
+    LogOutbox& log_;
     std::string appDir_;
     bool loadIncomplete_ = false;
     std::string copyPath_;

@@ -7,7 +7,7 @@
 
 #include "algemeen/scopeexit.h"
 #include "algemeen/text.h"
-#include "core/coreservices.h"
+#include "core/program.h"
 #include "logbook/logbook.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -27,6 +27,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
       sfKivoKlok(settings_), ProcessStarter1(services_.shell), InstelPanel(memKivoKlok, settings_),
       taskList_(memKivoKlok) {
     OnTerminate = [] { TApplication::Instance().Terminate(); };
+    // The box tells the program when it is answered.
     OnReport = [this](const std::string& message) {
         TApplication& app = TApplication::Instance();
         ShowPlainMessage(app.DialogOwner(), app.Title(), message, std::exchange(boxClosed_, {}));
@@ -56,7 +57,10 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
 
     // The components, in the order of the window's definition.
     Timer1.SetInterval(60000);
-    Timer1.OnTimer = [this] { RunTick(); };
+    Timer1.OnTimer = [this] {
+        // Checks only once FormCreate has made the program, and not once it ends.
+        if (program_) program_->RunTick();
+    };
     Timer1.SetEnabled(true);
     OpstartTimer.SetInterval(2000);
     OpstartTimer.OnTimer = [this] { OpstartTimerTimer(); };
@@ -73,6 +77,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     WinTaskbar->SetIcon(trayIcon_.get());
     WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
     WinTaskbar->OnBalloonClick = [this] { Overzicht1Click(); };
+    WinTaskbar->OnIconAdded = [this] { ShowFailureBalloon(); }; // one the shell refused
     WinTaskbar->PopUpMenu = trayMenu_.get();
     WinTaskbar->SetShowIcon(true);
     ProcessStarter1.MainWindow = window;
@@ -94,95 +99,40 @@ TInstelForm::~TInstelForm() {
 }
 
 LogBook* TInstelForm::Log() const {
-    return core_ ? &core_->log : nullptr;
+    return program_ ? &program_->core.log : nullptr;
+}
+LogOutbox* TInstelForm::Outbox() const {
+    return program_ ? &program_->core.outbox : nullptr;
 }
 TaskFile* TInstelForm::Tasks() const {
-    return core_ ? &core_->taskFile : nullptr;
+    return program_ ? &program_->core.taskFile : nullptr;
 }
 TaskImporter* TInstelForm::Importer() const {
-    return core_ ? &core_->importer : nullptr;
+    return program_ ? &program_->core.importer : nullptr;
 }
 Scheduler* TInstelForm::Scheduling() const {
-    return core_ ? &core_->scheduler : nullptr;
+    return program_ ? &program_->core.scheduler : nullptr;
 }
 
-// The minute tick, also run at once after a resume or a change of the clock. Never inside
-// another tick: one asked for meanwhile follows it.
-void TInstelForm::RunTick() {
-    // Ticks only once FormCreate has made the scheduler, and not once the program ends.
-    if (!core_ || ending_) return;
-    if (ticking_) {
-        tickAgain_ = true;
-        return;
-    }
-    ticking_ = true;
-    // Its boxes come after it, so that ticks go on while they are open.
-    ++deferReports_;
-    {
-        const ScopeExit after([this] {
-            ticking_ = false;
-            --deferReports_;
-            AfterTick();
-        });
-        core_->scheduler.Timer1Timer();
-    }
-    if (std::exchange(tickAgain_, false)) PostTick();
-}
-
-void TInstelForm::PostTick() {
-    if (tickPosted_) return;
-    tickPosted_ = PostMessageA(Hwnd(), TickNowMessage, 0, 0) != FALSE;
-}
-
-void TInstelForm::Report(ReportQueue::Kind kind, const std::string& message) {
-    if (!reports_.Add(kind, message)) return; // that box is open or waiting already
-    if (deferReports_ == 0) ShowReports();
-}
-
-void TInstelForm::ShowReports() {
-    reportsPosted_ = false;
-    ReportQueue::Entry entry;
-    // A box's own message loop may show the next ones; each is taken once, and counts as shown
-    // until it is answered, also when a box above it is still open.
-    while (reports_.Next(entry)) {
-        auto released = std::make_shared<bool>(false);
-        auto release = [this, entry, released] {
-            if (!std::exchange(*released, true)) reports_.Done(entry);
-        };
-        boxClosed_ = release;
-        const ScopeExit done([&] {
-            boxClosed_ = nullptr;
-            release();
-        });
-        const auto& show = entry.kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
-        if (show) show(entry.message);
-    }
-}
-
-// After the start-up or a tick: the list, the buttons that need the table (it may have been
-// read now), and the boxes that waited.
-void TInstelForm::AfterTick() {
+// After the start-up, a check or a command: the list, and the buttons that need the table (it
+// may have been read now).
+void TInstelForm::TasksChanged() {
     RefreshTaskList();
     if (memKivoKlok.IsOpen() != tableWasOpen_) {
         tableWasOpen_ = memKivoKlok.IsOpen();
         if (!editMode_) EnableBrowseControls(true);
     }
-    ShowAttention();
-    if (reports_.Waiting() && !reportsPosted_ && Hwnd()) {
-        reportsPosted_ = true;
-        PostMessageA(Hwnd(), ShowReportsMessage, 0, 0);
-    }
 }
 
 void TInstelForm::ShowAttention() {
-    if (!core_) return;
-    const int count = core_->attention.Count();
+    if (!program_) return;
+    const int count = program_->core.attention.Count();
     if (WinTaskbar && markedTrayIcon_) {
         // The icon first: the new tip brings it to the notification area with it.
         WinTaskbar->SetIcon(count > 0 ? markedTrayIcon_.get() : trayIcon_.get());
         WinTaskbar->SetHint(AttentionTip(count));
     }
-    const bool missed = memKivoKlok.IsOpen() && core_->scheduler.MissedTaskCount() > 0;
+    const bool missed = memKivoKlok.IsOpen() && program_->core.scheduler.MissedTaskCount() > 0;
     EnableMenuItem(trayMenu_.get(), IdGemistetakenuitvoeren2,
                    MF_BYCOMMAND | (missed ? MF_ENABLED : MF_GRAYED));
 }
@@ -196,54 +146,57 @@ void TInstelForm::FormCreate() {
     TApplication::Instance().OnShowRequest = [this] { Openen1Click(); };
     std::string exePath = services_.exePath.empty() ? ModuleFileName() : services_.exePath;
     appDir_ = WithTrailingBackslash(exePath.substr(0, exePath.find_last_of('\\') + 1));
-    CoreParts parts{
-        .table = memKivoKlok,
-        .format = sfKivoKlok,
-        .files = services_.files,
-        .clock = services_.clock,
-        .shell = services_.shell,
-        .timer1 = Timer1,
-        .controleTimer = ControleTimer,
-        .opstartTimer = OpstartTimer,
-        .processStarter = ProcessStarter1,
-        .processWatch = services_.processWatch,
-        .mainWindow = Hwnd(),
-        .hooks = {
-            .report = [this](const std::string& m) { Report(ReportQueue::Plain, m); },
-            .errorDisplay = [this](const std::string& m) { Report(ReportQueue::ErrorDisplay, m); },
-            .statusText = [this](int panel, const std::string& text) { SetStatus(panel, text); },
-            .ask =
-                [](const std::string& title, const std::string& message) {
-                    return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
-                                             mtWarning, mbYes | mbNo, 0, "");
-                },
-            .attentionChanged = [this] { ShowAttention(); },
-            .commitTyped = [this] { InstelPanel.CommitTyped(); },
-            .historyChanged =
-                [this] {
-                    if (overview_) overview_->RefreshLater();
-                    ShowFailureBalloon();
-                },
-        }};
-    core_ = std::make_unique<CoreServices>(parts, settings_, appDir_);
-    // The table stays closed until the task file is loaded: while it cannot be read, no
-    // import, tick or save can write a task file without the user's tasks.
-    memKivoKlok.CloseTable();
-    // Each step runs whatever the others met; their boxes come once the start-up has ended, so
-    // none keeps the rest from running. An exit confirmed meanwhile ends the steps.
-    ++deferReports_;
-    core_->startUp.Stopped = [this] { return ending_; };
-    const bool ran = core_->startUp.Run();
-    if (ran && !ending_) {
-        try {
-            OpstartTimer.SetEnabled(true);
-        } catch (const std::exception& e) {
-            Report(ReportQueue::ErrorDisplay, e.what());
-        }
-    }
-    --deferReports_;
+    program_ = std::make_unique<Program>(
+        CoreParts{
+            .table = memKivoKlok,
+            .format = sfKivoKlok,
+            .files = services_.files,
+            .clock = services_.clock,
+            .shell = services_.shell,
+            .timer1 = Timer1,
+            .controleTimer = ControleTimer,
+            .opstartTimer = OpstartTimer,
+            .processStarter = ProcessStarter1,
+            .processWatch = services_.processWatch,
+            .mainWindow = Hwnd(),
+        },
+        View(), settings_, appDir_);
+    program_->StartUp();
     tableWasOpen_ = !memKivoKlok.IsOpen(); // the buttons follow the table's state now
-    AfterTick();
+    TasksChanged();
+}
+
+// What the window follows of the running program.
+ProgramView TInstelForm::View() {
+    auto post = [this](UINT message) {
+        return [this, message] { return Hwnd() && PostMessageA(Hwnd(), message, 0, 0) != FALSE; };
+    };
+    return ProgramView{
+        .status = [this](int panel, const std::string& text) { SetStatus(panel, text); },
+        .attention = [this] { ShowAttention(); },
+        .history =
+            [this] {
+                if (overview_) overview_->RefreshLater();
+                ShowFailureBalloon();
+            },
+        .tasksChanged = [this] { TasksChanged(); },
+        .showReport =
+            [this](ReportQueue::Kind kind, const std::string& message,
+                   std::function<void()> answered) {
+                boxClosed_ = std::move(answered);
+                const auto& show = kind == ReportQueue::Plain ? OnReport : OnErrorDisplay;
+                if (show) show(message);
+                boxClosed_ = nullptr;
+            },
+        .postReports = post(ShowReportsMessage),
+        .postTick = post(TickNowMessage),
+        .ask =
+            [](const std::string& title, const std::string& message) {
+                return ShowMessageDialog(TApplication::Instance().DialogOwner(), title, message,
+                                         mtWarning, mbYes | mbNo, 0, "");
+            },
+        .commitTyped = [this] { InstelPanel.CommitTyped(); },
+    };
 }
 
 void TInstelForm::Show() {
@@ -269,12 +222,9 @@ void TInstelForm::FormClose() {
         return;
     }
     ending_ = true;
-    // A log book that cannot be written must not make the program impossible to end.
-    try {
-        if (core_) core_->log.WriteLog(LogClosed, "");
-    } catch (const std::exception& e) {
-        TApplication::Instance().HandleException(e);
-    }
+    // A log book that cannot be written does not keep the program from ending: its refusal is
+    // shown, and what it did not take is said at the next start.
+    if (program_) program_->Close();
     if (OnTerminate) OnTerminate();
 }
 
@@ -328,7 +278,7 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Command(wParam);
         return 0;
     case ShowReportsMessage:
-        ShowReports();
+        if (program_) program_->ShowReports();
         return 0;
     // Back from sleep or hibernation, or the clock or time zone changed: a tick now, so that a
     // window still open starts its task and what the change cost is noted. Posted, so it never
@@ -337,14 +287,13 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND ||
             wParam == PBT_APMRESUMECRITICAL)
-            PostTick();
+            if (program_) program_->TickSoon();
         return TRUE;
     case WM_TIMECHANGE:
-        PostTick();
+        if (program_) program_->TickSoon();
         return 0;
     case TickNowMessage:
-        tickPosted_ = false;
-        RunTick();
+        if (program_) program_->TickPosted();
         return 0;
     case WM_TIMER:
         if (wParam == BalloonTimerId) {
@@ -365,8 +314,12 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        // A log-off or shut-down ends the program at once: no closing line, nothing saved.
-        if (wParam) TApplication::Instance().EndSession();
+        // A log-off or shut-down ends the program at once: no closing line, nothing saved; what
+        // the log has not taken yet is written, or said at the next start.
+        if (wParam) {
+            if (program_) program_->EndSession();
+            TApplication::Instance().EndSession();
+        }
         return 0;
     }
     return DefaultMessage(message, wParam, lParam);

@@ -35,7 +35,9 @@ class Scheduler;
 class Shell;
 class TaskImporter;
 class ProcessWatch;
-struct CoreServices;
+class LogOutbox;
+class Program;
+struct ProgramView;
 
 class TInstelForm : public Window {
 public:
@@ -153,10 +155,9 @@ public:
 
     // How the program ends once the exit is decided; tests replace it.
     std::function<void()> OnTerminate;
-    // The plain message box for every report of the core, and the error display for failures
-    // that no handler reports itself; tests may replace them. A report made during the start-up
-    // or a tick is shown once that has ended, so no box holds up later ticks; a message already
-    // on screen or waiting gets no second box.
+    // The plain message box for every report of the program, and the error display for failures
+    // that no handler reports itself; tests may replace them. The program holds them back while
+    // an event runs and gives no second box for a message on screen or waiting.
     std::function<void(const std::string&)> OnReport;
     std::function<void(const std::string&)> OnErrorDisplay;
     // Posted to show the reports that wait, and to run a tick now.
@@ -165,8 +166,10 @@ public:
     // Waits out the minute between two balloons.
     static constexpr UINT_PTR BalloonTimerId = 1;
 
-    // The services made by FormCreate once AppDir is known; null before.
+    // The running program and its services, made by FormCreate once AppDir is known; null before.
+    Program* Running() const { return program_.get(); }
     LogBook* Log() const;
+    LogOutbox* Outbox() const;
     TaskFile* Tasks() const;
     TaskImporter* Importer() const;
     Scheduler* Scheduling() const;
@@ -192,13 +195,8 @@ private:
     void DBGtakenSelChange();
     void SetStatus(int panel, const std::string& text);
     void EnableBrowseControls(bool enabled);
-    void Report(ReportQueue::Kind kind, const std::string& message);
-    void ShowReports();
-    void RunTick();
-    // A tick soon, once however many ask before it runs (a resume sends two messages, a clock
-    // change a burst of them).
-    void PostTick();
-    void AfterTick();
+    ProgramView View();
+    void TasksChanged();
     // The tray: a mark and the count in its tip while there are missed runs or failures the
     // user has not looked at (opening the log viewer clears them); the menu item for the
     // missed runs enabled while there are some.
@@ -213,15 +211,9 @@ private:
     void DeleteAfterQuestion(const std::function<bool(const std::string& description)>& ask);
 
     std::string appDir_;
-    std::unique_ptr<CoreServices> core_;
+    std::unique_ptr<Program> program_;
     TTaakoverzichtForm* overview_ = nullptr; // while open; it frees itself
-    ReportQueue reports_;
-    int deferReports_ = 0; // inside the start-up or a tick: boxes wait for its end
-    bool reportsPosted_ = false;
-    std::function<void()> boxClosed_; // for the box being shown: it was answered
-    bool ticking_ = false;
-    bool tickAgain_ = false;
-    bool tickPosted_ = false;
+    std::function<void()> boxClosed_;        // for the box being shown: it was answered
     bool tableWasOpen_ = false;
     TaskList taskList_;
     ControlHook listHook_;
@@ -239,9 +231,6 @@ private:
     bool ending_ = false; // FormClose decided to end the program
     bool endedByGuard_ = false;
     bool placeOnRestore_ = false;
-    // What the pending change began with, to tell a start time the user stored.
-    bool addingTask_ = false;
-    std::optional<std::int32_t> startBefore_;
 };
 
 } // namespace kivo

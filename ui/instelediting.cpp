@@ -1,7 +1,6 @@
 // Task editing in the main window: browse and edit mode, the three buttons, the edit panel's
 // OK and "Annuleren", deleting, and the task list.
-#include "core/coreservices.h"
-#include "logbook/logbook.h"
+#include "core/program.h"
 #include "scheduler/scheduler.h"
 #include "store/taskfile.h"
 #include "ui/instel.h"
@@ -21,13 +20,12 @@ void TInstelForm::ShowBrowseMode() {
     SetStatus(2, "Starttijd " + CurrentStartTime());
     // The list has the focus: the arrow, page, home and end keys work without a click.
     if (IsWindowVisible(Hwnd())) SetFocus(taskList_.Hwnd());
-    if (core_) core_->scheduler.ResumeScheduling();
+    if (program_) program_->core.scheduler.ResumeScheduling();
 }
 
 void TInstelForm::ShowEditMode() {
     editMode_ = true;
-    if (core_) core_->scheduler.SuspendScheduling();
-    startBefore_ = memKivoKlok.Current().Starttijd;
+    if (program_) program_->core.scheduler.SuspendScheduling();
     SetClientHeight(EditHeight);
     InstelPanel.BeginEdit();
     ShowWindow(InstelPanel.Hwnd(), SW_SHOW);
@@ -59,14 +57,14 @@ void TInstelForm::EnableBrowseControls(bool enabled) {
 void TInstelForm::BBInstellenClick() {
     if (!memKivoKlok.IsOpen() || memKivoKlok.TaskCount() <= 0) return;
     memKivoKlok.EditCurrent();
-    addingTask_ = false;
+    if (program_) program_->BeginEdit(false);
     ShowEditMode();
 }
 
 void TInstelForm::BBToevoegenClick() {
     if (!memKivoKlok.IsOpen()) return;
     memKivoKlok.AppendTask();
-    addingTask_ = true;
+    if (program_) program_->BeginEdit(true);
     RefreshTaskList();
     ShowEditMode();
 }
@@ -74,19 +72,10 @@ void TInstelForm::BBToevoegenClick() {
 void TInstelForm::OKButtonClick() {
     // What is still in the focused field counts: a description typed last is not lost.
     InstelPanel.CommitTyped();
-    const std::string omschrijving = memKivoKlok.AsString(Field::Omschrijving);
-    const std::string programma = memKivoKlok.AsString(Field::Programma);
-    if (!omschrijving.empty() && !programma.empty()) {
-        const bool startStored = addingTask_ || memKivoKlok.Current().Starttijd != startBefore_;
-        memKivoKlok.PostTask();
-        if (auto id = memKivoKlok.CurrentId(); id && core_) {
-            if (startStored) core_->scheduler.HonourStartTime(*id);
-            core_->scheduler.TaskChanged(*id); // its slots count from now
-        }
-        if (core_) core_->taskFile.SaveTasks();
-    } else {
+    if (program_)
+        program_->StoreEdit();
+    else
         memKivoKlok.CancelTask();
-    }
     ShowBrowseMode();
     RefreshTaskList();
 }
@@ -117,25 +106,13 @@ void TInstelForm::DBGtakenKeyDelete() {
 
 void TInstelForm::DeleteAfterQuestion(
     const std::function<bool(const std::string& description)>& ask) {
-    if (!core_ || !memKivoKlok.IsOpen()) return;
-    try {
-        if (memKivoKlok.TaskCount() > 0) {
-            // A tick during the question makes the first task current: the task named in the
-            // question is found again by its identity. One an import removed meanwhile is
-            // gone; nothing is deleted in its place.
-            const std::optional<TaskId> named = memKivoKlok.CurrentId();
-            if (ask(memKivoKlok.AsString(Field::Omschrijving)) && named &&
-                memKivoKlok.GotoId(*named)) {
-                core_->log.WriteLog(LogNote, "Taak verwijderen");
-                memKivoKlok.DeleteCurrent();
-            }
-        }
-    } catch (const std::exception& e) {
-        core_->log.WriteLog(LogNote, std::string("VerwijderClick: ") + e.what());
-        Report(ReportQueue::Plain, e.what());
-    }
-    core_->taskFile.SaveTasks();
-    RefreshTaskList();
+    if (!program_ || !memKivoKlok.IsOpen()) return;
+    // Named before the question: a tick during it makes the first task current.
+    std::optional<TaskId> named;
+    if (memKivoKlok.TaskCount() > 0 && (named = memKivoKlok.CurrentId()) &&
+        !ask(memKivoKlok.AsString(Field::Omschrijving)))
+        named.reset();
+    program_->DeleteTask(named);
 }
 
 void TInstelForm::DBGtakenCellClick() {

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "algemeen/text.h"
-#include "core/coreservices.h"
+#include "core/program.h"
 #include "scheduler/scheduler.h"
 #include "ui/about.h"
 #include "ui/instel.h"
@@ -91,44 +91,41 @@ void TInstelForm::Sluiten1Click() {
     Afsluiten1Click();
 }
 
+// A tick during the question may change the list: the program follows it afterwards.
 void TInstelForm::Taakuitvoeren1Click() {
-    if (!core_ || !memKivoKlok.IsOpen()) return;
-    core_->manualRun.Taakuitvoeren1Click();
-    RefreshTaskList(); // a tick during the question may have changed the list
+    if (program_) program_->RunTaskNow();
 }
 
 void TInstelForm::Logboekbekijken1Click() {
     // The user looks at what happened: the tray's mark goes.
-    if (core_) core_->attention.Clear();
+    if (program_) program_->LogViewed();
     if (IsFormOpen(TLogboekForm::ClassName)) return;
     TLogboekForm::Open(appDir_, services_.files);
 }
 
 void TInstelForm::Gemistetakenuitvoeren2Click() {
-    if (!core_) return;
+    if (!program_) return;
     // The task open in the panel waits for the panel: it is not counted.
-    const int missed = core_->scheduler.MissedTaskCount(true);
+    const int missed = program_->MissedToRun();
     std::string question = "Gemiste taken nu uitvoeren (";
     question += std::to_string(missed);
     question += missed == 1 ? " taak)?" : " taken)?";
     if (missed > 0 && ShowMessageDialog(TApplication::Instance().DialogOwner(), QuestionTitle,
                                         question, mtConfirmation, mbYes | mbNo, 0, "") == mrYes) {
         // A tick during the question may have made some up: those are not started again.
-        core_->scheduler.RunMissed();
+        program_->RunMissed();
     }
-    RefreshTaskList();
-    ShowAttention();
 }
 
 void TInstelForm::Overzicht1Click() {
-    if (!core_) return;
+    if (!program_) return;
     if (overview_) {
         if (IsIconic(overview_->Hwnd())) ShowWindow(overview_->Hwnd(), SW_RESTORE);
         SetForegroundWindow(overview_->Hwnd());
         return;
     }
     overview_ = TTaakoverzichtForm::Open(
-        {memKivoKlok, core_->history, &core_->runs, services_.clock, settings_});
+        {memKivoKlok, program_->core.history, &program_->core.runs, services_.clock, settings_});
     overview_->OnClosed = [this] { overview_ = nullptr; };
     overview_->OnEdit = [this](TaskId id) { EditFromOverview(id); };
 }
@@ -142,13 +139,16 @@ void TInstelForm::EditFromOverview(TaskId id) {
     BBInstellenClick();
 }
 
+// Used up only once the shell has shown it: a refused one waits for the next write or for the
+// icon's return.
 void TInstelForm::ShowFailureBalloon() {
-    if (!core_ || !WinTaskbar || !Hwnd()) return;
+    if (!program_ || !WinTaskbar || !Hwnd()) return;
     KillTimer(Hwnd(), BalloonTimerId);
+    FailureNotices& notices = program_->core.notices;
     const std::int64_t now = services_.clock.Read().monotonicMs;
-    if (auto text = core_->notices.Take(now)) {
-        WinTaskbar->ShowBalloon(Caption, *text);
-    } else if (auto wait = core_->notices.WaitMs(now)) {
+    if (auto text = notices.Due(now)) {
+        if (WinTaskbar->ShowBalloon(Caption, *text)) notices.Shown(now);
+    } else if (auto wait = notices.WaitMs(now)) {
         SetTimer(Hwnd(), BalloonTimerId, static_cast<UINT>(std::max<std::int64_t>(*wait, 1)),
                  nullptr);
     }

@@ -47,8 +47,8 @@ void TWinTaskbar::SetHint(const std::string& hint) {
     hint_ = hint;
 }
 
-void TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text) {
-    if (!IconAdded()) return;
+bool TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!IconAdded()) return false;
     // The balloon needs the longer form of the record; the icon's own calls keep the first.
     NOTIFYICONDATAA balloon{};
     balloon.cbSize = sizeof balloon;
@@ -63,7 +63,7 @@ void TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text)
     };
     copy(balloon.szInfoTitle, sizeof balloon.szInfoTitle, title);
     copy(balloon.szInfo, sizeof balloon.szInfo, text);
-    NotifyIcon(NIM_MODIFY, &balloon);
+    return NotifyIcon(NIM_MODIFY, &balloon) != FALSE;
 }
 
 void TWinTaskbar::SetShowIcon(bool show) {
@@ -93,6 +93,7 @@ void TWinTaskbar::AddIcon() {
     if (NotifyIcon(NIM_ADD, &data_) || NotifyIcon(NIM_MODIFY, &data_)) {
         addRetries_ = 0;
         KillTimer(Hwnd(), RetryTimerId);
+        if (OnIconAdded) OnIconAdded();
         return;
     }
     data_.hIcon = nullptr;

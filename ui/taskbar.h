@@ -37,10 +37,13 @@ public:
     std::function<void()> OnClick;
     // A click on the balloon. Unassigned: skipped.
     std::function<void()> OnBalloonClick;
+    // The icon was added to the notification area (again, after the shell's restart or a
+    // refusal). Unassigned: skipped.
+    std::function<void()> OnIconAdded;
 
     // A warning balloon at the icon, unless the user's quiet time holds it back; nothing while
-    // the icon is not in the notification area.
-    void ShowBalloon(const std::string& title, const std::string& text);
+    // the icon is not in the notification area. False when the shell did not take it.
+    bool ShowBalloon(const std::string& title, const std::string& text);
 
     HWND CallbackWindow() const { return Hwnd(); }
     const NOTIFYICONDATAA& NotifyData() const { return data_; }

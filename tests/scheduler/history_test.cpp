@@ -133,16 +133,21 @@ TEST(TaskHistory, LatestRunEndAndMissPerTaskFromTheLog) {
     }
 }
 
+// A balloon the shell did not show uses nothing up; two failures of one task count once.
 TEST(FailureNotices, OneBalloonAMinuteGatheringWhatCameMeanwhile) {
     FailureNotices notices;
-    EXPECT_EQ(notices.Take(0), std::nullopt);
+    EXPECT_EQ(notices.Due(0), std::nullopt);
     notices.Add({{TaskFailure::Code, "Back-up", 3}});
-    EXPECT_EQ(notices.Take(1000), "Taak \"Back-up\" klaar met code 3");
+    EXPECT_EQ(notices.Due(1000), "Taak \"Back-up\" klaar met code 3");
+    notices.Add({{TaskFailure::Missed, "Back-up"}});
+    EXPECT_EQ(notices.Due(1000), "Taak \"Back-up\" klaar met code 3") << "not shown: still due";
+    notices.Shown(1000);
     notices.Add({{TaskFailure::Missed, "A"}, {TaskFailure::NotStarted, "B"}});
-    EXPECT_EQ(notices.Take(30'000), std::nullopt) << "within the minute";
+    EXPECT_EQ(notices.Due(30'000), std::nullopt) << "within the minute";
     EXPECT_EQ(notices.WaitMs(30'000), 31'000);
-    notices.Add({{TaskFailure::Missed, "C"}});
-    EXPECT_EQ(notices.Take(61'000), "3 taken gemist of mislukt");
+    notices.Add({{TaskFailure::Missed, "C"}, {TaskFailure::Code, "A", 1}});
+    EXPECT_EQ(notices.Due(61'000), "3 taken gemist of mislukt");
+    notices.Shown(61'000);
     EXPECT_EQ(notices.WaitMs(61'000), std::nullopt);
     EXPECT_EQ(FailureText({TaskFailure::Missed, "A"}, 1), "Taak \"A\" gemist");
     EXPECT_EQ(FailureText({TaskFailure::NotStarted, "A"}, 1), "Taak \"A\" niet gestart");

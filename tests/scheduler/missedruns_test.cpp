@@ -291,19 +291,16 @@ TEST(MissedRuns, NotesWaitForALockedLogAndGoOutInOneWrite) {
         setup.taskFile.SaveTasks();
     }
     World w(files, "C:\\App\\");
-    Attention attention;
-    int changes = 0, writes = 0;
+    Attention& attention = w.attention;
+    int changes = 0;
     attention.OnChanged = [&] { ++changes; };
-    w.scheduler.attention = &attention;
-    w.log.OnWritten = [&](const std::vector<std::string>&) { ++writes; };
     const std::string path = w.log.Path();
     files.files[path] = "";
     files.unwritable.insert(path);
     w.At(9, 0);
-    StartUp startUp(files, w.log, w.taskFile, w.importer, w.table, w.scheduler);
     w.table.CloseTable();
-    startUp.Run();
-    EXPECT_EQ(w.scheduler.NotesWaiting(), 3u) << "the start line and two notes";
+    w.startUp.Run();
+    EXPECT_EQ(w.outbox.Waiting(), 4u) << "the load's note, the start line and two notes";
     w.At(11, 0); // asleep over "Tien", the log still locked
     w.scheduler.Timer1Timer();
     EXPECT_EQ(attention.Count(), 0) << "nothing in the log yet";
@@ -314,9 +311,9 @@ TEST(MissedRuns, NotesWaitForALockedLogAndGoOutInOneWrite) {
     w.scheduler.Timer1Timer();
     w.At(11, 2);
     w.scheduler.Timer1Timer();
-    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(w.writes, 1);
     EXPECT_EQ(Notes(w.Log()),
-              (std::vector<std::string>{"KIVO Schakelklok gestart",
+              (std::vector<std::string>{"Lees taken", "KIVO Schakelklok gestart",
                                         "Taak \"Acht\" gemist (gepland 07-03-24 08:00)",
                                         "Taak \"Half negen\" gemist (gepland 07-03-24 08:30)",
                                         "Taak \"Tien\" gemist (gepland 07-03-24 10:00)"}));

@@ -82,7 +82,7 @@ TEST(TaskRuns, EachEndIsNotedOnceUnderTheNameOfItsStart) {
     EXPECT_FALSE(runs.StillRunning(5, "Vijfde"));
 
     // Without a watch the handle is closed at once and nothing is noted.
-    TaskRuns unwatched(w.log, w.clock, w.settings, nullptr);
+    TaskRuns unwatched(w.outbox, w.clock, w.settings, nullptr);
     unwatched.Started(1, "Eerste", process(14), w.shell);
     EXPECT_EQ(w.shell.closed, std::vector<ProcessHandle>{process(14)});
     EXPECT_EQ(unwatched.Running(), 0u);
@@ -117,8 +117,7 @@ TEST(TaskRuns, TheTickWatchesItsStartsAndSaysWhenOneStillRuns) {
 TEST(TaskRuns, MissedTasksRunOnceWhenAsked) {
     MemFiles files;
     World w(files, "C:\\App\\");
-    Attention attention;
-    w.scheduler.attention = &attention;
+    Attention& attention = w.attention;
     w.Add({.omschrijving = "Dag", .starttijd = "08:00", .laatstekeer = w.Today() - 1});
     w.Add({.omschrijving = "Twee uur",
            .starttijd = "06:00",

@@ -1,15 +1,15 @@
 #pragma once
-// The program's own composition of the core services (core/coreservices.h) over the given files,
-// a test clock and the recording shell, with the hooks attached as the main window attaches
-// them: reports and status texts are collected, and the edit panel's commit hook is there,
-// doing nothing as the panel does when nothing is typed.
+// The running program (core/program.h) over the given files, a test clock and the recording
+// shell, viewed as the main window views it: reports and status texts are collected, boxes are
+// answered at once, and the edit panel's commit hook is there, doing nothing as the panel does
+// when nothing is typed.
 #include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "core/coreservices.h"
+#include "core/program.h"
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/formatsettings.h"
@@ -26,12 +26,14 @@ struct CoreWorld {
     // fixedImport: where the import file is looked for first (default: a name in appDir, so
     // that no test reads the real c:\kivoklok.tkn). realShell: the shell to start through
     // instead of the recording fake. watch: the process watch the program would hand over.
+    // maxWaiting: the lines that wait while the log refuses writes.
     explicit CoreWorld(FileSystem& fs, std::string appDir, std::string fixedImport = "",
-                       Shell* realShell = nullptr, ProcessWatch* watch = nullptr)
+                       Shell* realShell = nullptr, ProcessWatch* watch = nullptr,
+                       std::size_t maxWaiting = LogOutbox::DefaultMaxWaiting)
         : files(fs), dir(std::move(appDir)), clock(2024, 3, 7, 9, 0),
           starting(realShell ? *realShell : shell), starter(starting),
           table("memKivoKlok", settings, UserCollator(), clock), format(settings),
-          core(
+          program(
               CoreParts{
                   .table = table,
                   .format = format,
@@ -45,15 +47,19 @@ struct CoreWorld {
                   .processWatch = watch,
                   .firstImportLocation =
                       fixedImport.empty() ? dir + "fixed-kivoklok.tkn" : fixedImport,
-                  .hooks = {
-                      .report = [this](const std::string& m) { reports.push_back(m); },
-                      .errorDisplay = [this](const std::string& m) { reports.push_back(m); },
-                      .statusText = [this](int panel,
-                                           const std::string& text) { status[panel] = text; },
-                      .ask = {}, // each test answers for itself (manual.OnAsk)
-                      .attentionChanged = {},
-                      .commitTyped = [this] { ++commits; },
-                  },
+                  .maxWaitingLines = maxWaiting,
+              },
+              ProgramView{
+                  .status = [this](int panel, const std::string& text) { status[panel] = text; },
+                  .attention = {},
+                  .history = [this] { ++writes; },
+                  .tasksChanged = {},
+                  .showReport = [this](ReportQueue::Kind, const std::string& m,
+                                       std::function<void()>) { reports.push_back(m); },
+                  .postReports = {},
+                  .postTick = {},
+                  .ask = {}, // each test answers for itself (manual.OnAsk)
+                  .commitTyped = [this] { ++commits; },
               },
               settings, dir) {
         timer1.enabled = true;
@@ -93,9 +99,12 @@ struct CoreWorld {
     std::vector<std::string> reports;
     std::map<int, std::string> status;
     int commits = 0; // calls of the edit panel's hook
-    CoreServices core;
+    int writes = 0;  // writes that carried lines into the log
+    Program program;
+    CoreServices& core = program.core;
 
     LogBook& log = core.log;
+    LogOutbox& outbox = core.outbox;
     TaskFile& taskFile = core.taskFile;
     TaskImporter& importer = core.importer;
     Scheduler& scheduler = core.scheduler;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "logbook/logbook.h"
+#include "logbook/outbox.h"
 #include "platform/collation.h"
 #include "scheduler/missed.h"
 #include "support/fake_clock.h"
@@ -159,9 +159,9 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
 
 TEST_F(Overview, BalloonForOneFailureThenForSeveralAMinuteLater) {
     Start({{"Back-up", "09:00"}});
-    LogBook& log = *form->Log();
+    LogOutbox& log = *form->Outbox();
     const FormatSettings settings;
-    log.WriteLog(LogNote, MissedNote("Back-up", WallOf(clock.Now()) - 3'600'000, settings));
+    log.Note(MissedNote("Back-up", WallOf(clock.Now()) - 3'600'000, settings));
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].title, "KIVO Schakelklok");
     EXPECT_EQ(balloons[0].text, "Taak \"Back-up\" gemist");
@@ -169,8 +169,11 @@ TEST_F(Overview, BalloonForOneFailureThenForSeveralAMinuteLater) {
 
     // Within the minute they wait; after it they come together.
     clock.Advance(20'000);
-    log.WriteLog({LogEntry{LogNote, "Taak \"A\" niet gestart: weg", std::nullopt},
-                  LogEntry{LogNote, "Taak \"B\" klaar: code 1, duur 0:00:03", std::nullopt}});
+    {
+        const LogOutbox::Batch batch(log);
+        log.Note("Taak \"A\" niet gestart: weg");
+        log.Note("Taak \"B\" klaar: code 1, duur 0:00:03");
+    }
     EXPECT_EQ(balloons.size(), 1u);
     clock.Advance(41'000);
     SendMessageA(form->Hwnd(), WM_TIMER, TInstelForm::BalloonTimerId, 0);
