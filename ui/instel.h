@@ -181,7 +181,6 @@ protected:
     HWND DefaultFocus() const override;
 
 private:
-    LRESULT ListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void CreateMenus();
     void ApplyFonts();
@@ -216,7 +215,6 @@ private:
     std::function<void()> boxClosed_;        // for the box being shown: it was answered
     bool tableWasOpen_ = false;
     TaskList taskList_;
-    ControlHook listHook_;
     HWND statusBar_ = nullptr;
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;

@@ -30,7 +30,9 @@ void TInstelForm::CreateControls() {
          .exStyle = WS_EX_CLIENTEDGE,
          .id = IdDBGtaken});
     taskList_.Attach(list);
-    listHook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return ListMessage(m, w, l); });
+    taskList_.OnCellClick = [this] { DBGtakenCellClick(); };
+    taskList_.OnDblClick = [this] { DBGtakenDblClick(); };
+    taskList_.OnKeyDelete = [this] { DBGtakenKeyDelete(); };
     statusBar_ =
         CreateChild({.className = STATUSCLASSNAMEA, .style = WS_VISIBLE, .id = IdStatusBar});
     InstelPanel.Create(Hwnd());

@@ -137,31 +137,4 @@ void TInstelForm::DBGtakenSelChange() {
     taskList_.SelectionChanged();
 }
 
-// The list takes no typing; a click makes the row's task current and shows its start time.
-LRESULT TInstelForm::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CHAR:
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_DELETE && (GetKeyState(VK_CONTROL) & 0x8000)) {
-            DBGtakenKeyDelete();
-            return 0;
-        }
-        break;
-    case WM_LBUTTONDOWN: {
-        LRESULT r = listHook_.Default(message, wParam, lParam);
-        taskList_.SelectionChanged();
-        DBGtakenCellClick();
-        return r;
-    }
-    case WM_LBUTTONDBLCLK: {
-        LRESULT r = listHook_.Default(message, wParam, lParam);
-        taskList_.SelectionChanged();
-        DBGtakenDblClick();
-        return r;
-    }
-    }
-    return listHook_.Default(message, wParam, lParam);
-}
-
 } // namespace kivo

@@ -4,6 +4,33 @@
 
 namespace kivo {
 
+void TaskList::Attach(HWND list) {
+    list_ = list;
+    hook_.Attach(list, [this](UINT m, WPARAM w, LPARAM l) { return Message(m, w, l); });
+}
+
+LRESULT TaskList::Message(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CHAR:
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_DELETE && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            if (OnKeyDelete) OnKeyDelete();
+            return 0;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        LRESULT r = hook_.Default(message, wParam, lParam);
+        SelectionChanged();
+        const auto& then = message == WM_LBUTTONDOWN ? OnCellClick : OnDblClick;
+        if (then) then();
+        return r;
+    }
+    }
+    return hook_.Default(message, wParam, lParam);
+}
+
 void TaskList::Refresh() {
     std::vector<TaskId> ids;
     std::vector<std::string> texts;

@@ -1,4 +1,5 @@
 #include "logbook/logbook.h"
+#include "logbook/outbox.h"
 
 #include <gtest/gtest.h>
 
@@ -295,6 +296,31 @@ TEST_F(LogBookTest, PurgeDropsOnlyOldLeadingLines) {
     dir.Write("kivoklok.log", "\r\n\n" + Stamp(400) + "weg\r\n");
     log.PurgeLog();
     EXPECT_EQ(Content(), "");
+}
+
+// What a close could not write, read back at the next start whatever the file holds (a hand
+// edit, junk): one line, first in the next write, and the file goes once that is written.
+TEST(LogOutbox, ALostRecordIsOneLineAtTheNextStart) {
+    const std::string dir = "C:\\App\\", lost = dir + LogOutbox::LostFileName;
+    for (const auto& [record, line] : std::vector<std::pair<std::string, std::string>>{
+             {"3 2024 3 4 23 50 2024 3 5 0 10\r\n",
+              "3 regels verloren (gemaakt van 04-03-24 23:50 tot 05-03-24 00:10)"},
+             {"1 2024 3 4 23 50 2024 3 4 23 50", "1 regel verloren (gemaakt 04-03-24 23:50)"},
+             {"7 2024 13 40 99 99", "7 regels verloren (gemaakt van 05-03-24 14:07 tot"},
+             {"\x01junk", "1 regel verloren (gemaakt 05-03-24 14:07)"}}) {
+        test::MemFiles files;
+        FakeClock clock{2024, 3, 5, 14, 7};
+        LogBook log{files, clock, kSettings, dir};
+        LogOutbox outbox{log, files, clock, kSettings, dir};
+        files.files[lost] = record;
+        outbox.ReadLost();
+        outbox.Note("Lees taken");
+        const std::string content = files.files[log.Path()];
+        EXPECT_NE(content.find("] Logboek niet beschrijfbaar: " + line), std::string::npos)
+            << content;
+        EXPECT_LT(content.find("verloren"), content.find("Lees taken"));
+        EXPECT_FALSE(files.Exists(lost));
+    }
 }
 
 TEST(ParseDateWithOrder, ReadsUnderTheStartupFormatOrAnother) {

@@ -37,6 +37,7 @@ struct Overview : ::testing::Test {
         DWORD flags;
     };
     std::vector<Balloon> balloons;
+    bool refuseBalloons = false; // as a shell that restarts
 
     void SetUp() override { InitApp(); }
     void TearDown() override { form.reset(); }
@@ -51,8 +52,10 @@ struct Overview : ::testing::Test {
         form->OnReport = [](const std::string&) {};
         auto shellCall = form->WinTaskbar->NotifyIcon;
         form->WinTaskbar->NotifyIcon = [this, shellCall](DWORD message, NOTIFYICONDATAA* data) {
-            if (data->uFlags & NIF_INFO)
+            if (data->uFlags & NIF_INFO) {
+                if (refuseBalloons) return FALSE;
                 balloons.push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags});
+            }
             return shellCall(message, data);
         };
         form->FormCreate();
@@ -167,16 +170,23 @@ TEST_F(Overview, BalloonForOneFailureThenForSeveralAMinuteLater) {
     EXPECT_EQ(balloons[0].text, "Taak \"Back-up\" gemist");
     EXPECT_EQ(balloons[0].flags, static_cast<DWORD>(NIIF_WARNING | NIIF_RESPECT_QUIET_TIME));
 
-    // Within the minute they wait; after it they come together.
+    // Within the minute they wait; after it they come together, counted by task. One the shell
+    // refuses waits for the icon's return.
     clock.Advance(20'000);
     {
         const LogOutbox::Batch batch(log);
         log.Note("Taak \"A\" niet gestart: weg");
         log.Note("Taak \"B\" klaar: code 1, duur 0:00:03");
+        log.Note(MissedNote("A", WallOf(clock.Now()) - 60'000, settings));
     }
     EXPECT_EQ(balloons.size(), 1u);
     clock.Advance(41'000);
+    refuseBalloons = true;
     SendMessageA(form->Hwnd(), WM_TIMER, TInstelForm::BalloonTimerId, 0);
+    EXPECT_EQ(balloons.size(), 1u);
+    refuseBalloons = false;
+    SendMessageA(form->WinTaskbar->CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0,
+                 0);
     ASSERT_EQ(balloons.size(), 2u);
     EXPECT_EQ(balloons[1].text, "2 taken gemist of mislukt");
 
