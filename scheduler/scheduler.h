@@ -42,9 +42,9 @@ public:
     // does, so that a program that runs for months keeps its log short. Stops Timer1 for its
     // length and starts it again at the end, so the next tick comes a full period later, also
     // after a failure: a failure ends the tick, is logged as "Timer1Timer:" + message and
-    // reported (OnError when that note cannot be written either), and the next tick still
-    // comes. Never throws but for a timer that cannot be armed. Its lines go out in one write,
-    // at its end.
+    // reported, and the next tick still comes. Never throws but for a timer that cannot be
+    // armed. Its lines go out in one write, at its end; a log that refuses it is the outbox's
+    // to tell.
     // While the table is closed (its file could not be read) the tick reads it again first.
     // A task file save that failed is tried again by every tick until it succeeds.
     // An edit that is open (the panel) is left alone: the tick starts the other tasks by their
