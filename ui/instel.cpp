@@ -5,14 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "algemeen/scopeexit.h"
 #include "algemeen/text.h"
 #include "core/program.h"
-#include "logbook/logbook.h"
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "scheduler/scheduler.h"
-#include "store/import.h"
 #include "ui/instellayout.h"
 #include "win32/application.h"
 #include "win32/dialogs.h"
@@ -98,18 +92,6 @@ TInstelForm::~TInstelForm() {
     DestroyHwnd();
 }
 
-LogBook* TInstelForm::Log() const {
-    return program_ ? &program_->core.log : nullptr;
-}
-LogOutbox* TInstelForm::Outbox() const {
-    return program_ ? &program_->core.outbox : nullptr;
-}
-TaskFile* TInstelForm::Tasks() const {
-    return program_ ? &program_->core.taskFile : nullptr;
-}
-TaskImporter* TInstelForm::Importer() const {
-    return program_ ? &program_->core.importer : nullptr;
-}
 Scheduler* TInstelForm::Scheduling() const {
     return program_ ? &program_->core.scheduler : nullptr;
 }

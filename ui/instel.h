@@ -30,12 +30,9 @@ namespace kivo {
 class Clock;
 class Collator;
 class FileSystem;
-class LogBook;
 class Scheduler;
 class Shell;
-class TaskImporter;
 class ProcessWatch;
-class LogOutbox;
 class Program;
 struct ProgramView;
 
@@ -168,10 +165,6 @@ public:
 
     // The running program and its services, made by FormCreate once AppDir is known; null before.
     Program* Running() const { return program_.get(); }
-    LogBook* Log() const;
-    LogOutbox* Outbox() const;
-    TaskFile* Tasks() const;
-    TaskImporter* Importer() const;
     Scheduler* Scheduling() const;
 
 protected:

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "logbook/outbox.h"
+#include "core/program.h"
 #include "platform/collation.h"
 #include "scheduler/missed.h"
 #include "support/fake_clock.h"
@@ -162,7 +162,7 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
 
 TEST_F(Overview, BalloonForOneFailureThenForSeveralAMinuteLater) {
     Start({{"Back-up", "09:00"}});
-    LogOutbox& log = *form->Outbox();
+    LogOutbox& log = form->Running()->core.outbox;
     const FormatSettings settings;
     log.Note(MissedNote("Back-up", WallOf(clock.Now()) - 3'600'000, settings));
     ASSERT_EQ(balloons.size(), 1u);
