@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!history.Find(f.omschrijving)) std::abort();
         FailureNotices notices;
         notices.Add({f});
-        if (!notices.Take(0)) std::abort();
+        if (!notices.Due(0)) std::abort();
     }
     return 0;
 }
