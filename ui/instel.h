@@ -174,6 +174,7 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
+    void OnColorsChanged() override;
     // The list, or the open panel's first field.
     HWND DefaultFocus() const override;
 
@@ -181,6 +182,9 @@ private:
     LRESULT ListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void CreateMenus();
+    // The tray icon at the tray's size with its marked form, and the tray menu's pictures, for
+    // the window's DPI and the system's colours.
+    void MakeTrayPictures();
     void ApplyFonts();
     void Layout();
     void SetClientHeight(int height96);

@@ -9,8 +9,10 @@
 
 #include <array>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -188,18 +190,157 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     }
     EXPECT_GT(widths[1], widths[0] * 5 / 4);
 
+    // The tray's icon is at the small icons' size, and is made again with the tray menu's
+    // pictures on a monitor of 144 DPI.
+    auto width = [](HBITMAP bitmap) {
+        BITMAP info{};
+        GetObject(bitmap, sizeof info, &info);
+        return info.bmWidth;
+    };
+    auto iconWidth = [&] {
+        ICONINFO icon{};
+        GetIconInfo(form->WinTaskbar->NotifyData().hIcon, &icon);
+        const int w = width(icon.hbmColor);
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+        return w;
+    };
+    auto pictureWidth = [&] {
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_BITMAP;
+        GetMenuItemInfoA(form->TaskbarPopup(), TInstelForm::IdSluiten1, FALSE, &item);
+        return width(item.hbmpItem);
+    };
+    ASSERT_EQ(form->Dpi(), 96);
+    EXPECT_EQ(iconWidth(), GetSystemMetrics(SM_CXSMICON));
+
     // On a monitor of 144 DPI the main window's dialogs come up at 144.
     SendDpiChanged(form->Hwnd(), form->Dpi(), 144);
+    EXPECT_EQ(iconWidth(), Scaled(GetSystemMetrics(SM_CXSMICON), 144));
+    EXPECT_EQ(pictureWidth(), 24);
     TFTijdinstellen dialog(form->Hwnd());
     EXPECT_EQ(dialog.Dpi(), 144);
     EXPECT_EQ(Of(InParent(dialog.Control(T::IdEditUren))), (Corners{48, 48, 48 + 62, 48 + 60}));
     int questionDpi = 0;
+    RECT box{};
     DialogHook hook([&](HWND question) {
         questionDpi = Window::FromHwnd(question)->Dpi();
+        GetWindowRect(question, &box);
         Click(question, IDOK);
     });
     ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
     EXPECT_EQ(questionDpi, 144);
+    // Centred on the owner's monitor.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(form->Hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_NEAR(box.left + box.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+    EXPECT_NEAR(box.top + box.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
+}
+
+// The pixel a window shows at a place of its client area, drawn afresh on top of the others.
+COLORREF PixelOf(HWND window, int x, int y) {
+    SetWindowPos(GetAncestor(window, GA_ROOT), HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    WindowDC dc(window);
+    return GetPixel(dc.get(), x, y);
+}
+
+// As Windows switches a high-contrast theme on and off: the setting, the theme's colours, and
+// WM_SYSCOLORCHANGE to every window. Wine refuses the setting: then the helper stands in.
+class HighContrastTheme {
+public:
+    static constexpr int Parts[] = {COLOR_BTNFACE,    COLOR_BTNTEXT,   COLOR_WINDOW,
+                                    COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT};
+    static constexpr COLORREF Theme[] = {RGB(0, 0, 64),    RGB(255, 255, 255), RGB(0, 0, 0),
+                                         RGB(255, 255, 0), RGB(0, 255, 255),   RGB(0, 0, 0)};
+    HighContrastTheme() {
+        for (std::size_t i = 0; i < std::size(Parts); ++i) before_[i] = GetSysColor(Parts[i]);
+        Switch(true, Theme);
+    }
+    ~HighContrastTheme() { Off(); }
+    void Off() {
+        if (on_) Switch(false, before_);
+    }
+
+private:
+    void Switch(bool on, const COLORREF* colours) {
+        HIGHCONTRASTA setting{sizeof setting, on ? HCF_HIGHCONTRASTON : 0u, nullptr};
+        if (!SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof setting, &setting, 0))
+            OverrideHighContrast(on ? std::optional<bool>(true) : std::nullopt);
+        SetSysColors(static_cast<int>(std::size(Parts)), Parts, colours);
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) {
+                SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);
+                return TRUE;
+            },
+            0);
+        on_ = on;
+    }
+    COLORREF before_[std::size(Parts)] = {};
+    bool on_ = false;
+};
+
+// High contrast switched on while every window is open: each repaints in the system's colours
+// in place of its own, and in its own again once it is off.
+TEST_F(Dpi, HighContrastRepaintsEveryWindowInTheSystemsColours) {
+    form->OpstartTimer.SetEnabled(false);
+    form->BBToevoegenClick(); // the edit panel open
+    TFTijdinstellen startTime(form->Hwnd());
+    ShowWindow(startTime.Hwnd(), SW_SHOWNA);
+    TAboutBox about(nullptr);
+    ShowWindow(about.Hwnd(), SW_SHOWNA);
+    TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
+    form->Overzicht1Click();
+    ASSERT_NE(form->Overview(), nullptr);
+    HWND header = form->Hwnd(), button = form->Button(TInstelForm::IdBBinstellen);
+    RECT client;
+    GetClientRect(header, &client);
+    const int headerX = client.right - 4, s = form->Scale(1);
+    EXPECT_EQ(PixelOf(header, headerX, 15 * s), PaleGreen);
+
+    HighContrastTheme theme;
+    struct Row {
+        const char* what;
+        HWND window;
+        POINT at;
+        int color;
+    };
+    const Row rows[] = {
+        {"the main window's header strip", header, {headerX, 15 * s}, COLOR_BTNFACE},
+        {"a shaped button", button, {6 * s, 12 * s}, COLOR_BTNFACE},
+        {"the edit panel", form->InstelPanel.Hwnd(), {2 * s, 200 * s}, COLOR_BTNFACE},
+        {"the start-time dialog", startTime.Hwnd(), {2 * s, 2 * s}, COLOR_BTNFACE},
+        {"the credits", about.CreditsPanel1.Hwnd(), {4, 4}, COLOR_BTNFACE},
+        {"the log viewer", viewer->LogboekEdit(), {4, 60 * s}, COLOR_WINDOW},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(PixelOf(row.window, row.at.x, row.at.y), GetSysColor(row.color)) << row.what;
+    HWND date = form->InstelPanel.Control(TInstelPanel::IdEditlaatstekeer);
+    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), GetSysColor(COLOR_WINDOW))
+        << "the calendar";
+    EXPECT_EQ(ListView_GetBkColor(form->Overview()->List()), GetSysColor(COLOR_WINDOW))
+        << "the overview";
+    COLORREF question = 0;
+    {
+        DialogHook hook([&](HWND dialog) {
+            question = PixelOf(dialog, 2, 2);
+            Click(dialog, IDOK);
+        });
+        ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
+    }
+    EXPECT_EQ(question, GetSysColor(COLOR_BTNFACE)) << "the message box";
+
+    theme.Off();
+    EXPECT_EQ(PixelOf(header, headerX, 15 * s), PaleGreen);
+    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), RGB(255, 255, 0));
+    DestroyWindow(viewer->Hwnd());
+    DestroyWindow(form->Overview()->Hwnd());
+    form->AnnuleerButtonClick();
 }
 
 // Each opening of the start-time dialog is pale green, and the class erases with a brush that no
@@ -217,7 +358,7 @@ TEST_F(Dpi, AWindowsOwnColourSurvivesTheWindowsOfItsClassBeforeIt) {
     };
     auto systemOrNone = [](HWND window) {
         auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
-        return brush == nullptr || brush == GetSysColorBrush(COLOR_BTNFACE);
+        return brush == nullptr || brush == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     };
     for (int opening = 1; opening <= 3; ++opening) {
         SCOPED_TRACE(opening);

@@ -2,7 +2,10 @@
 // marks for missed runs and failures, and the log viewer the menus open.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logbook/logbook.h"
@@ -13,59 +16,88 @@
 namespace kivo::test {
 namespace {
 
-TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
+// The items of a menu, and whether their access keys differ.
+std::vector<std::string> Items(HMENU menu) {
+    std::vector<std::string> items;
+    char text[64];
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        items.push_back(text);
+    }
+    return items;
+}
+bool UniqueAccessKeys(const std::vector<std::string>& items) {
+    std::set<char> keys;
+    for (const std::string& item : items)
+        if (auto at = item.find('&'); at != std::string::npos && at + 1 < item.size())
+            if (!keys.insert(static_cast<char>(std::toupper(item[at + 1]))).second) return false;
+    return true;
+}
+
+// The icon's events as the shell of the fourth version sends them: the mouse's messages with a
+// click's NIN_SELECT, the keyboard's NIN_KEYSELECT (Win+B, arrows, Enter; often twice) and
+// WM_CONTEXTMENU at the icon's place (after the right button's release, or the menu key).
+TEST_F(Form, TrayClicksKeysAndMenu) {
     Start();
     form->OpstartTimerTimer();
     ASSERT_FALSE(Visible());
-
-    Tray(WM_LBUTTONDOWN);
-    Tray(WM_LBUTTONUP);
-    Tray(WM_MOUSEMOVE);
-    Tray(WM_RBUTTONUP);
-    EXPECT_FALSE(Visible()) << "a single click does nothing";
-
-    Tray(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(Visible());
-    EXPECT_TRUE(form->WinTaskbar->DblClickSeen());
-    Tray(WM_LBUTTONUP);
-    EXPECT_FALSE(form->WinTaskbar->DblClickSeen()) << "the release after a double click";
-
-    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
-    Tray(WM_MBUTTONDBLCLK);
-    EXPECT_TRUE(Visible());
-
-    // A right press opens the tray menu while the window stays hidden; a timer closes it.
-    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
-    PumpFor(300); // the hide's activation changes would close a menu at once
-    static bool menuSeen;
-    menuSeen = false;
-    UINT_PTR closer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) menuSeen = true;
-        EndMenu();
-    });
-    Tray(WM_RBUTTONDOWN);
-    KillTimer(nullptr, closer);
-    EXPECT_TRUE(menuSeen);
-    EXPECT_FALSE(Visible());
-
-    HMENU tray = form->TaskbarPopup();
-    ASSERT_EQ(GetMenuItemCount(tray), 7);
-    char text[64];
-    std::vector<std::string> items;
-    for (int i = 0; i < 7; ++i) {
-        GetMenuStringA(tray, i, text, sizeof text, MF_BYPOSITION);
-        items.push_back(text);
+    ASSERT_TRUE(form->WinTaskbar->Version4());
+    struct Row {
+        const char* what;
+        std::vector<UINT> events;
+        bool opensWindow;
+        int menus;
+        bool dblClickSeen = false; // waits for the left button's next release
+    };
+    const Row rows[] = {
+        {"a left click", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_MOUSEMOVE}, false, 0},
+        {"a left double click",
+         {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+         true,
+         0},
+        {"Win+B and Enter", {NIN_KEYSELECT, NIN_KEYSELECT}, true, 0},
+        {"a right click", {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}, false, 1},
+        {"the menu key or Shift+F10", {WM_CONTEXTMENU}, false, 1},
+        {"a middle double click", {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK}, true, 0, true},
+    };
+    static int menus;
+    static RECT menuAt;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
+        PumpFor(300); // the hide's activation changes would close a menu at once
+        menus = 0;
+        // A menu that opens is closed by this timer, in the menu's own loop.
+        UINT_PTR closer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
+            HWND menu = FindWindowA("#32768", nullptr);
+            if (!menu || !IsWindowVisible(menu)) return;
+            ++menus;
+            GetWindowRect(menu, &menuAt);
+            EndMenu();
+        });
+        for (UINT event : row.events) Tray(event, {200, 150});
+        KillTimer(nullptr, closer);
+        EXPECT_EQ(Visible(), row.opensWindow);
+        EXPECT_EQ(menus, row.menus);
+        if (row.menus) {
+            EXPECT_EQ(std::make_pair(menuAt.left, menuAt.top), (std::pair<LONG, LONG>(200, 150)))
+                << "at the icon";
+        }
+        EXPECT_EQ(form->WinTaskbar->DblClickSeen(), row.dblClickSeen);
     }
+
+    const std::vector<std::string> items = Items(form->TaskbarPopup());
     EXPECT_EQ(items,
               (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
-                                        "&Overzicht", "&Informatie", "&Gemiste taken uitvoeren"}));
+                                        "O&verzicht", "&Informatie", "&Gemiste taken uitvoeren"}));
+    EXPECT_TRUE(UniqueAccessKeys(items));
     const NOTIFYICONDATAA& data = form->WinTaskbar->NotifyData();
     EXPECT_STREQ(data.szTip, "KIVO Schakelklok");
-    EXPECT_EQ(data.uFlags, 7u);
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP));
     EXPECT_EQ(data.uCallbackMessage, 1147u);
     EXPECT_EQ(data.uID, 0u);
-    EXPECT_EQ(data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(data.cbSize, sizeof(NOTIFYICONDATAA));
+    EXPECT_EQ(data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
 }
 
 TEST_F(Form, MainMenuAndMinuteTick) {
@@ -77,14 +109,10 @@ TEST_F(Form, MainMenuAndMinuteTick) {
     EXPECT_STREQ(text, "&Programma");
     GetMenuStringA(menu, 1, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "&Help");
-    HMENU programma = GetSubMenu(menu, 0);
-    std::vector<std::string> items;
-    for (int i = 0; i < GetMenuItemCount(programma); ++i) {
-        GetMenuStringA(programma, i, text, sizeof text, MF_BYPOSITION);
-        items.push_back(text);
-    }
+    const std::vector<std::string> items = Items(GetSubMenu(menu, 0));
     EXPECT_EQ(items, (std::vector<std::string>{"&Taak uitvoeren", "&Logboek bekijken", "&Overzicht",
                                                "", "&Afsluiten"}));
+    EXPECT_TRUE(UniqueAccessKeys(items));
 
     // The tick of Timer1 runs the scheduler: the task is due and started, the status updated.
     form->Timer1.PostTick(form->Timer1.ArmingId());
@@ -234,10 +262,12 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
         CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     std::vector<DWORD> calls;
     int refuse = 0;
+    bool firstVersionOnly = false;
     {
         TWinTaskbar tray(owner);
         tray.NotifyIcon = [&](DWORD message, NOTIFYICONDATAA*) {
             calls.push_back(message);
+            if (message == NIM_SETVERSION && firstVersionOnly) return FALSE;
             if (message != NIM_DELETE && refuse > 0) {
                 --refuse;
                 return FALSE;
@@ -252,8 +282,9 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
 
         calls.clear();
         SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-        EXPECT_EQ(calls, std::vector<DWORD>{NIM_ADD});
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
         EXPECT_TRUE(tray.IconAdded());
+        EXPECT_TRUE(tray.Version4());
 
         // A refused add (and modify) leaves the icon out until a retry succeeds.
         calls.clear();
@@ -262,14 +293,20 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
         EXPECT_FALSE(tray.IconAdded());
         SendMessageA(tray.CallbackWindow(), WM_TIMER, TWinTaskbar::RetryTimerId, 0);
         EXPECT_TRUE(tray.IconAdded());
-        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}));
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_SETVERSION}));
 
         // An add that timed out but happened: the modify succeeds and counts.
         calls.clear();
         refuse = 1;
         SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
         EXPECT_TRUE(tray.IconAdded());
-        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION}));
+
+        // A shell that keeps the first version: the icon stays, told as before.
+        firstVersionOnly = true;
+        SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(tray.IconAdded());
+        EXPECT_FALSE(tray.Version4());
         calls.clear();
     }
     EXPECT_EQ(calls, std::vector<DWORD>{NIM_DELETE}) << "the icon leaves with the component";
