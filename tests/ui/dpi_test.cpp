@@ -9,11 +9,12 @@
 
 #include <array>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/collation.h"
@@ -190,35 +191,28 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     }
     EXPECT_GT(widths[1], widths[0] * 5 / 4);
 
-    // The tray's icon is at the small icons' size, and is made again with the tray menu's
-    // pictures on a monitor of 144 DPI.
-    auto width = [](HBITMAP bitmap) {
-        BITMAP info{};
-        GetObject(bitmap, sizeof info, &info);
-        return info.bmWidth;
-    };
-    auto iconWidth = [&] {
+    // The tray's icon at the small icons' size, made again with the tray menu's pictures.
+    auto iconAndPicture = [&] {
         ICONINFO icon{};
         GetIconInfo(form->WinTaskbar->NotifyData().hIcon, &icon);
-        const int w = width(icon.hbmColor);
-        DeleteObject(icon.hbmColor);
-        DeleteObject(icon.hbmMask);
-        return w;
-    };
-    auto pictureWidth = [&] {
         MENUITEMINFOA item{};
         item.cbSize = sizeof item;
         item.fMask = MIIM_BITMAP;
         GetMenuItemInfoA(form->TaskbarPopup(), TInstelForm::IdSluiten1, FALSE, &item);
-        return width(item.hbmpItem);
+        BITMAP iconBitmap{}, picture{};
+        GetObject(icon.hbmColor, sizeof iconBitmap, &iconBitmap);
+        GetObject(item.hbmpItem, sizeof picture, &picture);
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+        return std::make_pair(static_cast<int>(iconBitmap.bmWidth),
+                              static_cast<int>(picture.bmWidth));
     };
-    ASSERT_EQ(form->Dpi(), 96);
-    EXPECT_EQ(iconWidth(), GetSystemMetrics(SM_CXSMICON));
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(iconAndPicture(), std::make_pair(Scaled(small, form->Dpi()), form->Scale(16)));
 
     // On a monitor of 144 DPI the main window's dialogs come up at 144.
     SendDpiChanged(form->Hwnd(), form->Dpi(), 144);
-    EXPECT_EQ(iconWidth(), Scaled(GetSystemMetrics(SM_CXSMICON), 144));
-    EXPECT_EQ(pictureWidth(), 24);
+    EXPECT_EQ(iconAndPicture(), std::make_pair(Scaled(small, 144), 24));
     TFTijdinstellen dialog(form->Hwnd());
     EXPECT_EQ(dialog.Dpi(), 144);
     EXPECT_EQ(Of(InParent(dialog.Control(T::IdEditUren))), (Corners{48, 48, 48 + 62, 48 + 60}));
@@ -231,113 +225,73 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     });
     ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
     EXPECT_EQ(questionDpi, 144);
-    // Centred on the owner's monitor.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoA(MonitorFromWindow(form->Hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
-    EXPECT_NEAR(box.left + box.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+    EXPECT_NEAR(box.left + box.right, monitor.rcWork.left + monitor.rcWork.right, 1) << "centred";
     EXPECT_NEAR(box.top + box.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
 }
 
-// The pixel a window shows at a place of its client area, drawn afresh on top of the others.
+// The pixel a window shows at a place of its client area, drawn afresh above the others.
 COLORREF PixelOf(HWND window, int x, int y) {
     SetWindowPos(GetAncestor(window, GA_ROOT), HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    WindowDC dc(window);
-    return GetPixel(dc.get(), x, y);
+    return GetPixel(WindowDC(window).get(), x, y);
 }
 
-// As Windows switches a high-contrast theme on and off: the setting, the theme's colours, and
-// WM_SYSCOLORCHANGE to every window. Wine refuses the setting: then the helper stands in.
-class HighContrastTheme {
-public:
-    static constexpr int Parts[] = {COLOR_BTNFACE,    COLOR_BTNTEXT,   COLOR_WINDOW,
-                                    COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT};
-    static constexpr COLORREF Theme[] = {RGB(0, 0, 64),    RGB(255, 255, 255), RGB(0, 0, 0),
-                                         RGB(255, 255, 0), RGB(0, 255, 255),   RGB(0, 0, 0)};
-    HighContrastTheme() {
-        for (std::size_t i = 0; i < std::size(Parts); ++i) before_[i] = GetSysColor(Parts[i]);
-        Switch(true, Theme);
-    }
-    ~HighContrastTheme() { Off(); }
-    void Off() {
-        if (on_) Switch(false, before_);
-    }
-
-private:
-    void Switch(bool on, const COLORREF* colours) {
-        HIGHCONTRASTA setting{sizeof setting, on ? HCF_HIGHCONTRASTON : 0u, nullptr};
+// High contrast switched on as Windows does it (the setting, the theme's colours, and
+// WM_SYSCOLORCHANGE to every window; Wine refuses the setting, then the helper stands in) while
+// every window is open: each repaints in the system's colours, and in its own once it is off.
+TEST_F(Dpi, HighContrastRepaintsEveryWindowInTheSystemsColours) {
+    static constexpr int Parts[] = {COLOR_BTNFACE, COLOR_WINDOW};
+    const COLORREF theme[] = {RGB(0, 0, 64), RGB(0, 0, 0)};
+    const COLORREF before[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOW)};
+    auto highContrast = [&](bool on) {
+        HIGHCONTRASTA setting{};
+        setting.cbSize = sizeof setting;
+        setting.dwFlags = on ? HCF_HIGHCONTRASTON : 0;
         if (!SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof setting, &setting, 0))
             OverrideHighContrast(on ? std::optional<bool>(true) : std::nullopt);
-        SetSysColors(static_cast<int>(std::size(Parts)), Parts, colours);
+        SetSysColors(2, Parts, on ? theme : before);
         EnumThreadWindows(
             GetCurrentThreadId(),
-            [](HWND window, LPARAM) {
+            [](HWND window, LPARAM) -> BOOL {
                 SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);
                 return TRUE;
             },
             0);
-        on_ = on;
-    }
-    COLORREF before_[std::size(Parts)] = {};
-    bool on_ = false;
-};
-
-// High contrast switched on while every window is open: each repaints in the system's colours
-// in place of its own, and in its own again once it is off.
-TEST_F(Dpi, HighContrastRepaintsEveryWindowInTheSystemsColours) {
+    };
     form->OpstartTimer.SetEnabled(false);
     form->BBToevoegenClick(); // the edit panel open
     TFTijdinstellen startTime(form->Hwnd());
-    ShowWindow(startTime.Hwnd(), SW_SHOWNA);
     TAboutBox about(nullptr);
-    ShowWindow(about.Hwnd(), SW_SHOWNA);
+    for (HWND w : {startTime.Hwnd(), about.Hwnd()}) ShowWindow(w, SW_SHOWNA);
     TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
     form->Overzicht1Click();
-    ASSERT_NE(form->Overview(), nullptr);
-    HWND header = form->Hwnd(), button = form->Button(TInstelForm::IdBBinstellen);
     RECT client;
-    GetClientRect(header, &client);
-    const int headerX = client.right - 4, s = form->Scale(1);
-    EXPECT_EQ(PixelOf(header, headerX, 15 * s), PaleGreen);
+    GetClientRect(form->Hwnd(), &client);
+    const POINT strip{client.right - 4, 15};
+    EXPECT_EQ(PixelOf(form->Hwnd(), strip.x, strip.y), PaleGreen);
 
-    HighContrastTheme theme;
-    struct Row {
-        const char* what;
-        HWND window;
-        POINT at;
-        int color;
+    highContrast(true);
+    const std::tuple<const char*, HWND, POINT, int> rows[] = {
+        {"header strip", form->Hwnd(), strip, COLOR_BTNFACE},
+        {"shaped button", form->Button(TInstelForm::IdBBinstellen), {6, 12}, COLOR_BTNFACE},
+        {"edit panel", form->InstelPanel.Hwnd(), {2, 200}, COLOR_BTNFACE},
+        {"start-time dialog", startTime.Hwnd(), {2, 2}, COLOR_BTNFACE},
+        {"credits", about.CreditsPanel1.Hwnd(), {4, 4}, COLOR_BTNFACE},
+        {"log viewer", viewer->LogboekEdit(), {4, 60}, COLOR_WINDOW},
     };
-    const Row rows[] = {
-        {"the main window's header strip", header, {headerX, 15 * s}, COLOR_BTNFACE},
-        {"a shaped button", button, {6 * s, 12 * s}, COLOR_BTNFACE},
-        {"the edit panel", form->InstelPanel.Hwnd(), {2 * s, 200 * s}, COLOR_BTNFACE},
-        {"the start-time dialog", startTime.Hwnd(), {2 * s, 2 * s}, COLOR_BTNFACE},
-        {"the credits", about.CreditsPanel1.Hwnd(), {4, 4}, COLOR_BTNFACE},
-        {"the log viewer", viewer->LogboekEdit(), {4, 60 * s}, COLOR_WINDOW},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(PixelOf(row.window, row.at.x, row.at.y), GetSysColor(row.color)) << row.what;
+    for (const auto& [what, window, at, color] : rows)
+        EXPECT_EQ(PixelOf(window, at.x, at.y), GetSysColor(color)) << what;
     HWND date = form->InstelPanel.Control(TInstelPanel::IdEditlaatstekeer);
-    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), GetSysColor(COLOR_WINDOW))
-        << "the calendar";
-    EXPECT_EQ(ListView_GetBkColor(form->Overview()->List()), GetSysColor(COLOR_WINDOW))
-        << "the overview";
-    COLORREF question = 0;
-    {
-        DialogHook hook([&](HWND dialog) {
-            question = PixelOf(dialog, 2, 2);
-            Click(dialog, IDOK);
-        });
-        ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
-    }
-    EXPECT_EQ(question, GetSysColor(COLOR_BTNFACE)) << "the message box";
+    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(ListView_GetBkColor(form->Overview()->List()), GetSysColor(COLOR_WINDOW));
 
-    theme.Off();
-    EXPECT_EQ(PixelOf(header, headerX, 15 * s), PaleGreen);
-    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), RGB(255, 255, 0));
+    highContrast(false);
+    EXPECT_EQ(PixelOf(form->Hwnd(), strip.x, strip.y), PaleGreen);
     DestroyWindow(viewer->Hwnd());
     DestroyWindow(form->Overview()->Hwnd());
     form->AnnuleerButtonClick();
