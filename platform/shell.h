@@ -17,9 +17,11 @@ constexpr int SwShowNormal = 1;
 constexpr int SwShow = 5;
 
 // ShellExecuteExA's mask bits: keep the started process's handle; show no error box of the
-// shell's own (as ShellExecuteA does not).
+// shell's own (as ShellExecuteA does not); no security warning for a program with the mark of the
+// internet or a network share, which would wait for a click nobody gives at an unattended start.
 constexpr unsigned long SeeMaskNoCloseProcess = 0x40;
 constexpr unsigned long SeeMaskFlagNoUi = 0x400;
+constexpr unsigned long SeeMaskNoZoneChecks = 0x800000;
 
 // What the shell made of a start. The instance value is ShellExecuteA's result: above 32 the
 // start was accepted; 32 or less is the shell's error code (0 out of resources, 2 file not found,

@@ -45,7 +45,8 @@ ShellResult RunProgram(Shell& shell, WindowHandle owner, const std::string& prog
                        const std::string& parameters, const std::string& directory, int showCommand,
                        ProcessHandle* process) {
     ShellExecuteInfo info;
-    info.mask = SeeMaskNoCloseProcess | SeeMaskFlagNoUi;
+    // Unattended: nothing may wait for a click.
+    info.mask = SeeMaskNoCloseProcess | SeeMaskFlagNoUi | SeeMaskNoZoneChecks;
     info.window = owner;
     info.file = program;
     info.parameters = parameters;

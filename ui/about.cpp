@@ -57,7 +57,7 @@ TAboutBox::TAboutBox(HWND owner) : Window(owner) {
     CreditsPanel1.Create(Hwnd(), CreditsPanel1Id, CreditsPanelBox, WS_TABSTOP);
     CreditsPanel1.SetCycled(true);
     CreditsPanel1.SetFont(panelFont_.get());
-    CreditsPanel1.SetFontColor(GetSysColor(COLOR_WINDOWTEXT));
+    OnColorsChanged();
     CreditsPanel1.SetLines(CreditLines());
     CreditsPanel1.OnClick = [this] { CreditsPanel1Click(); };
 }
@@ -71,6 +71,11 @@ void TAboutBox::OnDpiChanged() {
     SendMessageA(okButton_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     Place(okButton_, OKButtonBox);
     Place(CreditsPanel1.Hwnd(), CreditsPanelBox);
+}
+
+void TAboutBox::OnColorsChanged() {
+    CreditsPanel1.SetColor(GetSysColor(COLOR_BTNFACE));
+    CreditsPanel1.SetFontColor(GetSysColor(HighContrast() ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
 }
 
 TAboutBox::~TAboutBox() {

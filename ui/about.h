@@ -48,6 +48,8 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
+    // The panel's colours are the system's; under high contrast its text takes the button pair.
+    void OnColorsChanged() override;
 
 private:
     HWND okButton_ = nullptr;

@@ -8,13 +8,6 @@ namespace kivo {
 
 namespace {
 
-constexpr COLORREF GradientStart = 8454143;          // light yellow: red 255, green 255, blue 128
-constexpr COLORREF GradientEnd = RGB(192, 192, 192); // silver
-constexpr COLORREF HotStart = RGB(255, 255, 208);
-constexpr COLORREF HotEnd = RGB(224, 224, 224);
-constexpr COLORREF ShadowColour = RGB(96, 96, 96);
-constexpr COLORREF DisabledInk = RGB(128, 128, 128);
-
 COLORREF Blend(COLORREF a, COLORREF b, int step, int steps) {
     auto mix = [&](int x, int y) { return x + (y - x) * step / std::max(steps, 1); };
     return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
@@ -38,7 +31,8 @@ void Line(HDC dc, const GlyphGrid& g, int x1, int y1, int x2, int y2) {
 
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
     GlyphGrid g{box};
-    auto ink = [&](COLORREF colour) { return enabled ? colour : DisabledInk; };
+    const COLORREF disabled = Resolve(palette::DisabledText);
+    auto ink = [&](COLORREF colour) { return enabled ? colour : disabled; };
     auto pen = [&](COLORREF colour, int width) {
         return UniquePen(CreatePen(PS_SOLID, g.Len(width), ink(colour)));
     };
@@ -237,15 +231,16 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
 
     // Shadow, then the gradient clipped to the rounded body, then the outline.
     if (!press) {
-        UniqueBrush shadow(CreateSolidBrush(ShadowColour));
+        UniqueBrush shadow(CreateSolidBrush(Resolve(palette::ButtonShadow)));
         SelectedObject b(dc, shadow.get());
         SelectedObject p(dc, GetStockObject(NULL_PEN));
         RoundRect(dc, body.left + depth, body.top + depth, body.right + depth + 1,
                   body.bottom + depth + 1, round, round);
     }
     bool enabled = IsWindowEnabled(window);
-    COLORREF from = hot_ && enabled ? HotStart : GradientStart;
-    COLORREF to = hot_ && enabled ? HotEnd : GradientEnd;
+    const bool hot = hot_ && enabled;
+    COLORREF from = Resolve(hot ? palette::HotFrom : palette::ButtonFrom);
+    COLORREF to = Resolve(hot ? palette::HotTo : palette::ButtonTo);
     UniqueRegion shape(
         CreateRoundRectRgn(body.left, body.top, body.right + 1, body.bottom + 1, round, round));
     SelectClipRgn(dc, shape.get());
@@ -258,7 +253,7 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
     }
     SelectClipRgn(dc, nullptr);
     {
-        UniquePen outline(CreatePen(PS_SOLID, hot_ && enabled ? 2 : 1, RGB(0, 0, 0)));
+        UniquePen outline(CreatePen(PS_SOLID, hot ? 2 : 1, Resolve(palette::ButtonOutline)));
         SelectedObject p(dc, outline.get());
         SelectedObject b(dc, GetStockObject(NULL_BRUSH));
         RoundRect(dc, body.left, body.top, body.right, body.bottom, round, round);
@@ -275,7 +270,9 @@ void TShapedButton::Paint(HDC dc, const RECT& client) const {
                   body.top + (bodyH - glyphSize) / 2 + glyphSize};
     DrawGlyph(dc, glyph_, glyphBox, enabled);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, enabled ? RGB(0, 0, 0) : DisabledInk);
+    SetTextColor(dc, Resolve(!enabled ? palette::DisabledText
+                             : hot    ? palette::HotText
+                                      : palette::ButtonText));
     RECT textBox{glyphBox.right + gap, body.top, body.right, body.bottom};
     DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textBox,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

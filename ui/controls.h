@@ -5,14 +5,16 @@
 
 #include <string>
 
+#include "win32/contrast.h"
 #include "win32/fonts.h"
 #include "win32/handles.h"
 #include "win32/window.h"
 
 namespace kivo {
 
-// The pale green of the main window's header strip, its edit panel and the start-time dialog.
-inline constexpr COLORREF PaleGreen = RGB(192, 220, 192); // 12639424
+// The pale green of the main window's header strip, its edit panel and the start-time dialog
+// (palette::PanelFace outside high contrast).
+inline constexpr COLORREF PaleGreen = palette::PanelFace.own; // 12639424
 
 // Pictures on the shaped buttons and in the tray menu.
 enum class Glyph { Instellen, Verwijderen, Toevoegen, Ok, Annuleren, Logboek, Informatie };

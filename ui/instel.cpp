@@ -35,7 +35,6 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
                                              ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&icc);
 
-    HINSTANCE instance = GetModuleHandleA(nullptr);
     CreateMenus();
     const SIZE outer =
         OuterSize({Scale(FormWidth), Scale(BrowseHeight)}, FormStyle, 0, true, Dpi());
@@ -61,11 +60,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     ControleTimer.SetInterval(5000);
     ControleTimer.OnTimer = [] {};
 
-    trayIcon_.reset(static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON,
-                                                  GetSystemMetrics(SM_CXSMICON),
-                                                  GetSystemMetrics(SM_CYSMICON), 0)));
-    if (!trayIcon_) trayIcon_.reset(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)));
-    markedTrayIcon_ = MarkedIcon(trayIcon_.get());
+    MakeTrayPictures();
     WinTaskbar = std::make_unique<TWinTaskbar>(window);
     WinTaskbar->SetHint(Caption);
     WinTaskbar->SetIcon(trayIcon_.get());
@@ -311,6 +306,7 @@ void TInstelForm::OnDpiChanged() {
     ApplyFonts();
     SetClientHeight(clientHeight96_);
     Layout();
+    MakeTrayPictures();
 }
 
 HWND TInstelForm::DefaultFocus() const {

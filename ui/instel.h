@@ -170,12 +170,16 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
+    void OnColorsChanged() override;
     // The list, or the open panel's first field.
     HWND DefaultFocus() const override;
 
 private:
     void CreateControls();
     void CreateMenus();
+    // The tray icon at the tray's size with its marked form, and the tray menu's pictures, for
+    // the window's DPI and the system's colours.
+    void MakeTrayPictures();
     void ApplyFonts();
     void Layout();
     void SetClientHeight(int height96);

@@ -102,9 +102,10 @@ void TInstelForm::Paint(HDC dc) {
     RECT client;
     GetClientRect(Hwnd(), &client);
     panel.right = client.right;
-    FillSolid(dc, panel, PaleGreen);
+    FillSolid(dc, panel, Resolve(palette::PanelFace));
     DrawEdge(dc, &panel, BDR_SUNKENINNER, BF_RECT);
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Resolve(palette::PanelText));
     {
         SelectedObject f(dc, headerFont_.get());
         RECT label = Pixels(Label8Box);
@@ -116,6 +117,27 @@ void TInstelForm::Paint(HDC dc) {
         SelectedObject f(dc, labelFont_.get());
         TextOutA(dc, Scale(Label7Box.left), Scale(Label7Box.top), "Taken", 5);
     }
+}
+
+void TInstelForm::MakeTrayPictures() {
+    static constexpr MenuPicture TrayPictures[] = {{IdSluiten1, Glyph::Annuleren},
+                                                   {IdLogboekbekijken2, Glyph::Logboek},
+                                                   {IdInformatie2, Glyph::Informatie}};
+    SetMenuPictures(trayMenu_.get(), TrayPictures, Dpi(), menuPictures_);
+    UniqueIcon plain = LoadTrayIcon("MAINICON", Dpi());
+    UniqueIcon marked = MarkedIcon(plain.get());
+    // The shell has the new picture before the old one goes.
+    if (WinTaskbar) {
+        const bool wasMarked = markedTrayIcon_ && WinTaskbar->Icon() == markedTrayIcon_.get();
+        WinTaskbar->ChangeIcon(wasMarked && marked ? marked.get() : plain.get());
+    }
+    trayIcon_ = std::move(plain);
+    markedTrayIcon_ = std::move(marked);
+}
+
+// The menu's pictures hold the menu's colour.
+void TInstelForm::OnColorsChanged() {
+    MakeTrayPictures();
 }
 
 HWND TInstelForm::Button(int id) const {

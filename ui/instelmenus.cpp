@@ -31,20 +31,10 @@ void TInstelForm::CreateMenus() {
     AppendMenuA(tray, MF_STRING, IdSluiten1, "&Sluiten");
     AppendMenuA(tray, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(tray, MF_STRING, IdLogboekbekijken2, "&Logboek bekijken");
-    AppendMenuA(tray, MF_STRING, IdOverzicht2, "&Overzicht");
+    AppendMenuA(tray, MF_STRING, IdOverzicht2, "O&verzicht"); // "&Openen" has the O
     AppendMenuA(tray, MF_STRING, IdInformatie2, "&Informatie");
     AppendMenuA(tray, MF_STRING | MF_GRAYED, IdGemistetakenuitvoeren2, "&Gemiste taken uitvoeren");
-    auto picture = [&](int id, Glyph glyph) {
-        const UniqueBitmap& bitmap = menuPictures_.emplace_back(MakeGlyphBitmap(glyph, Dpi()));
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_BITMAP;
-        info.hbmpItem = bitmap.get();
-        SetMenuItemInfoA(tray, id, FALSE, &info);
-    };
-    picture(IdSluiten1, Glyph::Annuleren);
-    picture(IdLogboekbekijken2, Glyph::Logboek);
-    picture(IdInformatie2, Glyph::Informatie);
+    // Its pictures: MakeTrayPictures.
 }
 
 void TInstelForm::Command(WPARAM wParam) {

@@ -17,7 +17,6 @@ namespace {
 
 using P = TInstelPanel;
 
-constexpr COLORREF CalendarYellow = RGB(255, 255, 0);
 // The layout in design units.
 constexpr Box PanelBox{3, 154, 265, 207};
 
@@ -93,7 +92,7 @@ TInstelPanel::TInstelPanel(TMemTable& table, const FormatSettings& settings)
 TInstelPanel::~TInstelPanel() = default;
 
 void TInstelPanel::Create(HWND parent) {
-    SetBackgroundColor(PaleGreen);
+    SetBackgroundColor(palette::PanelFace);
     WindowClassInfo info;
     info.name = ClassName;
     CreateWindowOf(info, WS_EX_CONTROLPARENT, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent);
@@ -120,8 +119,7 @@ void TInstelPanel::CreateControls() {
     SendMessageA(Control(IdEditOmschrijving), EM_LIMITTEXT, FieldLimit(Field::Omschrijving), 0);
     SendMessageA(Control(IdEditparameters), EM_LIMITTEXT, FieldLimit(Field::Parameters), 0);
     HWND date = Control(IdEditlaatstekeer);
-    SendMessageA(date, DTM_SETMCCOLOR, MCSC_BACKGROUND, CalendarYellow);
-    SendMessageA(date, DTM_SETMCCOLOR, MCSC_MONTHBK, CalendarYellow);
+    OnColorsChanged();
     // Changed through its calendar only: typing and the keys that step its parts are swallowed;
     // Tab and F4 (open the calendar) pass, as does Alt+Down.
     dateHook_.Attach(date, [this](UINT m, WPARAM w, LPARAM l) -> LRESULT {
@@ -129,6 +127,12 @@ void TInstelPanel::CreateControls() {
         if (m == WM_KEYDOWN && w != VK_TAB && w != VK_F4) return 0;
         return dateHook_.Default(m, w, l);
     });
+}
+
+void TInstelPanel::OnColorsChanged() {
+    const COLORREF calendar = Resolve(palette::CalendarFace);
+    for (int part : {MCSC_BACKGROUND, MCSC_MONTHBK})
+        SendMessageA(Control(IdEditlaatstekeer), DTM_SETMCCOLOR, part, calendar);
 }
 
 void TInstelPanel::OnDpiChanged() {
@@ -161,6 +165,7 @@ void TInstelPanel::Layout() {
 
 void TInstelPanel::Paint(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Resolve(palette::PanelText));
     SelectedObject f(dc, labelFont_.get());
     for (const Label& label : Labels)
         TextOutA(dc, Scale(label.box.left), Scale(label.box.top), label.text,
@@ -413,9 +418,12 @@ LRESULT TInstelPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lstrcmpiA(cls, "Edit") == 0 && IsWindowEnabled(reinterpret_cast<HWND>(lParam))) {
             // Read-only fields look like the others.
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            ContrastColors(dc, COLOR_WINDOW, COLOR_WINDOWTEXT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
-        SetBkColor(dc, PaleGreen);
+        SetBkColor(dc, Resolve(palette::PanelFace));
+        if (IsWindowEnabled(reinterpret_cast<HWND>(lParam)))
+            ContrastColors(dc, COLOR_BTNFACE, COLOR_BTNTEXT);
         return reinterpret_cast<LRESULT>(BackgroundBrush());
     }
     case WM_CTLCOLORBTN:

@@ -85,6 +85,7 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Fonts and boxes for the window's DPI.
     void OnDpiChanged() override;
+    void OnColorsChanged() override;
 
 private:
     void CreateControls();

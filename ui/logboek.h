@@ -33,6 +33,7 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
+    void OnColorsChanged() override { MakeFonts(); } // the picture holds the button face
     HWND DefaultFocus() const override { return LogboekEdit(); }
     void OnFinalMessage() override {
         if (freesItself_) delete this;

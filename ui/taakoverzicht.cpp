@@ -93,6 +93,13 @@ void TTaakoverzichtForm::OnDpiChanged() {
     Layout();
 }
 
+// Some list views keep the colours they read when they were made (Wine's does).
+void TTaakoverzichtForm::OnColorsChanged() {
+    ListView_SetBkColor(list_, GetSysColor(COLOR_WINDOW));
+    ListView_SetTextBkColor(list_, GetSysColor(COLOR_WINDOW));
+    ListView_SetTextColor(list_, GetSysColor(COLOR_WINDOWTEXT));
+}
+
 void TTaakoverzichtForm::Layout() {
     RECT client;
     GetClientRect(Hwnd(), &client);

@@ -58,6 +58,7 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFinalMessage() override;
     void OnDpiChanged() override;
+    void OnColorsChanged() override;
     HWND DefaultFocus() const override { return list_; }
 
 private:

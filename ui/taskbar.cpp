@@ -1,12 +1,68 @@
 #include "ui/taskbar.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstring>
 
 namespace kivo {
 
 namespace {
+
 enum MouseButton { mbLeft, mbRight, mbMiddle };
+
+// Looked up at run time: comctl32 before version 6, and Windows before 10, have none of them.
+template <typename F> F Function(const char* module, const char* name) {
+    HMODULE loaded = LoadLibraryA(module);
+    FARPROC f = loaded ? GetProcAddress(loaded, name) : nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(f));
+}
+
+int SmallIconSize(int dpi) {
+    using ForDpiFn = int(WINAPI*)(int, UINT);
+    static const auto forDpi = Function<ForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
+    if (forDpi) return forDpi(SM_CXSMICON, static_cast<UINT>(dpi));
+    return MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, SystemDpi());
+}
+
+} // namespace
+
+UniqueIcon LoadTrayIcon(const char* resource, int dpi) {
+    using MetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto metric = Function<MetricFn>("comctl32.dll", "LoadIconMetric");
+    static const auto scaleDown = Function<ScaleDownFn>("comctl32.dll", "LoadIconWithScaleDown");
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    const std::wstring name(resource, resource + std::strlen(resource));
+    const int size = SmallIconSize(dpi);
+    HICON icon = nullptr;
+    // The tray's size is the small icons' size: at the system's DPI what LoadIconMetric gives,
+    // at another the same metric for that DPI.
+    if (dpi == SystemDpi() && metric) {
+        if (FAILED(metric(instance, name.c_str(), LIM_SMALL, &icon))) icon = nullptr;
+    } else if (scaleDown) {
+        if (FAILED(scaleDown(instance, name.c_str(), size, size, &icon))) icon = nullptr;
+    }
+    if (!icon) icon = static_cast<HICON>(LoadImageA(instance, resource, IMAGE_ICON, size, size, 0));
+    if (!icon)
+        icon = static_cast<HICON>(
+            CopyImage(LoadIcon(nullptr, IDI_APPLICATION), IMAGE_ICON, size, size, 0));
+    return UniqueIcon(icon);
+}
+
+void SetMenuPictures(HMENU menu, std::span<const MenuPicture> items, int dpi,
+                     std::vector<UniqueBitmap>& pictures) {
+    std::vector<UniqueBitmap> made;
+    for (const MenuPicture& item : items) {
+        const UniqueBitmap& bitmap = made.emplace_back(MakeGlyphBitmap(item.glyph, dpi));
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_BITMAP;
+        info.hbmpItem = bitmap.get();
+        SetMenuItemInfoA(menu, item.id, FALSE, &info);
+    }
+    pictures = std::move(made);
 }
 
 TWinTaskbar::TWinTaskbar(HWND mainWindow) : mainWindow_(mainWindow) {
@@ -21,12 +77,14 @@ TWinTaskbar::TWinTaskbar(HWND mainWindow) : mainWindow_(mainWindow) {
     // The shell broadcasts this when its taskbar was (re)created: the icon must be added again.
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
-    // The first, smallest form of the record: the same on every call.
-    data_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    // The whole record, which the fourth version asks for: the same on every call. That version
+    // shows the tip only when asked to.
+    data_.cbSize = sizeof data_;
     data_.hWnd = Hwnd();
     data_.uID = 0;
-    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     data_.uCallbackMessage = CallbackMessage;
+    data_.uVersion = NOTIFYICON_VERSION_4;
     data_.hIcon = nullptr;
     data_.szTip[0] = '\0';
 }
@@ -49,7 +107,6 @@ void TWinTaskbar::SetHint(const std::string& hint) {
 
 bool TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text) {
     if (!IconAdded()) return false;
-    // The balloon needs the longer form of the record; the icon's own calls keep the first.
     NOTIFYICONDATAA balloon{};
     balloon.cbSize = sizeof balloon;
     balloon.hWnd = data_.hWnd;
@@ -64,6 +121,11 @@ bool TWinTaskbar::ShowBalloon(const std::string& title, const std::string& text)
     copy(balloon.szInfoTitle, sizeof balloon.szInfoTitle, title);
     copy(balloon.szInfo, sizeof balloon.szInfo, text);
     return NotifyIcon(NIM_MODIFY, &balloon) != FALSE;
+}
+
+void TWinTaskbar::ChangeIcon(HICON icon) {
+    icon_ = icon;
+    if (IconAdded()) UpdateTrayIcon();
 }
 
 void TWinTaskbar::SetShowIcon(bool show) {
@@ -93,6 +155,9 @@ void TWinTaskbar::AddIcon() {
     if (NotifyIcon(NIM_ADD, &data_) || NotifyIcon(NIM_MODIFY, &data_)) {
         addRetries_ = 0;
         KillTimer(Hwnd(), RetryTimerId);
+        // Asked after every add: a new taskbar starts from the first version. One that refuses
+        // keeps it, and the mouse messages as they were.
+        version4_ = NotifyIcon(NIM_SETVERSION, &data_) != FALSE;
         if (OnIconAdded) OnIconAdded();
         return;
     }
@@ -105,8 +170,8 @@ void TWinTaskbar::AddIcon() {
 }
 
 LRESULT TWinTaskbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    POINT at{};
-    GetCursorPos(&at);
+    POINT cursor{};
+    GetCursorPos(&cursor);
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         if (showIcon_ && icon_) {
             data_.hIcon = nullptr;
@@ -125,7 +190,19 @@ LRESULT TWinTaskbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (message != CallbackMessage) return DefaultMessage(message, wParam, lParam);
-    switch (static_cast<UINT>(lParam)) {
+    // The fourth version puts the event in the low word and the icon's place (where the mouse or
+    // the keyboard acted) in wParam; the first puts only the mouse message in lParam.
+    const POINT anchor{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+    const POINT at = version4_ ? anchor : cursor;
+    switch (LOWORD(lParam)) {
+    case WM_CONTEXTMENU: // the right button's release, the menu key or Shift+F10
+        ShowTrayMenu(anchor);
+        break;
+    case NIN_KEYSELECT: // Enter or Space on the icon
+        KeySelect();
+        break;
+    case NIN_SELECT: // a click, whose release was told already
+        break;
     case WM_MOUSEMOVE:
         break; // nothing is assigned to a move
     case WM_LBUTTONDOWN:
@@ -167,8 +244,16 @@ void TWinTaskbar::DblClick() {
     OnDblClick();
 }
 
+// The keyboard's double click; no release follows it.
+void TWinTaskbar::KeySelect() {
+    if (!OnDblClick) return;
+    SetForegroundWindow(mainWindow_);
+    OnDblClick();
+}
+
 void TWinTaskbar::MouseDown(int button, POINT at) {
-    if (button == mbRight) ShowTrayMenu(at);
+    // Under the fourth version WM_CONTEXTMENU follows, and the menu opens once.
+    if (button == mbRight && !version4_) ShowTrayMenu(at);
 }
 
 void TWinTaskbar::MouseUp(int button) {

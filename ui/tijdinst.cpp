@@ -54,7 +54,7 @@ constexpr Arrows Minutes{TFTijdinstellen::IdEditMinuten, 59, 5};
 } // namespace
 
 TFTijdinstellen::TFTijdinstellen(HWND owner) : Window(owner) {
-    SetBackgroundColor(PaleGreen);
+    SetBackgroundColor(palette::PanelFace);
     WindowClassInfo info;
     info.name = ClassName;
     const SIZE outer =
@@ -98,16 +98,21 @@ void TFTijdinstellen::OnDpiChanged() {
         // The arrows stand where the layout puts them, not beside their buddies.
         Place(Control(part.control.id), part.control.box, false);
     }
+    OnColorsChanged();
+    // The two big digits need the whole width of their fields.
+    for (int id : {IdEditUren, IdEditMinuten})
+        SendMessageA(Control(id), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
+}
+
+// The buttons' pictures hold the button face.
+void TFTijdinstellen::OnColorsChanged() {
     okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
     cancelPicture_ = MakeGlyphBitmap(Glyph::Annuleren, Dpi(), COLOR_BTNFACE);
     SendMessageA(Control(IdBitBtn1), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(okPicture_.get()));
     SendMessageA(Control(IdBitBtn2), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(cancelPicture_.get()));
-    // The two big digits need the whole width of their fields.
-    for (int id : {IdEditUren, IdEditMinuten})
-        SendMessageA(Control(id), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
-    InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
 std::string TFTijdinstellen::UrenText() const {
@@ -153,6 +158,7 @@ void TFTijdinstellen::Step(int editId, int direction) {
 
 void TFTijdinstellen::Paint(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Resolve(palette::PanelText));
     {
         SelectedObject f(dc, labelFont_.get());
         TextOutA(dc, Scale(StarttijdLabel.left), Scale(StarttijdLabel.top), "Starttijd", 9);
@@ -207,6 +213,7 @@ LRESULT TFTijdinstellen::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
         // Read-only fields stay white like fields that can be typed into.
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        ContrastColors(reinterpret_cast<HDC>(wParam), COLOR_WINDOW, COLOR_WINDOWTEXT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     case WM_CLOSE:
         result_ = ResultCancel;

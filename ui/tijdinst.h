@@ -39,6 +39,7 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
+    void OnColorsChanged() override;
 
 private:
     void FormShow();

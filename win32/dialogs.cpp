@@ -90,16 +90,17 @@ void Press(HWND dialog, DialogState& state, int id) {
 // The dialog window: it lays out what it shows at its DPI and records which button answered.
 class MessageForm : public Window {
 public:
-    MessageForm(DialogState& state, const DialogRequest& request)
-        : Window(request.owner), state_(state), request_(request) {}
+    MessageForm(DialogState& state, const DialogRequest& request, int dpi)
+        : Window(request.owner, dpi), state_(state), request_(request) {}
     ~MessageForm() override { DestroyHwnd(); }
     void DestroyNow() { DestroyHwnd(); }
 
-    // Throws as CreateWindowOf when the window or one of its controls cannot be made.
-    void Create() {
+    // Made at `at`, on the monitor it is shown on. Throws as CreateWindowOf when the window or
+    // one of its controls cannot be made.
+    void Create(POINT at) {
         WindowClassInfo info;
         info.name = kDialogClass;
-        CreateWindowOf(info, kExStyle, request_.caption.c_str(), kStyle, 0, 0, 0, 0,
+        CreateWindowOf(info, kExStyle, request_.caption.c_str(), kStyle, at.x, at.y, 0, 0,
                        request_.owner);
         if (request_.icon) {
             HWND image =
@@ -211,6 +212,7 @@ protected:
             state_.Finish(mrCancel);
             return 0;
         case WM_CTLCOLORSTATIC:
+            ContrastColors(reinterpret_cast<HDC>(wParam), COLOR_BTNFACE, COLOR_BTNTEXT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         return DefaultMessage(message, wParam, lParam);
@@ -261,9 +263,17 @@ int RunDialog(const DialogRequest& request) {
     else if (request.buttons & mbOK)
         state.cancelId = mrOk;
 
-    MessageForm form(state, request);
+    // On the owner's monitor (the main one without an owner), laid out at its DPI: an owner of
+    // ours knows it, having followed every change.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const HMONITOR shownOn = MonitorFromWindow(request.owner, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoA(shownOn, &monitor))
+        monitor.rcWork = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const Window* ours = Window::FromHwnd(GetAncestor(request.owner, GA_ROOT));
+    MessageForm form(state, request, ours ? ours->Dpi() : MonitorDpi(shownOn));
     try {
-        form.Create();
+        form.Create({monitor.rcWork.left, monitor.rcWork.top});
     } catch (const std::exception&) {
         return mrCancel;
     }
@@ -272,11 +282,13 @@ int RunDialog(const DialogRequest& request) {
 
     RECT frame;
     GetWindowRect(dialog, &frame);
+    const RECT& area = monitor.rcWork;
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    // Centred, but never with the caption off the screen.
-    SetWindowPos(dialog, HWND_TOP, std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2),
-                 std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2), 0, 0,
+    // Centred, but never with the caption off the monitor.
+    SetWindowPos(dialog, HWND_TOP,
+                 std::max<int>(area.left, area.left + (area.right - area.left - width) / 2),
+                 std::max<int>(area.top, area.top + (area.bottom - area.top - height) / 2), 0, 0,
                  SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
 
     HWND focus = FocusTarget(dialog, request.focusName);

@@ -32,6 +32,21 @@ int WindowsDpi(HWND window) {
     return dpi > 0 ? dpi : SystemDpi();
 }
 
+int MonitorDpi(HMONITOR monitor) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto getDpiForMonitor = [] {
+        HMODULE shcore = LoadLibraryA("shcore.dll"); // Windows 8.1 and later
+        FARPROC f = shcore ? GetProcAddress(shcore, "GetDpiForMonitor") : nullptr;
+        return reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void (*)()>(f));
+    }();
+    UINT x = 0, y = 0;
+    constexpr int EffectiveDpi = 0; // MDT_EFFECTIVE_DPI
+    if (getDpiForMonitor && monitor && SUCCEEDED(getDpiForMonitor(monitor, EffectiveDpi, &x, &y)) &&
+        y > 0)
+        return static_cast<int>(y);
+    return SystemDpi();
+}
+
 UniqueFont MakeFont(const char* face, int heightPx96, int dpi, bool bold, BYTE charset) {
     return UniqueFont(CreateFontA(-Scaled(heightPx96, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL,
                                   FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,

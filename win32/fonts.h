@@ -17,6 +17,8 @@ int ScreenDpi();
 int SystemDpi();
 // What Windows says a window's DPI is (GetDpiForWindow where it has it, else the system's).
 int WindowsDpi(HWND window);
+// A monitor's DPI (GetDpiForMonitor where Windows has it, else the system's).
+int MonitorDpi(HMONITOR monitor);
 // A length in pixels at 96 DPI, scaled to the given DPI.
 inline int Scaled(int pixels, int dpi) {
     return MulDiv(pixels, dpi, 96);

@@ -135,10 +135,36 @@ void Window::ApplyDpi(int dpi, const RECT& suggested) {
     OnDpiChanged();
 }
 
-void Window::SetBackgroundColor(COLORREF color) {
+void Window::SetBackgroundColor(OwnColor color) {
     background_ = color;
-    backgroundBrush_.reset(CreateSolidBrush(color));
+    MakeBackgroundBrush();
     if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Window::MakeBackgroundBrush() {
+    if (!background_) return;
+    backgroundColor_ = Resolve(*background_);
+    backgroundBrush_.reset(CreateSolidBrush(backgroundColor_));
+}
+
+void Window::FollowColors() {
+    std::vector<Window*> inside;
+    EnumChildWindows(hwnd_, CollectOurWindow, reinterpret_cast<LPARAM>(&inside));
+    // The system's controls keep the colours they read until they are told.
+    EnumChildWindows(
+        hwnd_,
+        [](HWND child, LPARAM) {
+            if (!FromHwnd(child)) SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+            return TRUE;
+        },
+        0);
+    for (Window* w : inside) {
+        w->MakeBackgroundBrush();
+        w->OnColorsChanged();
+    }
+    MakeBackgroundBrush();
+    OnColorsChanged();
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 HBRUSH Window::BackgroundBrush() const {
@@ -186,12 +212,18 @@ bool Window::BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return true;
+    case WM_SYSCOLORCHANGE:
+        if (topLevel) FollowColors();
+        return false;
+    case WM_SETTINGCHANGE:
+        if (topLevel && wParam == SPI_SETHIGHCONTRAST) FollowColors();
+        return false;
     case WM_ERASEBKGND:
         if (!background_) return false;
         {
             RECT client;
             GetClientRect(hwnd_, &client);
-            FillSolid(reinterpret_cast<HDC>(wParam), client, *background_);
+            FillSolid(reinterpret_cast<HDC>(wParam), client, backgroundColor_);
         }
         result = 1;
         return true;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "win32/contrast.h"
 #include "win32/fonts.h"
 
 namespace kivo {
@@ -43,7 +44,11 @@ class ClassBackground {
 public:
     constexpr ClassBackground(std::nullptr_t) {}
     static constexpr ClassBackground SystemColor(int index) { return ClassBackground(index); }
-    HBRUSH Brush() const { return index_ < 0 ? nullptr : GetSysColorBrush(index_); }
+    // The index plus one, not the colour's brush: the class erases in the colour of the moment,
+    // whatever changed it since (a brush of the system's may be made anew then).
+    HBRUSH Brush() const {
+        return index_ < 0 ? nullptr : reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(index_ + 1));
+    }
 
 private:
     constexpr explicit ClassBackground(int index) : index_(index) {}
@@ -102,6 +107,10 @@ SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, bool menu, int dpi);
 //   it and of the window itself, to remake fonts and lay out the boxes.
 // - Background: the class erases with a system colour at most; SetBackgroundColor gives a window
 //   a colour of its own, erased by the base, with BackgroundBrush for WM_CTLCOLOR* answers.
+// - Colours: a top-level window told that the system's colours or its high contrast changed
+//   (WM_SYSCOLORCHANGE, WM_SETTINGCHANGE) tells the system controls inside it, takes its own
+//   colour again, calls OnColorsChanged of each window of ours inside it and of itself, and
+//   repaints all of it.
 // - Focus memory: a top-level window gives the keyboard back, when it is activated again, to the
 //   control that had it, else to DefaultFocus().
 class Window {
@@ -109,6 +118,8 @@ public:
     Window() = default;
     // Made at the owner's DPI (a dialog comes up over its owner); null: the screen's.
     explicit Window(HWND owner);
+    // Made at a DPI the caller knows: that of the monitor the window comes up on.
+    Window(HWND /*owner*/, int dpi) : dpi_(dpi) {}
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -155,9 +166,13 @@ protected:
     virtual void OnDpiChanged() {}
     // Where the keyboard goes when the window is activated and no control of it had it.
     virtual HWND DefaultFocus() const { return nullptr; }
+    // After the system's colours or its high contrast changed: remake what holds colours (pictures
+    // with a background, a control's own colours). The window repaints afterwards.
+    virtual void OnColorsChanged() {}
 
-    // Gives the window a colour of its own, erased by the base instead of the class's.
-    void SetBackgroundColor(COLORREF color);
+    // Gives the window a colour of its own (the system's under high contrast), erased by the base
+    // instead of the class's.
+    void SetBackgroundColor(OwnColor color);
     // A brush of that colour while the window lives (for WM_CTLCOLOR* answers); the system's
     // button face without one.
     HBRUSH BackgroundBrush() const;
@@ -167,12 +182,15 @@ private:
     // The messages the base answers itself; false to pass one on to OnMessage.
     bool BaseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void ApplyDpi(int dpi, const RECT& suggested);
+    void FollowColors();
+    void MakeBackgroundBrush();
     bool RestoreFocus();
 
     HWND hwnd_ = nullptr;
     int dpi_ = SystemDpi();
     HWND lastFocus_ = nullptr;
-    std::optional<COLORREF> background_;
+    std::optional<OwnColor> background_;
+    COLORREF backgroundColor_ = 0; // background_ as painted now
     UniqueBrush backgroundBrush_;
 };
 

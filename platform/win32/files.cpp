@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,52 @@ bool WriteAll(HANDLE file, const std::string& content) {
         left -= written;
     }
     return true;
+}
+
+// Virus scanners, backups and search indexers open a file for a moment; a write, rename or append
+// meanwhile is refused with one of these errors for some tens of milliseconds. Such a refusal is
+// tried again after 50 ms, then after twice as long each time, until about a second has gone by;
+// only then does it count as a failure.
+class PassingLock {
+public:
+    static constexpr DWORD FirstPauseMs = 50, TotalMs = 1000;
+
+    // Waits and returns true when the error may pass and time is left.
+    bool WaitAfter(DWORD error, const std::wstring& path) {
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+            error != ERROR_ACCESS_DENIED)
+            return false;
+        // A read-only file or a folder in the way refuses for good.
+        const DWORD attributes =
+            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+            return false;
+        if (waited_ >= TotalMs) return false;
+        const DWORD pause = std::min(next_, TotalMs - waited_);
+        Sleep(pause);
+        waited_ += pause;
+        next_ *= 2;
+        return true;
+    }
+
+private:
+    DWORD waited_ = 0;
+    DWORD next_ = FirstPauseMs;
+};
+
+// Runs the attempt (true when it succeeded) again while its failure may pass; false with the
+// attempt's own last error.
+template <typename Attempt>
+bool Retried(PassingLock& lock, const std::wstring& path, Attempt attempt) {
+    for (;;) {
+        if (attempt()) return true;
+        const DWORD error = GetLastError();
+        if (!lock.WaitAfter(error, path)) {
+            SetLastError(error);
+            return false;
+        }
+    }
 }
 
 std::string Quoted(const std::string& path) {
@@ -140,11 +187,16 @@ public:
     }
 
     void ReplaceAll(const std::string& path, const std::string& content) override {
+        PassingLock lock;
         // A file not there yet is made first, empty: through a link that leads to no file yet
         // this makes the file it leads to, which the link then resolves to.
         if (Attributes(path) == INVALID_FILE_ATTRIBUTES) {
-            UniqueFile made(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            UniqueFile made;
+            Retried(lock, Wide(path), [&] {
+                made.reset(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+                return static_cast<bool>(made);
+            });
         }
         // Through a link to the file itself, so the link stays and the temporary file lies
         // beside the file it replaces.
@@ -156,9 +208,12 @@ public:
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(ERROR_ACCESS_DENIED));
         const std::wstring temp = Wide(target + ".tmp" + std::to_string(GetCurrentProcessId()));
-        UniqueFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
+        UniqueFile file;
+        if (!Retried(lock, temp, [&] {
+                file.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+                return static_cast<bool>(file);
+            }))
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
         const bool ok = WriteAll(file.get(), content) && FlushFileBuffers(file.get());
@@ -166,8 +221,11 @@ public:
             DeleteFileW(temp.c_str());
             throw KivoError("Stream write error");
         }
-        if (!MoveFileExW(temp.c_str(), Wide(target).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const std::wstring wideTarget = Wide(target);
+        if (!Retried(lock, wideTarget, [&] {
+                return MoveFileExW(temp.c_str(), wideTarget.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            })) {
             DWORD err = GetLastError();
             DeleteFileW(temp.c_str());
             throw KivoError("Cannot create file " + Quoted(path) + ". " + Win32ErrorText(err));
@@ -175,28 +233,41 @@ public:
     }
 
     void Append(const std::string& path, const std::string& content) override {
+        PassingLock lock;
+        const std::wstring wide = Wide(path);
         // Others may read meanwhile, not write; a read-only file refuses the open.
-        UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
+        UniqueFile file;
+        if (!Retried(lock, wide, [&] {
+                file.reset(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                return static_cast<bool>(file);
+            }))
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
         LARGE_INTEGER end{};
-        LARGE_INTEGER none{};
         if (!GetFileSizeEx(file.get(), &end) ||
-            !SetFilePointerEx(file.get(), none, nullptr, FILE_END))
+            !SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN))
             throw KivoError("Cannot create file " + Quoted(path) + ". " +
                             Win32ErrorText(GetLastError()));
-        if (!WriteAll(file.get(), content)) {
-            // Nothing half-written: the file ends where it ended.
+        // A range another program locked for a moment refuses the write; nothing half-written
+        // stays: the file ends where it ended.
+        const bool written = Retried(lock, std::wstring(), [&] {
+            if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) return false;
+            if (WriteAll(file.get(), content)) return true;
+            const DWORD error = GetLastError();
             if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
-            throw KivoError("Stream write error");
-        }
+            SetLastError(error);
+            return false;
+        });
+        if (!written) throw KivoError("Stream write error");
         if (!CloseFile(file)) throw KivoError("Stream write error");
     }
 
     bool CopyIfAbsent(const std::string& from, const std::string& to) override {
-        return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
+        PassingLock lock;
+        const std::wstring source = Wide(from), copy = Wide(to);
+        return Retried(lock, copy,
+                       [&] { return CopyFileW(source.c_str(), copy.c_str(), TRUE) != 0; });
     }
 
     bool Delete(const std::string& path) override { return DeleteFileW(Wide(path).c_str()) != 0; }

@@ -9,6 +9,11 @@
 #include "platform/win32/win32error.h"
 
 namespace kivo {
+
+static_assert(SeeMaskNoCloseProcess == SEE_MASK_NOCLOSEPROCESS &&
+              SeeMaskFlagNoUi == SEE_MASK_FLAG_NO_UI &&
+              SeeMaskNoZoneChecks == SEE_MASK_NOZONECHECKS);
+
 namespace {
 
 // The Win32 error that stands behind each of the shell's own error codes.

@@ -26,10 +26,11 @@ TEST_F(TickTest, DailyTaskOncePerDayAtTheFirstTickOfItsWindow) {
     EXPECT_EQ(Started(), 2);
     EXPECT_EQ(w.Get("Dagelijks", Field::Laatstekeer), "08-03-24");
 
-    // Through ShellExecuteExA, as ShellExecuteA would start it, asking for the process.
+    // Through ShellExecuteExA, as ShellExecuteA would start it, asking for the process, with no
+    // box or security warning to wait on.
     const auto& call = w.shell.calls.back();
     EXPECT_TRUE(call.ex);
-    EXPECT_EQ(call.mask, SeeMaskNoCloseProcess | SeeMaskFlagNoUi);
+    EXPECT_EQ(call.mask, SeeMaskNoCloseProcess | SeeMaskFlagNoUi | SeeMaskNoZoneChecks);
     EXPECT_FALSE(call.verb);
     EXPECT_EQ(call.show, 1);
     const std::string log = w.Log();

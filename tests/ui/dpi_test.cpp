@@ -11,7 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/collation.h"
@@ -188,8 +191,27 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     }
     EXPECT_GT(widths[1], widths[0] * 5 / 4);
 
+    // The tray's icon at the small icons' size, made again with the tray menu's pictures.
+    auto iconAndPicture = [&] {
+        ICONINFO icon{};
+        GetIconInfo(form->WinTaskbar->NotifyData().hIcon, &icon);
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_BITMAP;
+        GetMenuItemInfoA(form->TaskbarPopup(), TInstelForm::IdSluiten1, FALSE, &item);
+        BITMAP shown[2] = {};
+        GetObject(icon.hbmColor, sizeof shown[0], &shown[0]);
+        GetObject(item.hbmpItem, sizeof shown[1], &shown[1]);
+        for (HBITMAP b : {icon.hbmColor, icon.hbmMask}) DeleteObject(b);
+        return std::make_pair(static_cast<int>(shown[0].bmWidth),
+                              static_cast<int>(shown[1].bmWidth));
+    };
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(iconAndPicture(), std::make_pair(Scaled(small, form->Dpi()), form->Scale(16)));
+
     // On a monitor of 144 DPI the main window's dialogs come up at 144.
     SendDpiChanged(form->Hwnd(), form->Dpi(), 144);
+    EXPECT_EQ(iconAndPicture(), std::make_pair(Scaled(small, 144), 24));
     TFTijdinstellen dialog(form->Hwnd());
     EXPECT_EQ(dialog.Dpi(), 144);
     EXPECT_EQ(Of(InParent(dialog.Control(T::IdEditUren))), (Corners{48, 48, 48 + 62, 48 + 60}));
@@ -200,6 +222,71 @@ TEST_F(Dpi, EveryWindowFollowsAChangeOfDpiAndADialogComesUpAtItsOwners) {
     });
     ShowPlainMessage(form->Hwnd(), "Kivoklok", "Klaar");
     EXPECT_EQ(questionDpi, 144);
+}
+
+// The pixel a window shows at a place of its client area, drawn afresh above the others.
+COLORREF PixelOf(HWND window, int x, int y) {
+    SetWindowPos(GetAncestor(window, GA_ROOT), HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return GetPixel(WindowDC(window).get(), x, y);
+}
+
+// High contrast switched on as Windows does it (the setting, the theme's colours, and
+// WM_SYSCOLORCHANGE to every window; Wine refuses the setting, then the helper stands in) while
+// every window is open: each repaints in the system's colours, and in its own once it is off.
+TEST_F(Dpi, HighContrastRepaintsEveryWindowInTheSystemsColours) {
+    static constexpr int Parts[] = {COLOR_BTNFACE, COLOR_WINDOW};
+    const COLORREF theme[] = {RGB(0, 0, 64), RGB(0, 0, 0)};
+    const COLORREF before[] = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOW)};
+    auto highContrast = [&](bool on) {
+        HIGHCONTRASTA setting{};
+        setting.cbSize = sizeof setting;
+        setting.dwFlags = on ? HCF_HIGHCONTRASTON : 0;
+        if (!SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof setting, &setting, 0))
+            OverrideHighContrast(on ? std::optional<bool>(true) : std::nullopt);
+        SetSysColors(2, Parts, on ? theme : before);
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);
+                return TRUE;
+            },
+            0);
+    };
+    form->OpstartTimer.SetEnabled(false);
+    form->BBToevoegenClick(); // the edit panel open
+    TFTijdinstellen startTime(form->Hwnd());
+    TAboutBox about(nullptr);
+    for (HWND w : {startTime.Hwnd(), about.Hwnd()}) ShowWindow(w, SW_SHOWNA);
+    TLogboekForm* viewer = TLogboekForm::Open(Dir, files);
+    form->Overzicht1Click();
+    RECT client;
+    GetClientRect(form->Hwnd(), &client);
+    const POINT strip{client.right - 4, 15};
+    EXPECT_EQ(PixelOf(form->Hwnd(), strip.x, strip.y), PaleGreen);
+
+    highContrast(true);
+    const std::tuple<const char*, HWND, POINT, int> rows[] = {
+        {"header strip", form->Hwnd(), strip, COLOR_BTNFACE},
+        {"shaped button", form->Button(TInstelForm::IdBBinstellen), {6, 12}, COLOR_BTNFACE},
+        {"edit panel", form->InstelPanel.Hwnd(), {2, 200}, COLOR_BTNFACE},
+        {"start-time dialog", startTime.Hwnd(), {2, 2}, COLOR_BTNFACE},
+        {"credits", about.CreditsPanel1.Hwnd(), {4, 4}, COLOR_BTNFACE},
+        {"log viewer", viewer->LogboekEdit(), {4, 60}, COLOR_WINDOW},
+    };
+    for (const auto& [what, window, at, color] : rows)
+        EXPECT_EQ(PixelOf(window, at.x, at.y), GetSysColor(color)) << what;
+    HWND date = form->InstelPanel.Control(TInstelPanel::IdEditlaatstekeer);
+    EXPECT_EQ(SendMessageA(date, DTM_GETMCCOLOR, MCSC_MONTHBK, 0), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(ListView_GetBkColor(form->Overview()->List()), GetSysColor(COLOR_WINDOW));
+
+    highContrast(false);
+    EXPECT_EQ(PixelOf(form->Hwnd(), strip.x, strip.y), PaleGreen);
+    DestroyWindow(viewer->Hwnd());
+    DestroyWindow(form->Overview()->Hwnd());
+    form->AnnuleerButtonClick();
 }
 
 // Each opening of the start-time dialog is pale green, and the class erases with a brush that no
@@ -217,7 +304,7 @@ TEST_F(Dpi, AWindowsOwnColourSurvivesTheWindowsOfItsClassBeforeIt) {
     };
     auto systemOrNone = [](HWND window) {
         auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
-        return brush == nullptr || brush == GetSysColorBrush(COLOR_BTNFACE);
+        return brush == nullptr || brush == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     };
     for (int opening = 1; opening <= 3; ++opening) {
         SCOPED_TRACE(opening);

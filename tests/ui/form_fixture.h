@@ -67,8 +67,11 @@ struct Form : ::testing::Test {
     }
     bool Visible() const { return IsWindowVisible(form->Hwnd()); }
     void SendCommand(int id) { SendMessageA(form->Hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    void Tray(LPARAM mouse) {
-        SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage, 0, mouse);
+    // As the shell tells the icon of the fourth version: the event in the low word, the place
+    // where the mouse or the keyboard acted in wParam.
+    void Tray(UINT event, POINT at = {}) {
+        SendMessageA(form->WinTaskbar->CallbackWindow(), TWinTaskbar::CallbackMessage,
+                     MAKEWPARAM(at.x, at.y), MAKELPARAM(event, 0));
     }
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logbook/logbook.h"
@@ -13,15 +14,19 @@
 namespace kivo::test {
 namespace {
 
-TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
+// Told as the shell of the fourth version tells it: a click's NIN_SELECT after its release,
+// WM_CONTEXTMENU at the icon after the right button's release or for the menu key, and
+// NIN_KEYSELECT (often twice) for Win+B and Enter.
+TEST_F(Form, TrayClicksDoubleClicksKeysAndMenu) {
     Start();
     form->OpstartTimerTimer();
     ASSERT_FALSE(Visible());
+    ASSERT_TRUE(form->WinTaskbar->Version4());
 
     Tray(WM_LBUTTONDOWN);
     Tray(WM_LBUTTONUP);
+    Tray(NIN_SELECT);
     Tray(WM_MOUSEMOVE);
-    Tray(WM_RBUTTONUP);
     EXPECT_FALSE(Visible()) << "a single click does nothing";
 
     Tray(WM_LBUTTONDBLCLK);
@@ -31,22 +36,37 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     EXPECT_FALSE(form->WinTaskbar->DblClickSeen()) << "the release after a double click";
 
     SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
+    Tray(NIN_KEYSELECT);
+    Tray(NIN_KEYSELECT);
+    EXPECT_TRUE(Visible()) << "Win+B and Enter";
+
+    SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     Tray(WM_MBUTTONDBLCLK);
     EXPECT_TRUE(Visible());
 
-    // A right press opens the tray menu while the window stays hidden; a timer closes it.
+    // A right click and the menu key each open the tray menu once, at the icon, while the window
+    // stays hidden; a timer closes it.
     SendMessageA(form->Hwnd(), WM_CLOSE, 0, 0);
     PumpFor(300); // the hide's activation changes would close a menu at once
-    static bool menuSeen;
-    menuSeen = false;
+    static int menus;
+    static RECT menu;
+    menus = 0;
     UINT_PTR closer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) menuSeen = true;
+        HWND shown = FindWindowA("#32768", nullptr);
+        if (shown && IsWindowVisible(shown)) {
+            ++menus;
+            GetWindowRect(shown, &menu);
+        }
         EndMenu();
     });
     Tray(WM_RBUTTONDOWN);
+    Tray(WM_RBUTTONUP);
+    Tray(WM_CONTEXTMENU, {200, 150});
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(std::make_pair(menu.left, menu.top), (std::pair<LONG, LONG>(200, 150)));
+    Tray(WM_CONTEXTMENU, {200, 150});
     KillTimer(nullptr, closer);
-    EXPECT_TRUE(menuSeen);
+    EXPECT_EQ(menus, 2);
     EXPECT_FALSE(Visible());
 
     HMENU tray = form->TaskbarPopup();
@@ -59,13 +79,13 @@ TEST_F(Form, TrayClicksDoubleClicksAndMenu) {
     }
     EXPECT_EQ(items,
               (std::vector<std::string>{"&Openen", "&Sluiten", "", "&Logboek bekijken",
-                                        "&Overzicht", "&Informatie", "&Gemiste taken uitvoeren"}));
+                                        "O&verzicht", "&Informatie", "&Gemiste taken uitvoeren"}));
     const NOTIFYICONDATAA& data = form->WinTaskbar->NotifyData();
     EXPECT_STREQ(data.szTip, "KIVO Schakelklok");
-    EXPECT_EQ(data.uFlags, 7u);
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP));
     EXPECT_EQ(data.uCallbackMessage, 1147u);
     EXPECT_EQ(data.uID, 0u);
-    EXPECT_EQ(data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(data.cbSize, sizeof(NOTIFYICONDATAA));
 }
 
 TEST_F(Form, MainMenuAndMinuteTick) {
@@ -234,10 +254,12 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
         CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     std::vector<DWORD> calls;
     int refuse = 0;
+    bool firstVersionOnly = false;
     {
         TWinTaskbar tray(owner);
         tray.NotifyIcon = [&](DWORD message, NOTIFYICONDATAA*) {
             calls.push_back(message);
+            if (message == NIM_SETVERSION && firstVersionOnly) return FALSE;
             if (message != NIM_DELETE && refuse > 0) {
                 --refuse;
                 return FALSE;
@@ -252,7 +274,7 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
 
         calls.clear();
         SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-        EXPECT_EQ(calls, std::vector<DWORD>{NIM_ADD});
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
         EXPECT_TRUE(tray.IconAdded());
 
         // A refused add (and modify) leaves the icon out until a retry succeeds.
@@ -262,14 +284,21 @@ TEST(TrayIcon, ReaddedAfterTaskbarRecreatedAndRetriedAfterRefusal) {
         EXPECT_FALSE(tray.IconAdded());
         SendMessageA(tray.CallbackWindow(), WM_TIMER, TWinTaskbar::RetryTimerId, 0);
         EXPECT_TRUE(tray.IconAdded());
-        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}));
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_SETVERSION}));
 
         // An add that timed out but happened: the modify succeeds and counts.
         calls.clear();
         refuse = 1;
         SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
         EXPECT_TRUE(tray.IconAdded());
-        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}));
+        EXPECT_EQ(calls, (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION}));
+        EXPECT_TRUE(tray.Version4());
+
+        // A shell that keeps the first version keeps the icon, told as before.
+        firstVersionOnly = true;
+        SendMessageA(tray.CallbackWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(tray.IconAdded());
+        EXPECT_FALSE(tray.Version4());
         calls.clear();
     }
     EXPECT_EQ(calls, std::vector<DWORD>{NIM_DELETE}) << "the icon leaves with the component";

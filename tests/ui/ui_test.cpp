@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/log_text.h"
+#include "support/temp_dir.h"
 #include "ui/form_fixture.h"
 
 namespace kivo::test {
@@ -271,6 +273,44 @@ TEST_F(Form, ResumeAndClockChangeTickAtOnce) {
     EXPECT_EQ(form->StatusText(0), "Laatste controle 09:16");
     EXPECT_NE(Log().find("Taak \"Dagelijks\" (automatisch)"), std::string::npos);
     EXPECT_NE(Log().find("Taak \"Uurlijks\" (automatisch)"), std::string::npos);
+}
+
+// A task file or log book that another program holds for 300 ms (a virus scanner, a backup)
+// while a tick notes and saves a start costs a short wait: no failure and no box.
+TEST(HeldFiles, AFileHeldForAMomentByAnotherProgramGivesNoFailureAndNoBox) {
+    InitApp();
+    for (const char* held : {"kivoklok.csv", "kivoklok.log"}) {
+        SCOPED_TRACE(held);
+        TempDir dir;
+        FakeClock clock{2024, 3, 7, 9, 0};
+        FakeShell shell;
+        dir.Write("kivoklok.csv", TaskFileText({{"Back-up", "08:55"}}, UserCollator(), clock));
+        TInstelForm form(FormatSettings{},
+                         TInstelForm::Services{clock, SystemFileSystem(), UserCollator(), shell,
+                                               dir.File("kivoklok.exe")});
+        std::vector<std::string> boxes;
+        form.OnReport = form.OnErrorDisplay = [&](const std::string& m) { boxes.push_back(m); };
+        form.FormCreate();
+
+        std::string command = "\"" KIVO_POST_PATH "\" hold 300 \"" + dir.File(held) + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION holder{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &holder));
+        // Held once nobody else can open it.
+        for (int ms = 0; ms < 10000 && dir.Read(held).size() > 0; ms += 5) Sleep(5);
+        form.Timer1.PostTick(form.Timer1.ArmingId());
+        EXPECT_TRUE(PumpUntil([&] { return !shell.calls.empty(); }, 5000));
+        WaitForSingleObject(holder.hProcess, 10000);
+        CloseHandle(holder.hProcess);
+        CloseHandle(holder.hThread);
+        PumpFor(100); // boxes come after the tick
+        EXPECT_TRUE(boxes.empty()) << boxes.front();
+        EXPECT_EQ(Count(dir.Read("kivoklok.log"), "(automatisch)"), 1);
+        EXPECT_EQ(Count(dir.Read("kivoklok.log"), "Timer1Timer:"), 0);
+        EXPECT_NE(dir.Read("kivoklok.csv").find("\"07-03-24\""), std::string::npos);
+    }
 }
 
 } // namespace
