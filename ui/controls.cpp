@@ -1,6 +1,8 @@
 #include "ui/controls.h"
 
 #include <windowsx.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <algorithm>
 
@@ -355,6 +357,44 @@ LRESULT TSpinButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return DefaultMessage(message, wParam, lParam);
+}
+
+void StatusPanels::Fit(std::vector<int> least, HFONT font, int gap) {
+    least_ = std::move(least);
+    font_ = font;
+    gap_ = gap;
+    SendMessageA(bar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    Size();
+}
+
+void StatusPanels::SetText(int panel, const std::string& text) {
+    SendMessageA(bar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
+    if (font_) Size();
+}
+
+std::string StatusPanels::Text(int panel) const {
+    LRESULT info = SendMessageA(bar_, SB_GETTEXTLENGTHA, panel, 0);
+    std::string text(LOWORD(info) + 1, '\0');
+    SendMessageA(bar_, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(LOWORD(info));
+    return text;
+}
+
+void StatusPanels::Size() {
+    std::vector<int> edges;
+    int right = 0;
+    WindowDC dc(bar_);
+    SelectedObject f(dc.get(), font_);
+    for (std::size_t i = 0; i < least_.size(); ++i) {
+        std::string text = Text(static_cast<int>(i));
+        if (!text.empty() && text[0] == '\t') text.erase(0, 1);
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        edges.push_back(right += std::max(least_[i], static_cast<int>(size.cx) + gap_));
+    }
+    if (edges.empty()) return;
+    edges.back() = -1;
+    SendMessageA(bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
 } // namespace kivo

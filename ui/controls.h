@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "win32/contrast.h"
 #include "win32/fonts.h"
@@ -65,6 +66,26 @@ private:
     void Paint(HDC dc);
 
     WORD held_ = 0; // the arrow held down with the mouse
+};
+
+// The panels of a status bar: each at least its width and as wide as its text in the font in
+// use (a leading tab centres it), the last running to the right edge, so no text is cut.
+class StatusPanels {
+public:
+    void Attach(HWND bar) { bar_ = bar; }
+    HWND Hwnd() const { return bar_; }
+    // Widths in pixels, the font the bar draws with; set again after a change of DPI.
+    void Fit(std::vector<int> least, HFONT font, int gap);
+    void SetText(int panel, const std::string& text);
+    std::string Text(int panel) const;
+
+private:
+    void Size();
+
+    HWND bar_ = nullptr;
+    std::vector<int> least_;
+    HFONT font_ = nullptr;
+    int gap_ = 0;
 };
 
 // Draws one of the pictures into a 16x16 (at 96 DPI) square; greyed for the disabled state.

@@ -63,7 +63,7 @@ TInstelForm::TInstelForm(const FormatSettings& settings, Services services)
     MakeTrayPictures();
     WinTaskbar = std::make_unique<TWinTaskbar>(window);
     WinTaskbar->SetHint(Caption);
-    WinTaskbar->SetIcon(trayIcon_.get());
+    WinTaskbar->SetIcon(tray_.Plain());
     WinTaskbar->OnDblClick = [this] { WinTaskbarDblClick(); };
     WinTaskbar->OnBalloonClick = [this] { Overzicht1Click(); };
     WinTaskbar->OnIconAdded = [this] { ShowFailureBalloon(); }; // one the shell refused
@@ -103,12 +103,7 @@ void TInstelForm::TasksChanged() {
 
 void TInstelForm::ShowAttention() {
     if (!program_) return;
-    const int count = program_->core.attention.Count();
-    if (WinTaskbar && markedTrayIcon_) {
-        // The icon first: the new tip brings it to the notification area with it.
-        WinTaskbar->SetIcon(count > 0 ? markedTrayIcon_.get() : trayIcon_.get());
-        WinTaskbar->SetHint(AttentionTip(count));
-    }
+    if (WinTaskbar) tray_.ShowAttention(*WinTaskbar, program_->core.attention.Count());
     const bool missed = memKivoKlok.IsOpen() && program_->core.scheduler.MissedTaskCount() > 0;
     EnableMenuItem(trayMenu_.get(), IdGemistetakenuitvoeren2,
                    MF_BYCOMMAND | (missed ? MF_ENABLED : MF_GRAYED));
@@ -246,7 +241,7 @@ LRESULT TInstelForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             placeOnRestore_ = false;
             PlaceOnScreen();
         }
-        if (wParam != SIZE_MINIMIZED && statusBar_) Layout();
+        if (wParam != SIZE_MINIMIZED && statusBar_.Hwnd()) Layout();
         return 0;
     case WM_SHOWWINDOW:
         if (wParam && lParam == 0) FormShow();

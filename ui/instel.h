@@ -21,6 +21,7 @@
 #include "ui/taakoverzicht.h"
 #include "ui/taskbar.h"
 #include "ui/tasklist.h"
+#include "ui/trayview.h"
 #include "win32/hirestimer.h"
 #include "win32/oneinstance.h"
 #include "win32/window.h"
@@ -132,7 +133,7 @@ public:
     const std::string& AppDir() const { return appDir_; }
 
     HWND DBGtaken() const { return taskList_.Hwnd(); }
-    HWND StatusBar() const { return statusBar_; }
+    HWND StatusBar() const { return statusBar_.Hwnd(); }
     HMENU MainMenu1() const { return mainMenu_.get(); }
     HMENU TaskbarPopup() const { return trayMenu_.get(); }
     HWND Button(int id) const;
@@ -202,7 +203,6 @@ private:
     // The overview asks to edit a task: it opens in the edit panel, as "Instellen" would.
     void EditFromOverview(TaskId id);
     std::string CurrentStartTime() const;
-    void SizeStatusPanels();
     // Asks through `ask`; on yes deletes the task that was current when it asked. Saves always.
     void DeleteAfterQuestion(const std::function<bool(const std::string& description)>& ask);
 
@@ -212,13 +212,11 @@ private:
     std::function<void()> boxClosed_;        // for the box being shown: it was answered
     bool tableWasOpen_ = false;
     TaskList taskList_;
-    HWND statusBar_ = nullptr;
+    StatusPanels statusBar_;
     TShapedButton BBinstellen, BBverwijder, BBtoevoegen;
     UniqueMenu mainMenu_;
     UniqueMenu trayMenu_;
-    std::vector<UniqueBitmap> menuPictures_;
-    UniqueIcon trayIcon_;
-    UniqueIcon markedTrayIcon_;
+    TrayView tray_;
     UniqueFont font_, labelFont_, headerFont_;
     int clientHeight96_ = 170;
     bool editMode_ = false;

@@ -33,8 +33,8 @@ void TInstelForm::CreateControls() {
     taskList_.OnCellClick = [this] { DBGtakenCellClick(); };
     taskList_.OnDblClick = [this] { DBGtakenDblClick(); };
     taskList_.OnKeyDelete = [this] { DBGtakenKeyDelete(); };
-    statusBar_ =
-        CreateChild({.className = STATUSCLASSNAMEA, .style = WS_VISIBLE, .id = IdStatusBar});
+    statusBar_.Attach(
+        CreateChild({.className = STATUSCLASSNAMEA, .style = WS_VISIBLE, .id = IdStatusBar}));
     InstelPanel.Create(Hwnd());
     InstelPanel.OnOk = [this] { OKButtonClick(); };
     InstelPanel.OnCancel = [this] { AnnuleerButtonClick(); };
@@ -52,7 +52,8 @@ void TInstelForm::ApplyFonts() {
     headerFont_ = MakeFont("Arial Black", 19, Dpi());
     for (TShapedButton* b : {&BBinstellen, &BBverwijder, &BBtoevoegen}) b->SetFont(font_.get());
     SendMessageA(taskList_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    statusBar_.Fit({Scale(StatusWidths[0]), Scale(StatusWidths[1]), Scale(StatusWidths[2])},
+                   font_.get(), Scale(10));
 }
 
 void TInstelForm::Layout() {
@@ -63,28 +64,10 @@ void TInstelForm::Layout() {
     SendMessageA(taskList_.Hwnd(), LB_SETHORIZONTALEXTENT, 0, 0);
     RECT client;
     GetClientRect(Hwnd(), &client);
-    MoveWindow(statusBar_, 0, client.bottom - Scale(StatusHeight), client.right,
+    MoveWindow(statusBar_.Hwnd(), 0, client.bottom - Scale(StatusHeight), client.right,
                Scale(StatusHeight), TRUE);
-    SendMessageA(statusBar_, SB_SETMINHEIGHT, Scale(StatusHeight), 0);
-    SizeStatusPanels();
+    SendMessageA(statusBar_.Hwnd(), SB_SETMINHEIGHT, Scale(StatusHeight), 0);
     InvalidateRect(Hwnd(), nullptr, TRUE);
-}
-
-// The widths are the least a panel gets: one grows to fit its text in the font in use.
-void TInstelForm::SizeStatusPanels() {
-    int edges[3];
-    int right = 0;
-    WindowDC dc(statusBar_);
-    SelectedObject f(dc.get(), font_.get());
-    for (int i = 0; i < 3; ++i) {
-        std::string text = StatusText(i);
-        if (!text.empty() && text[0] == '\t') text.erase(0, 1);
-        SIZE size{};
-        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
-        edges[i] = right += std::max(Scale(StatusWidths[i]), static_cast<int>(size.cx) + Scale(10));
-    }
-    edges[2] = -1; // the last panel runs to the right edge, so its start time is not cut
-    SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
 }
 
 void TInstelForm::SetClientHeight(int height96) {
@@ -123,16 +106,7 @@ void TInstelForm::MakeTrayPictures() {
     static constexpr MenuPicture TrayPictures[] = {{IdSluiten1, Glyph::Annuleren},
                                                    {IdLogboekbekijken2, Glyph::Logboek},
                                                    {IdInformatie2, Glyph::Informatie}};
-    SetMenuPictures(trayMenu_.get(), TrayPictures, Dpi(), menuPictures_);
-    UniqueIcon plain = LoadTrayIcon("MAINICON", Dpi());
-    UniqueIcon marked = MarkedIcon(plain.get());
-    // The shell has the new picture before the old one goes.
-    if (WinTaskbar) {
-        const bool wasMarked = markedTrayIcon_ && WinTaskbar->Icon() == markedTrayIcon_.get();
-        WinTaskbar->ChangeIcon(wasMarked && marked ? marked.get() : plain.get());
-    }
-    trayIcon_ = std::move(plain);
-    markedTrayIcon_ = std::move(marked);
+    tray_.MakePictures(WinTaskbar.get(), trayMenu_.get(), TrayPictures, Dpi());
 }
 
 // The menu's pictures hold the menu's colour.
@@ -145,16 +119,11 @@ HWND TInstelForm::Button(int id) const {
 }
 
 void TInstelForm::SetStatus(int panel, const std::string& text) {
-    SendMessageA(statusBar_, SB_SETTEXTA, panel, reinterpret_cast<LPARAM>(text.c_str()));
-    if (font_) SizeStatusPanels();
+    statusBar_.SetText(panel, text);
 }
 
 std::string TInstelForm::StatusText(int panel) const {
-    LRESULT info = SendMessageA(statusBar_, SB_GETTEXTLENGTHA, panel, 0);
-    std::string text(LOWORD(info) + 1, '\0');
-    SendMessageA(statusBar_, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(LOWORD(info));
-    return text;
+    return statusBar_.Text(panel);
 }
 
 } // namespace kivo

@@ -134,11 +134,8 @@ void TInstelForm::EditFromOverview(TaskId id) {
 void TInstelForm::ShowFailureBalloon() {
     if (!program_ || !WinTaskbar || !Hwnd()) return;
     KillTimer(Hwnd(), BalloonTimerId);
-    FailureNotices& notices = program_->core.notices;
-    const std::int64_t now = services_.clock.Read().monotonicMs;
-    if (auto text = notices.Due(now)) {
-        if (WinTaskbar->ShowBalloon(Caption, *text)) notices.Shown(now);
-    } else if (auto wait = notices.WaitMs(now)) {
+    if (auto wait = tray_.ShowFailures(*WinTaskbar, Caption, program_->core.notices,
+                                       services_.clock.Read().monotonicMs)) {
         SetTimer(Hwnd(), BalloonTimerId, static_cast<UINT>(std::max<std::int64_t>(*wait, 1)),
                  nullptr);
     }
