@@ -78,6 +78,7 @@ void TInstelForm::OKButtonClick() {
     const std::string programma = memKivoKlok.AsString(Field::Programma);
     if (!omschrijving.empty() && !programma.empty()) {
         const bool startStored = addingTask_ || memKivoKlok.Current().Starttijd != startBefore_;
+        if (core_) core_->history.Renamed(memKivoKlok); // its history goes with a new name
         memKivoKlok.PostTask();
         if (auto id = memKivoKlok.CurrentId(); id && core_) {
             if (startStored) core_->scheduler.HonourStartTime(*id);
