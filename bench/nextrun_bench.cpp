@@ -9,7 +9,6 @@
 
 #include "core/coreservices.h"
 #include "core/taskoverview.h"
-#include "scheduler/nextrun.h"
 #include "support/core_world.h"
 
 namespace {
@@ -58,28 +57,28 @@ void BM_TickNothingDue(benchmark::State& state) {
     if (!p.shell.calls.empty()) state.SkipWithError("something was due");
 }
 
+// As the overview asks the scheduler, by what it knows of each task.
 void BM_NextRuns(benchmark::State& state) {
     Program p;
     const WallMs now = WallOf(p.clock.Now());
-    const auto today = static_cast<std::int32_t>(now / MSecsPerDay);
-    const auto ms = static_cast<std::int32_t>(now % MSecsPerDay);
     for (auto _ : state)
         for (int i = 0; i < TaskCount; ++i)
-            benchmark::DoNotOptimize(NextRun(DueTask::From(p.table.TaskAt(i)), ms, today));
+            benchmark::DoNotOptimize(p.core.scheduler.NextStart(i, now));
 }
 
 // The overview's whole refresh: next runs, history and texts of every row.
 void BM_OverviewRows(benchmark::State& state) {
     Program p;
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildOverviewRows(p.table, p.core.history, &p.core.runs,
-                                                   WallOf(p.clock.Now()), p.settings));
+        benchmark::DoNotOptimize(BuildOverviewRows(p.table, &p.core.scheduler, p.core.history,
+                                                   &p.core.runs, WallOf(p.clock.Now()),
+                                                   p.settings));
 }
 
 void BM_OverviewSortByNextRun(benchmark::State& state) {
     Program p;
-    const auto rows =
-        BuildOverviewRows(p.table, p.core.history, &p.core.runs, WallOf(p.clock.Now()), p.settings);
+    const auto rows = BuildOverviewRows(p.table, &p.core.scheduler, p.core.history, &p.core.runs,
+                                        WallOf(p.clock.Now()), p.settings);
     for (auto _ : state) benchmark::DoNotOptimize(OverviewOrder(rows, ColVolgende, true));
 }
 

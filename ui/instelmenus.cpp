@@ -128,7 +128,7 @@ void TInstelForm::Overzicht1Click() {
         return;
     }
     overview_ = TTaakoverzichtForm::Open(
-        {memKivoKlok, core_->history, &core_->runs, services_.clock, settings_});
+        {memKivoKlok, &core_->scheduler, core_->history, &core_->runs, services_.clock, settings_});
     overview_->OnClosed = [this] { overview_ = nullptr; };
     overview_->OnEdit = [this](TaskId id) { EditFromOverview(id); };
 }

@@ -102,12 +102,12 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
            {"KIVO TAAK nacht", "23:00"}},
           "[07-03-24] [06:30] Taak \"Archief\" (automatisch)" + Gap +
               "prog.exe\r\n"
-              "[07-03-24] [06:35] Taak \"Archief\" klaar: code 2, duur 0:05:00\r\n");
+              "[07-03-24] [06:35] Taak \"Archief\" klaar: code 10, duur 0:05:00\r\n");
     Command(TInstelForm::IdOverzicht1);
     ASSERT_NE(form->Overview(), nullptr);
     EXPECT_EQ(WindowText(form->Overview()->Hwnd()), "Taakoverzicht");
     EXPECT_EQ(Shown(), (std::vector<std::string>{
-                           "Archief|08-03-24 06:30|07-03-24 06:30|code 2|0:05:00",
+                           "Archief|08-03-24 06:30|07-03-24 06:30|code 10|0:05:00",
                            "Back-up|07-03-24 09:00|||",
                            "KIVO TAAK nacht|07-03-24 23:00|||",
                        }));
@@ -135,12 +135,22 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     EXPECT_EQ(Shown()[0], "Back-up|08-03-24 09:00|07-03-24 09:00|code 4|0:02:05");
     EXPECT_EQ(form->Overview()->SelectedText(),
               "Back-up\t08-03-24 09:00\t07-03-24 09:00\tcode 4\t0:02:05\r\n");
+    ListNotify(LVN_COLUMNCLICK, ColResultaat);
+    EXPECT_EQ(Shown()[1].substr(0, 7), "Archief") << "code 4 before code 10";
+    ListNotify(LVN_COLUMNCLICK, ColVolgende);
+    ListNotify(LVN_COLUMNCLICK, ColVolgende);
 
-    // A double click opens it in the edit panel; a managed task as the panel allows.
+    // A double click opens it in the edit panel; renamed there, its history goes with it. A
+    // managed task opens as the panel allows.
     ListNotify(NM_DBLCLK);
     EXPECT_TRUE(form->EditMode());
     EXPECT_EQ(form->memKivoKlok.AsString(Field::Omschrijving), "Back-up");
-    form->AnnuleerButtonClick();
+    HWND name = form->InstelPanel.Control(TInstelPanel::IdEditOmschrijving);
+    SetWindowTextA(name, "Back-up 2");
+    SendMessageA(name, EM_SETMODIFY, TRUE, 0);
+    form->OKButtonClick();
+    PumpFor(50);
+    EXPECT_EQ(Shown()[0], "Back-up 2|08-03-24 09:00|07-03-24 09:00|code 4|0:02:05");
     Select(2);
     ListNotify(NM_RETURN);
     EXPECT_TRUE(form->EditMode());
