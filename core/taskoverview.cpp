@@ -47,7 +47,7 @@ std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Schedul
             scheduler ? scheduler->NextStart(i, now) : NextStart(DueTask::From(record), {}, now);
         if (next) {
             row.next = *next;
-            row.cells[ColVolgende] = *next <= now ? "nu" : WallText(*next, settings);
+            row.cells[ColVolgende] = *next < now ? "nu" : WallText(*next, settings);
         }
         auto result = [&](std::int64_t key, std::string text) {
             row.result = key;

@@ -347,7 +347,7 @@ int Scheduler::RunMissed() {
         for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
             const TaskId id = table_.IdAt(i);
             auto it = states_.find(id);
-            if ((edited && id == *edited) || it == states_.end()) continue;
+            if (it == states_.end() || !it->second.missed || (edited && id == *edited)) continue;
             const TaskRecord record = table_.TaskAt(i);
             const Judgement j =
                 JudgeTask(DueTask::From(record), it->second, TickTime{.now = now, .makeUp = true});

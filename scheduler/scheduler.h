@@ -69,7 +69,7 @@ public:
     // the windows that passed while it was open are still noted.
     void TaskChanged(std::uint64_t taskId);
     // When the tick will next start the task at this place of the table (NextStart): a moment
-    // not after `now` while a window is open that the next tick starts it in.
+    // before `now` while a window is open that the next tick starts it in.
     std::optional<WallMs> NextStart(int place, WallMs now) const {
         const WallMs next = NextStartMs(place, now);
         return next == NoNextRun ? std::nullopt : std::optional<WallMs>(next);

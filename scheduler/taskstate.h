@@ -68,7 +68,7 @@ bool SameSchedule(const DueTask& a, const DueTask& b);
 
 // When the tick next starts the task (NextRun), by what it knows beyond the fields: the start
 // time the user stored today, and a start a moment ago that the next tick of the same window
-// leaves alone. A moment not after `now` while a window is open that the next tick starts it in.
+// leaves alone. A moment before `now` while a window is open that the next tick starts it in.
 std::optional<WallMs> NextStart(const DueTask& fields, const TaskState& state, WallMs now);
 // The same in plain numbers: NoNextRun when there is none.
 WallMs NextStartMs(const DueTask& fields, const TaskState& state, WallMs now);

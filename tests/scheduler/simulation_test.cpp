@@ -327,7 +327,7 @@ TEST(Simulation, NextStartHoldsThroughEditsMadeUpRunsAndSleeps) {
         std::map<std::string, bool> due; // asked at the check's own moment
         for (int i = 0; i < w.table.TaskCount(); ++i) {
             const auto q = w.scheduler.NextStart(i, t);
-            due[programAt(i)] = q && *q <= t;
+            due[programAt(i)] = q && *q < t;
         }
         const std::size_t before = w.shell.calls.size();
         w.scheduler.Timer1Timer();
@@ -364,8 +364,7 @@ TEST(Simulation, NextStartHoldsThroughEditsMadeUpRunsAndSleeps) {
             if (newStart) w.table.SetString(Field::Starttijd, Time(at / 60, at % 60));
             if (roll % 3 == 1) w.table.SetInteger(Field::Frekwentie, count(random));
             if (roll % 3 == 2)
-                w.table.SetString(Field::Omschrijving,
-                                  "E" + std::to_string(edits) + " " + programAt(place));
+                w.table.SetString(Field::Omschrijving, programAt(place) + std::to_string(edits));
             w.core.history.Renamed(w.table);
             w.table.PostTask();
             if (newStart) w.scheduler.HonourStartTime(id);
