@@ -99,6 +99,7 @@ struct Overview : ::testing::Test {
 TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     Start({{"Back-up", "09:00"},
            {"Archief", "06:30", 1, false, DayNumber({2024, 3, 7})},
+           {"Elke tik", "08:55", 0},
            {"KIVO TAAK nacht", "23:00"}},
           "[07-03-24] [06:30] Taak \"Archief\" (automatisch)" + Gap +
               "prog.exe\r\n"
@@ -109,13 +110,14 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     EXPECT_EQ(Shown(), (std::vector<std::string>{
                            "Archief|08-03-24 06:30|07-03-24 06:30|code 10|0:05:00",
                            "Back-up|07-03-24 09:00|||",
+                           "Elke tik|nu|||",
                            "KIVO TAAK nacht|07-03-24 23:00|||",
                        }));
 
     // By the next run, then the other way round; the selected task keeps its selection.
     Select(1);
     ListNotify(LVN_COLUMNCLICK, ColVolgende);
-    EXPECT_EQ(Shown().front().substr(0, 7), "Back-up");
+    EXPECT_EQ(Shown()[1].substr(0, 7), "Back-up") << "after the task due now";
     ListNotify(LVN_COLUMNCLICK, ColVolgende);
     EXPECT_EQ(Shown().front().substr(0, 7), "Archief");
     EXPECT_EQ(Shown()[2].substr(0, 7), "Back-up");
