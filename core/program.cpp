@@ -148,6 +148,7 @@ void Program::StoreEdit() {
             return;
         }
         const bool startStored = addingTask_ || table.Current().Starttijd != startBefore_;
+        core.history.Renamed(table); // its history goes with a new name
         table.PostTask();
         if (auto id = table.CurrentId()) {
             if (startStored) core.scheduler.HonourStartTime(*id);

@@ -5,10 +5,10 @@
 #include <limits>
 #include <numeric>
 
-#include "algemeen/datetime.h"
 #include "scheduler/duerule.h"
 #include "scheduler/history.h"
 #include "scheduler/nextrun.h"
+#include "scheduler/scheduler.h"
 #include "scheduler/taskruns.h"
 
 namespace kivo {
@@ -16,6 +16,9 @@ namespace kivo {
 namespace {
 
 constexpr std::int64_t Unknown = std::numeric_limits<std::int64_t>::max();
+// After every code: an unreadable one, then the kinds without a code.
+constexpr std::int64_t CodeUnknown = std::int64_t{1} << 32, Running = CodeUnknown + 1,
+                       Missed = CodeUnknown + 2, NotStarted = CodeUnknown + 3;
 
 std::string Duration(std::int64_t ms) {
     const long long s = ms / 1000;
@@ -26,50 +29,51 @@ std::string Duration(std::int64_t ms) {
 
 } // namespace
 
-std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const TaskHistory& history,
-                                           const TaskRuns* runs, WallMs now,
-                                           const FormatSettings& settings) {
+std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Scheduler* scheduler,
+                                           const TaskHistory& history, const TaskRuns* runs,
+                                           WallMs now, const FormatSettings& settings) {
     std::vector<OverviewRow> rows;
     if (!table.IsOpen()) return rows;
     const int n = table.TaskCount();
     rows.reserve(static_cast<std::size_t>(n));
-    const auto today = static_cast<std::int32_t>(now / MSecsPerDay);
-    const auto nowMs = static_cast<std::int32_t>(now - WallMs{today} * MSecsPerDay);
     for (int i = 0; i < n; ++i) {
         const TaskRecord& record = table.TaskAt(i);
         OverviewRow row;
         row.id = table.IdAt(i);
         row.place = i;
-        row.next = row.last = row.duration = Unknown;
-        const std::string name = record.Omschrijving.value_or("");
-        row.cells[ColTaak] = name;
-        if (auto next = NextRun(DueTask::From(record), nowMs, today)) {
+        row.next = row.last = row.result = row.duration = Unknown;
+        row.cells[ColTaak] = record.Omschrijving.value_or("");
+        const std::optional<WallMs> next =
+            scheduler ? scheduler->NextStart(i, now) : NextStart(DueTask::From(record), {}, now);
+        if (next) {
             row.next = *next;
-            row.cells[ColVolgende] = WallText(*next, settings);
+            row.cells[ColVolgende] = *next < now ? "nu" : WallText(*next, settings);
         }
+        auto result = [&](std::int64_t key, std::string text) {
+            row.result = key;
+            row.cells[ColResultaat] = std::move(text);
+        };
         const bool running = runs && runs->IsRunning(row.id);
-        if (const TaskHistoryEntry* e = history.Find(name)) {
-            if (e->started) {
-                row.last = *e->started;
-                row.cells[ColLaatste] = WallText(*e->started, settings);
-            }
-            if (e->ended && !running) {
-                row.duration = e->durationMs;
-                row.cells[ColDuur] = Duration(e->durationMs);
-            }
-            // The latest news first: a miss since the run, then how the run went.
-            if (running)
-                row.cells[ColResultaat] = "draait";
-            else if (e->missed)
-                row.cells[ColResultaat] = "gemist";
-            else if (e->notStarted)
-                row.cells[ColResultaat] = "niet gestart";
-            else if (e->ended)
-                row.cells[ColResultaat] =
-                    "code " + (e->code ? std::to_string(*e->code) : std::string("onbekend"));
-        } else if (running) {
-            row.cells[ColResultaat] = "draait";
+        const TaskHistoryEntry* e = history.Find(record);
+        if (e && e->started) {
+            row.last = *e->started;
+            row.cells[ColLaatste] = WallText(*e->started, settings);
         }
+        if (e && e->ended && !running) {
+            row.duration = e->durationMs;
+            row.cells[ColDuur] = Duration(e->durationMs);
+        }
+        // The latest news first: a run still going, a miss since the run, then how it went.
+        if (running)
+            result(Running, "draait");
+        else if (e && e->missed)
+            result(Missed, "gemist");
+        else if (e && e->notStarted)
+            result(NotStarted, "niet gestart");
+        else if (e && e->ended && e->code)
+            result(*e->code, "code " + std::to_string(*e->code));
+        else if (e && e->ended)
+            result(CodeUnknown, "code onbekend");
         rows.push_back(std::move(row));
     }
     return rows;
@@ -84,6 +88,8 @@ std::vector<int> OverviewOrder(const std::vector<OverviewRow>& rows, int column,
             return r.next;
         case ColLaatste:
             return r.last;
+        case ColResultaat:
+            return r.result;
         case ColDuur:
             return r.duration;
         default:
@@ -93,15 +99,9 @@ std::vector<int> OverviewOrder(const std::vector<OverviewRow>& rows, int column,
     // Empty cells stay last either way; the table's order breaks ties.
     auto less = [&](int a, int b) {
         const OverviewRow &x = rows[a], &y = rows[b];
-        if (column == ColResultaat) {
-            const std::string &p = x.cells[ColResultaat], &q = y.cells[ColResultaat];
-            if (p.empty() != q.empty()) return q.empty();
-            if (p != q) return descending ? q < p : p < q;
-        } else {
-            const std::int64_t p = key(x), q = key(y);
-            if ((p == Unknown) != (q == Unknown)) return q == Unknown;
-            if (p != q) return descending ? q < p : p < q;
-        }
+        const std::int64_t p = key(x), q = key(y);
+        if ((p == Unknown) != (q == Unknown)) return q == Unknown;
+        if (p != q) return descending ? q < p : p < q;
         return x.place < y.place;
     };
     std::sort(order.begin(), order.end(), less);

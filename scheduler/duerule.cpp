@@ -1,7 +1,5 @@
 #include "scheduler/duerule.h"
 
-#include "algemeen/datetime.h"
-
 namespace kivo {
 
 namespace {
@@ -35,8 +33,8 @@ DueDecision DecideDue(const DueTask& task, std::int32_t now, std::int32_t today)
         return decision;
     }
 
-    const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
-    const std::int64_t step = hours * HourMs;
+    const std::int64_t step = HourlyStep(task.frekwentie);
+    const std::int64_t hours = step / HourMs;
     if (task.laatstekeer) {
         const std::int64_t last = *task.laatstekeer;
         const std::int64_t nextDay = last + hours / 24 + (slot < (hours % 24) * HourMs ? 1 : 0);
@@ -46,19 +44,16 @@ DueDecision DecideDue(const DueTask& task, std::int32_t now, std::int32_t today)
         }
         if (hours < 24 && slot >= now && nextDay < today && !task.startTimeFromUser) {
             // A slot of an earlier day that was not reached: go on from it through the night.
-            std::int64_t t = slot - MSecsPerDay;
-            while (t + step < now) t += step;
+            const std::int64_t t = CaughtUp(slot - MSecsPerDay, step, now);
             if (t >= 0) slot = t;
         }
     }
-    while (slot + step < now) slot += step;
+    slot = CaughtUp(slot, step, now);
     decision.starttijd = static_cast<std::int32_t>(slot);
 
     if (InWindow(slot, now)) {
-        std::int64_t t = slot;
-        while (t < now) t += step;
         decision.start = true;
-        decision.next = static_cast<std::int32_t>(t % MSecsPerDay);
+        decision.next = MsOfDay(SlotFrom(slot, step, now));
     }
     return decision;
 }

@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "scheduler/wallclock.h"
 #include "store/taskrecord.h"
 
 namespace kivo {
-
-constexpr std::int64_t HourMs = 3'600'000;
 // Open at both ends: a task is due when its slot lies before now and less than this before it.
 constexpr std::int64_t DueWindowMs = 15 * 60'000;
 

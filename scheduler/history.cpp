@@ -1,5 +1,7 @@
 #include "scheduler/history.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 #include "algemeen/datetime.h"
@@ -29,6 +31,25 @@ std::optional<std::pair<WallMs, std::size_t>> ReadStamp(const std::string& line,
     return std::pair{at, timeEnd + 2};
 }
 
+// Where a task runs, as its start lines join it after the description: the working directory
+// with its backslash, then the program.
+std::string WhereOf(const TaskRecord& task) {
+    return WithTrailingBackslash(task.Werkdirectory.value_or("")) + task.Programma.value_or("");
+}
+
+std::string WhereOf(std::string_view body, const LogTaskLine& start) {
+    constexpr std::size_t Gap = 19; // the blanks after the kind
+    const std::string_view kind =
+        start.kind == LogAutomatic ? "\" (automatisch)" : "\" (handmatig)";
+    const std::size_t at =
+        std::string_view("Taak \"").size() + start.omschrijving.size() + kind.size() + Gap;
+    return at <= body.size() ? std::string(body.substr(at)) : std::string();
+}
+
+// The start of a run and its end's moment less its duration, both to the minute, lie less than
+// this apart.
+constexpr std::int64_t SameRunMs = 61'000;
+
 } // namespace
 
 TaskHistory::TaskHistory(const FormatSettings& settings, const Clock& clock)
@@ -36,6 +57,7 @@ TaskHistory::TaskHistory(const FormatSettings& settings, const Clock& clock)
 
 void TaskHistory::Seed(const std::vector<std::string>& lines) {
     entries_.clear();
+    size_ = 0;
     const int year = clock_.Now().date.year;
     for (const std::string& line : lines) Read(line, year, nullptr);
 }
@@ -48,9 +70,69 @@ std::vector<TaskFailure> TaskHistory::Follow(const std::vector<std::string>& lin
     return failures;
 }
 
+TaskHistory::Record& TaskHistory::At(Records& records, const std::optional<std::string>& where) {
+    for (Record& r : records)
+        if (r.where == where) return r;
+    ++size_;
+    return records.emplace_back(Record{where, {}});
+}
+
+TaskHistory::Record* TaskHistory::Latest(Records& records) {
+    Record* latest = nullptr;
+    for (Record& r : records)
+        if (!latest || r.entry.started > latest->entry.started) latest = &r;
+    return latest;
+}
+
+const TaskHistoryEntry* TaskHistory::Find(const TaskRecord& task) const {
+    auto it = entries_.find(task.Omschrijving.value_or(""));
+    if (it == entries_.end()) return nullptr;
+    const std::string where = WhereOf(task);
+    const Record* notesOnly = nullptr;
+    for (const Record& r : it->second) {
+        if (r.where == where) return &r.entry;
+        if (!r.where) notesOnly = &r;
+    }
+    return notesOnly ? &notesOnly->entry : nullptr;
+}
+
 const TaskHistoryEntry* TaskHistory::Find(const std::string& omschrijving) const {
     auto it = entries_.find(omschrijving);
-    return it == entries_.end() ? nullptr : &it->second;
+    if (it == entries_.end()) return nullptr;
+    const Record* latest = nullptr;
+    for (const Record& r : it->second)
+        if (!latest || r.entry.started > latest->entry.started) latest = &r;
+    return latest ? &latest->entry : nullptr;
+}
+
+void TaskHistory::Renamed(const TaskRecord& from, const TaskRecord& to) {
+    const std::string fromName = from.Omschrijving.value_or(""),
+                      toName = to.Omschrijving.value_or("");
+    const std::string fromWhere = WhereOf(from), toWhere = WhereOf(to);
+    if (fromName == toName && fromWhere == toWhere) return;
+    auto it = entries_.find(fromName);
+    if (it == entries_.end()) return;
+    Records& records = it->second;
+    // Its own record; what only notes told of the description goes with the description's
+    // last task.
+    auto own = std::find_if(records.begin(), records.end(),
+                            [&](const Record& r) { return r.where == fromWhere; });
+    if (own == records.end() && records.size() == 1 && !records.front().where)
+        own = records.begin();
+    if (own == records.end()) return;
+    const TaskHistoryEntry moved = own->entry;
+    records.erase(own);
+    --size_;
+    if (records.empty()) entries_.erase(it);
+    Record& target = At(entries_[toName], toWhere);
+    if (!target.entry.started || target.entry.started <= moved.started) target.entry = moved;
+}
+
+void TaskHistory::Renamed(const TMemTable& table) {
+    const std::optional<TaskId> id = table.EditedId();
+    if (!id) return;
+    if (const std::optional<int> place = table.PlaceOf(*id, 0))
+        Renamed(table.TaskAt(*place), table.Current());
 }
 
 // `year` places two-digit years, as the log's own reading does.
@@ -67,23 +149,45 @@ void TaskHistory::Read(const std::string& line, int year, std::vector<TaskFailur
         if (failures) failures->push_back(TaskFailure{kind, name, code});
     };
     if (auto start = ParseLogTaskLine(body)) {
-        entries_[start->omschrijving] = TaskHistoryEntry{at, false, std::nullopt, 0, false, false};
+        At(entries_[start->omschrijving], WhereOf(body, *start)).entry =
+            TaskHistoryEntry{at, false, std::nullopt, 0, false, false};
     } else if (auto end = ParseFinishedNote(body)) {
-        TaskHistoryEntry& e = entries_[end->omschrijving];
-        // The end of an earlier run that was still going when the latest began (both to the
-        // minute) says nothing about the latest.
-        const bool earlierRun = e.started && at - end->durationMs < *e.started - 60'000;
-        if (!earlierRun) {
-            e.ended = true;
-            e.code = end->code;
-            e.durationMs = end->durationMs;
+        // The run's start: the end of an earlier run that was still going when the latest began
+        // says nothing about the latest. Two starts of the description that fit alike both get
+        // it.
+        Records& records = entries_[end->omschrijving];
+        const WallMs begun = at - end->durationMs;
+        std::vector<Record*> fit;
+        std::int64_t closest = SameRunMs + 1;
+        bool anyStart = false;
+        for (Record& r : records) {
+            if (!r.entry.started) continue;
+            anyStart = true;
+            const std::int64_t apart = std::abs(*r.entry.started - begun);
+            if (apart < closest) {
+                closest = apart;
+                fit.clear();
+            }
+            if (apart == closest) fit.push_back(&r);
+        }
+        if (!anyStart) fit.push_back(&At(records, std::nullopt));
+        for (Record* r : fit) {
+            r->entry.ended = true;
+            r->entry.code = end->code;
+            r->entry.durationMs = end->durationMs;
         }
         if (end->code != 0) failed(TaskFailure::Code, end->omschrijving, end->code);
     } else if (auto refused = ParseNotStartedNote(body)) {
-        entries_[*refused].notStarted = true;
+        // Written after the start it refused, before the next start line.
+        Records& records = entries_[*refused];
+        Record* latest = Latest(records);
+        (latest && latest->entry.started ? *latest : At(records, std::nullopt)).entry.notStarted =
+            true;
         failed(TaskFailure::NotStarted, *refused, std::nullopt);
     } else if (auto missed = ParseMissedNote(line)) {
-        entries_[missed->first].missed = true;
+        Records& records = entries_[missed->first];
+        if (records.empty()) At(records, std::nullopt);
+        for (Record& r : records) r.entry.missed = true;
         failed(TaskFailure::Missed, missed->first, std::nullopt);
     }
 }

@@ -1,7 +1,11 @@
 #pragma once
 // What happened to each task, as the log book tells it: its latest start, that run's end and
 // code, a start that failed, a slot missed since. Read from the log's lines at start-up and kept
-// up with every line written since; one small record per description the log names.
+// up with every line written since; one small record per task the log names. Tasks of one
+// description are told apart by the working directory and program their start lines carry; the
+// notes name only the description: an end goes to the start it fits (its moment less its
+// duration), a refused start to the latest start of the description, a missed slot to each task
+// of it.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +16,7 @@
 
 #include "platform/formatsettings.h"
 #include "scheduler/missed.h"
+#include "store/memtable.h"
 
 namespace kivo {
 
@@ -41,19 +46,38 @@ public:
     void Seed(const std::vector<std::string>& lines);
     // Lines just written, in their order. Returns the failures among them.
     std::vector<TaskFailure> Follow(const std::vector<std::string>& lines);
-    // Keyed by the description as the log names the task; null when it names none.
+    // The task by its description, working directory and program; what only notes told of its
+    // description when no start line names it so. Null when the log names neither.
+    const TaskHistoryEntry* Find(const TaskRecord& task) const;
+    // The latest started of the tasks of this description.
     const TaskHistoryEntry* Find(const std::string& omschrijving) const;
-    std::size_t Size() const { return entries_.size(); }
+    std::size_t Size() const { return size_; }
+    // The task is stored under another description, working directory or program: its history
+    // goes with it (until the next start-up, whose log names it by the old ones).
+    void Renamed(const TaskRecord& from, const TaskRecord& to);
+    // The same for the edit pending in the table, before it is stored; nothing for a new task.
+    void Renamed(const TMemTable& table);
 
     // After lines were followed. Unassigned: skipped.
     std::function<void()> OnChanged;
 
 private:
+    // One task of a description: by where its start lines say it runs (none: known from notes
+    // only).
+    struct Record {
+        std::optional<std::string> where;
+        TaskHistoryEntry entry;
+    };
+    using Records = std::vector<Record>;
+
     void Read(const std::string& line, int year, std::vector<TaskFailure>* failures);
+    Record& At(Records& records, const std::optional<std::string>& where);
+    static Record* Latest(Records& records);
 
     const FormatSettings& settings_;
     const Clock& clock_;
-    std::unordered_map<std::string, TaskHistoryEntry> entries_;
+    std::unordered_map<std::string, Records> entries_; // by description
+    std::size_t size_ = 0;
 };
 
 // Taak "<Omschrijving>" gemist | niet gestart | klaar met code <n>; for several (count above

@@ -14,48 +14,36 @@ constexpr std::int64_t FiveMinutes = 5 * 60'000;
 // Probes closer together than a window, so that every window holds one.
 constexpr std::int64_t ProbeStep = DueWindowMs - 60'000;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
 } // namespace
-
-WallMs WallOf(const LocalDateTime& t) {
-    return static_cast<WallMs>(DayNumber(t.date)) * MSecsPerDay +
-           ((t.time.hour * 60LL + t.time.minute) * 60 + t.time.second) * 1000 + t.time.msec;
-}
 
 // The window does not reach past midnight: the due rule compares times of day.
 WallMs WindowEnd(WallMs slot) {
-    return std::min(slot + DueWindowMs, (FloorDiv(slot, MSecsPerDay) + 1) * MSecsPerDay);
+    return std::min(slot + DueWindowMs, WallAt(DayOfWall(slot) + 1, 0));
 }
 
 bool WindowsMayHavePassed(WallMs from, WallMs to) {
-    return to - from >= DueWindowMs || FloorDiv(from, MSecsPerDay) != FloorDiv(to, MSecsPerDay);
+    return to - from >= DueWindowMs || DayOfWall(from) != DayOfWall(to);
 }
 
 std::optional<WallMs> LatestMissedSlot(const DueTask& task, WallMs from, WallMs to) {
     if (to <= from) return std::nullopt;
     // A task that is due stays due, or comes round again, within a day (or its interval, in
     // hourly mode): the latest missed slot lies no further back than that.
-    const std::int64_t hours = task.frekwentie > 0 ? task.frekwentie : 1;
     const std::int64_t reach =
-        (task.uren ? std::max<std::int64_t>(hours, 24) * HourMs : 0) + 26 * HourMs;
+        (task.uren ? std::max(HourlyStep(task.frekwentie), 24 * HourMs) : 0) + 26 * HourMs;
     const WallMs begin = std::max(from, to - reach);
     std::optional<WallMs> latest;
     auto probe = [&](WallMs t) {
-        const std::int64_t day = FloorDiv(t, MSecsPerDay);
-        const DueDecision d = DecideDue(task, static_cast<std::int32_t>(t - day * MSecsPerDay),
-                                        static_cast<std::int32_t>(day));
+        const std::int32_t day = DayOfWall(t);
+        const DueDecision d = DecideDue(task, MsOfDay(t), day);
         if (!d.start) return;
-        const WallMs slot = day * MSecsPerDay + d.starttijd;
+        const WallMs slot = WallAt(day, d.starttijd);
         if (slot >= from && WindowEnd(slot) <= to && (!latest || slot > *latest)) latest = slot;
     };
     // Every window holds a probe: they are less than a window apart, and one ends each day for
     // the windows that midnight cuts short.
     for (WallMs t = begin + 1; t < to; t += ProbeStep) probe(t);
-    for (WallMs end = (FloorDiv(begin, MSecsPerDay) + 1) * MSecsPerDay; end <= to;
-         end += MSecsPerDay)
+    for (WallMs end = WallAt(DayOfWall(begin) + 1, 0); end <= to; end += MSecsPerDay)
         if (end - 1 > begin) probe(end - 1);
     return latest;
 }
@@ -79,9 +67,8 @@ ClockStep CompareReadings(const ClockReading& before, const ClockReading& after)
 }
 
 std::string WallText(WallMs moment, const FormatSettings& settings) {
-    const std::int64_t day = FloorDiv(moment, MSecsPerDay);
-    const double ms = static_cast<double>(moment - day * MSecsPerDay);
-    std::string text = FormatDate(static_cast<double>(day), settings);
+    const double ms = MsOfDay(moment);
+    std::string text = FormatDate(static_cast<double>(DayOfWall(moment)), settings);
     text += ' ';
     text += FormatTime(ms / MSecsPerDay, settings);
     return text;

@@ -10,12 +10,9 @@
 #include "platform/clock.h"
 #include "platform/formatsettings.h"
 #include "scheduler/duerule.h"
+#include "scheduler/wallclock.h"
 
 namespace kivo {
-
-// A moment on the local wall clock: day number x one day + milliseconds of the day.
-using WallMs = std::int64_t;
-WallMs WallOf(const LocalDateTime& moment);
 
 // The end of a slot's window: 15 minutes on, or midnight, whichever comes first.
 WallMs WindowEnd(WallMs slot);

@@ -19,14 +19,6 @@
 
 namespace kivo {
 
-namespace {
-
-std::int32_t DayOf(WallMs moment) {
-    return static_cast<std::int32_t>(moment / MSecsPerDay);
-}
-
-} // namespace
-
 Scheduler::Scheduler(TMemTable& table, TaskImporter& importer, TaskFile& taskFile, LogOutbox& log,
                      Shell& shell, const Clock& clock, const FormatSettings& settings,
                      TimerControl& timer1, TimerControl& controleTimer)
@@ -79,7 +71,7 @@ TickTime Scheduler::ReadClock() {
 // Read the clock, judge each task, start and record, write the notes, save.
 void Scheduler::Tick() {
     TickTime time = ReadClock();
-    const std::int32_t day = DayOf(time.now);
+    const std::int32_t day = DayOfWall(time.now);
     if (day != purgedDay_) {
         purgedDay_ = day; // a purge that fails is not tried again every minute
         try {
@@ -238,7 +230,7 @@ void Scheduler::NoteMissedAtStartUp(const std::vector<std::string>& logLines,
 // From the fields alone: since its last run (Laatstekeer), a task was due at its slots; the
 // latest whose window is over was missed. A window still open is the next tick's.
 void Scheduler::NoteMissedFromFields(WallMs now) {
-    const std::int32_t today = DayOf(now);
+    const std::int32_t today = DayOfWall(now);
     for (int i = 0; i < table_.TaskCount(); ++i) {
         const TaskRecord& record = table_.TaskAt(i);
         TaskState& state = states_[table_.IdAt(i)];
@@ -247,7 +239,7 @@ void Scheduler::NoteMissedFromFields(WallMs now) {
         state.judged = now - DueWindowMs;
         if (!task.laatstekeer) continue;
         task.laatstekeer = std::min(*task.laatstekeer, today);
-        const auto slot = LatestMissedSlot(task, WallMs(*task.laatstekeer) * MSecsPerDay, now);
+        const auto slot = LatestMissedSlot(task, WallAt(*task.laatstekeer, 0), now);
         if (!slot || (state.noted && *state.noted >= *slot)) continue;
         state.missed = slot;
         state.noted = slot;
@@ -268,17 +260,22 @@ void Scheduler::TaskChanged(TaskId id) {
     TaskState& state = it->second;
     if (state.seen && SameSchedule(*state.seen, fields)) return;
     state.seen = fields;
-    state.judged = WallOf(clock_.Read().local);
+    // A window of the new schedule that is open now is the next tick's, as at start-up.
+    state.judged = WallOf(clock_.Read().local) - DueWindowMs;
 }
 
+// As the run below judges them.
 int Scheduler::MissedTaskCount(bool startableNow) {
     if (!table_.IsOpen()) return 0;
     const std::optional<TaskId> edited = startableNow ? table_.EditedId() : std::nullopt;
+    const TickTime time{.now = WallOf(clock_.Read().local), .makeUp = true};
     int count = 0;
     for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
         const TaskId id = table_.IdAt(i);
         auto it = states_.find(id);
-        if (it != states_.end() && it->second.missed && !(edited && id == *edited)) ++count;
+        if (it != states_.end() && it->second.missed && !(edited && id == *edited) &&
+            JudgeTask(DueTask::From(table_.TaskAt(i)), it->second, time).start)
+            ++count;
     }
     return count;
 }
@@ -287,8 +284,6 @@ int Scheduler::RunMissed() {
     if (!table_.IsOpen()) return 0;
     const LogOutbox::Batch batch(log_); // its lines in one write
     const WallMs now = WallOf(clock_.Read().local);
-    const std::int32_t today = DayOf(now);
-    const std::int32_t timeOfDay = static_cast<std::int32_t>(now - WallMs(today) * MSecsPerDay);
     const std::optional<TaskId> edited = table_.EditedId();
     int started = 0;
     std::exception_ptr failure;
@@ -297,33 +292,17 @@ int Scheduler::RunMissed() {
             const TaskId id = table_.IdAt(i);
             auto it = states_.find(id);
             if (it == states_.end() || !it->second.missed || (edited && id == *edited)) continue;
-            const WallMs slot = *it->second.missed;
             const TaskRecord record = table_.TaskAt(i);
-            DueTask task = DueTask::From(record);
-            if (task.laatstekeer) task.laatstekeer = std::min(*task.laatstekeer, today);
-            // A daily task's run counts for the day of the slot it makes up, so its own window
-            // still runs; an hourly task goes on at its first slot from now on.
-            std::int32_t laatstekeer =
-                std::min(std::max(DayOf(slot), task.laatstekeer.value_or(DayOf(slot))), today);
-            std::optional<std::int32_t> next;
-            if (task.uren) {
-                laatstekeer = today;
-                std::int64_t t = DecideDue(task, timeOfDay, today).starttijd;
-                const std::int64_t step = std::max<std::int64_t>(task.frekwentie, 1) * HourMs;
-                while (t < timeOfDay) t += step;
-                next = static_cast<std::int32_t>(t % MSecsPerDay);
-            }
-            const std::optional<int> place = StartAndRecord(i, id, record, next, laatstekeer);
+            const Judgement j =
+                JudgeTask(DueTask::From(record), it->second, TickTime{.now = now, .makeUp = true});
+            if (!j.start) continue;
+            const std::optional<int> place =
+                StartAndRecord(i, id, record, j.starttijd, *j.laatstekeer);
             unsavedStarts_ = true;
             ++started;
-            TaskState& state = states_[id];
-            state.missed.reset();
-            state.startTimeDay.reset();
-            state.startedAt = now;
-            state.judged = std::max(state.judged.value_or(now), now);
+            states_[id] = j.next;
             n = table_.TaskCount();
             if (!place) continue;
-            state.seen = DueTask::From(table_.TaskAt(*place));
             i = *place;
         }
     } catch (const std::exception&) {
@@ -335,6 +314,21 @@ int Scheduler::RunMissed() {
     }
     if (failure) std::rethrow_exception(failure);
     return started;
+}
+
+WallMs Scheduler::NextStartMs(int place, WallMs now) const {
+    const TaskId id = table_.IdAt(place);
+    const DueTask fields = DueTask::From(table_.TaskAt(place));
+    // Found by its place where the last tick left it, as the tick finds it.
+    const TaskState* state = nullptr;
+    if (static_cast<std::size_t>(place) < byPlace_.size() && byPlace_[place].first == id)
+        state = byPlace_[place].second;
+    if (!state) {
+        auto it = states_.find(id);
+        if (it != states_.end()) state = &it->second;
+    }
+    static const TaskState none;
+    return kivo::NextStartMs(fields, state ? *state : none, now);
 }
 
 void Scheduler::HonourStartTime(std::uint64_t taskId) {

@@ -18,6 +18,7 @@
 #include "platform/formatsettings.h"
 #include "platform/shell.h"
 #include "scheduler/missed.h"
+#include "scheduler/nextrun.h"
 #include "scheduler/taskstate.h"
 #include "store/taskrecord.h"
 
@@ -65,6 +66,12 @@ public:
     // The user stored this task: when its schedule changed, its slots count from now; unchanged,
     // the windows that passed while it was open are still noted.
     void TaskChanged(std::uint64_t taskId);
+    // When the tick will next start the task at this place of the table (NextStart): a moment
+    // before `now` while a window is open that the next tick starts it in.
+    std::optional<WallMs> NextStart(int place, WallMs now) const {
+        const WallMs next = NextStartMs(place, now);
+        return next == NoNextRun ? std::nullopt : std::optional<WallMs>(next);
+    }
 
     // Missed windows. At start-up (after the start line, in the same write), from each task's
     // own fields: the latest slot that passed while the program could not start it, once per
@@ -78,11 +85,11 @@ public:
     void NoteMissedAtStartUp();
     void NoteMissedAtStartUp(const std::vector<std::string>& logLines,
                              std::vector<LogEntry> before = {});
-    // The tasks with a missed run that no start has made up since (a task open in the panel
-    // included, unless startableNow); and their run now, once each, as the tick would start
-    // them. A made-up run counts for the slot it makes up: a daily task's Laatstekeer becomes
-    // that slot's day, so its own next window still runs; an hourly task goes on at its first
-    // slot from now. Returns how many started.
+    // The tasks with a missed run that no start has made up since and that the run below would
+    // start now (a task open in the panel included, unless startableNow); and their run now,
+    // once each, as the judge decides it (JudgeTask, made up): not a task whose own window is
+    // open or opens within a quarter of an hour, which the tick starts anyway. Returns how many
+    // started.
     int MissedTaskCount(bool startableNow = false);
     int RunMissed();
 
@@ -129,6 +136,7 @@ private:
                                       std::int32_t laatstekeer);
     LogEntry Entry(const std::string& note) const;
     void Status(int panel, const std::string& text);
+    WallMs NextStartMs(int place, WallMs now) const;
 };
 
 } // namespace kivo

@@ -31,11 +31,16 @@ struct TaskState {
 struct TickTime {
     WallMs now = 0;
     bool sprangForward = false; // summer time skipped the wall clock ahead since the last tick
+    // Not a tick: the tray's run of what was missed asks whether to start the task now.
+    bool makeUp = false;
 };
 
-// Two ticks closer than this start a task once: well under the minute, as a timer may come a
-// little early.
+// Two ticks closer than this start a task once in a window: well under the minute, as a timer
+// may come a little early.
 constexpr std::int64_t MinStartSpacingMs = 30'000;
+// A missed run is not made up while the task's own window is open or opens within this: its own
+// run is due anyway, and made up as well it would run twice within minutes.
+constexpr std::int64_t OwnRunSoonMs = DueWindowMs;
 
 struct Judgement {
     bool start = false;
@@ -46,6 +51,11 @@ struct Judgement {
     TaskState next;                          // the state once what is above has been done
 };
 
+// At a tick: start the task, note a slot it missed, store its catch-up. Asked to make up
+// (`makeUp`): a task with a missed run starts now, once, unless its own run is due soon (above);
+// a daily task's run then counts for the day of the slot it makes up, so its own next window
+// still runs, and an hourly task goes on at its first slot from now (with 24 hours or more, its
+// interval counts from now). Windows that passed meanwhile are left to the next tick.
 Judgement JudgeTask(const DueTask& fields, const TaskState& state, const TickTime& time);
 
 // The tick's common case, asked before the judge: the task is as last judged, no window passed
@@ -55,5 +65,12 @@ bool QuietTick(const DueTask& fields, const TaskState& state, const TickTime& ti
 
 // The fields the due rule reads are the same.
 bool SameSchedule(const DueTask& a, const DueTask& b);
+
+// When the tick next starts the task (NextRun), by what it knows beyond the fields: the start
+// time the user stored today, and a start a moment ago that the next tick of the same window
+// leaves alone. A moment before `now` while a window is open that the next tick starts it in.
+std::optional<WallMs> NextStart(const DueTask& fields, const TaskState& state, WallMs now);
+// The same in plain numbers: NoNextRun when there is none.
+WallMs NextStartMs(const DueTask& fields, const TaskState& state, WallMs now);
 
 } // namespace kivo

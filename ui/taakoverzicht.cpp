@@ -115,8 +115,8 @@ void TTaakoverzichtForm::RefreshLater() {
 void TTaakoverzichtForm::Refresh() {
     refreshPosted_ = false;
     const LocalDateTime now = sources_.clock.Now();
-    rows_ = BuildOverviewRows(sources_.table, sources_.history, sources_.runs, WallOf(now),
-                              sources_.settings);
+    rows_ = BuildOverviewRows(sources_.table, sources_.scheduler, sources_.history, sources_.runs,
+                              WallOf(now), sources_.settings);
     Reorder();
 }
 

@@ -21,7 +21,16 @@ TEST(TaskHistory, LatestRunEndAndMissPerTaskFromTheLog) {
         long long code;      // -1: no end seen
         long long durationMs;
         bool notStarted, missed;
+        std::string where = ""; // the task's working directory and program; empty: any
     };
+    // Two tasks of one description, told apart by where they run; a miss names only the
+    // description.
+    const std::vector<std::string> twoOfOneName = {
+        "[07-03-24] [09:00] Taak \"A\" (automatisch)" + Gap + "C:\\W\\a.exe",
+        "[07-03-24] [09:05] Taak \"A\" (handmatig)" + Gap + "b.exe",
+        "[07-03-24] [09:05] Taak \"A\" niet gestart: weg",
+        "[07-03-24] [09:06] Taak \"A\" klaar: code 4, duur 0:06:00",
+        "[07-03-24] [10:00] Taak \"A\" gemist (gepland 07-03-24 09:30)"};
     const Row rows[] = {
         {"a run that ended",
          {"[07-03-24] [09:00] Taak \"A\" (automatisch)" + Gap + "C:\\W\\a.exe",
@@ -111,13 +120,21 @@ TEST(TaskHistory, LatestRunEndAndMissPerTaskFromTheLog) {
          0,
          false,
          false},
+        {"of two of one name, the first", twoOfOneName, "A", "07-03-24 09:00", 4, 360'000, false,
+         true, "C:\\W\\a.exe"},
+        {"of two of one name, the second", twoOfOneName, "A", "07-03-24 09:05", -1, 0, true, true,
+         "b.exe"},
     };
     FakeClock clock{2024, 3, 7, 12, 0};
     FormatSettings settings;
     for (const Row& row : rows) {
         TaskHistory history(settings, clock);
         history.Seed(row.lines);
-        const TaskHistoryEntry* e = history.Find(row.task);
+        TaskRecord task;
+        task.Omschrijving = row.task;
+        task.Programma = row.where.substr(row.where.rfind('\\') + 1);
+        task.Werkdirectory = row.where.substr(0, row.where.size() - task.Programma->size());
+        const TaskHistoryEntry* e = row.where.empty() ? history.Find(row.task) : history.Find(task);
         const TaskHistoryEntry none;
         if (!e) e = &none;
         EXPECT_EQ(e->started ? WallText(*e->started, settings) : "", row.started) << row.what;

@@ -140,6 +140,9 @@ TEST_F(TickTest, HourlyStartTimeStoredByTheUserIsHonouredThatDay) {
     EXPECT_EQ(Started("Oud.exe"), 1) << "slots of an old run go on through the night";
     EXPECT_EQ(Started("Gezet.exe"), 0);
     EXPECT_EQ(Start("Gezet"), "15:00");
+    const int gezet = *w.table.PlaceOf(*w.table.CurrentId(), 0);
+    EXPECT_EQ(w.scheduler.NextStart(gezet, WallOf(w.clock.Now())), WallAt(today, 15 * HourMs))
+        << "as the overview shows it";
     TickAt(15, 5);
     EXPECT_EQ(Started("Gezet.exe"), 1);
     EXPECT_EQ(Start("Gezet"), "17:00");

@@ -95,6 +95,16 @@ TEST(JudgeTask, StartNoteOrNothing) {
     noted.noted = At(0, 9, 3);
     TaskState startedJustNow = Judged(At(0, 8, 5), everyTick);
     startedJustNow.startedAt = At(0, 8, 5);
+    // Missed yesterday (or today, once its window is over), for the tray's run of the missed.
+    TaskState missed = Judged(At(0, 8, 50), daily);
+    missed.missed = At(-1, 9, 3);
+    TaskState missedToday = missed;
+    missedToday.missed = At(0, 9, 3);
+    const DueTask late = Task(23, 59, 1, false, -1), everyThree = Task(1, 0, 3, true, -1);
+    TaskState madeUpJustBefore = Judged(At(0, 23, 58, 45), late);
+    madeUpJustBefore.startedAt = At(0, 23, 58, 45);
+    TaskState missedAtNight = Judged(At(0, 0, 29), everyThree);
+    missedAtNight.missed = At(-1, 19, 0);
     struct Case {
         const char* name;
         DueTask task;
@@ -103,6 +113,8 @@ TEST(JudgeTask, StartNoteOrNothing) {
         bool sprang;
         bool start;
         std::optional<WallMs> note;
+        bool makeUp = false;
+        std::optional<std::int32_t> laatstekeer = std::nullopt; // stored by a start
     };
     const Case cases[] = {
         {"in its window", daily, Judged(At(0, 9, 2), daily), At(0, 9, 3, 30), false, true, {}},
@@ -155,18 +167,31 @@ TEST(JudgeTask, StartNoteOrNothing) {
          true,
          {}},
         {"never judged: nothing to miss", daily, TaskState{}, At(0, 12, 0), false, false, {}},
+        // The tray's run of the missed leaves a task whose own window is open or near to it.
+        {"made up inside its window", daily, missed, At(0, 9, 4), false, false, {}, true},
+        {"made up 10 minutes before it", daily, missed, At(0, 8, 53), false, false, {}, true},
+        {"made up after it", daily, missedToday, At(0, 9, 20), false, true, std::nullopt, true,
+         Day0},
+        {"made up at 00:30, every 3 hours: for 22:00", everyThree, missedAtNight, At(0, 0, 30),
+         false, true, std::nullopt, true, Day0 - 1},
+        {"a tick 25 s after a start just before the window", late, madeUpJustBefore,
+         At(0, 23, 59, 10), false, true, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Judgement j = JudgeTask(c.task, c.state, TickTime{c.now, c.sprang});
+        const Judgement j = JudgeTask(c.task, c.state, TickTime{c.now, c.sprang, c.makeUp});
         // The tick's quiet path may only be taken where the judge has nothing to do.
-        if (QuietTick(c.task, c.state, TickTime{c.now, c.sprang})) {
+        if (QuietTick(c.task, c.state, TickTime{c.now, c.sprang, c.makeUp})) {
             EXPECT_FALSE(j.start || j.missedNote || j.futureNote || j.starttijd || j.laatstekeer);
             EXPECT_EQ(j.next.seen && SameSchedule(*j.next.seen, *c.state.seen), true);
         }
         EXPECT_EQ(j.start, c.start);
         EXPECT_EQ(j.missedNote, c.note);
-        EXPECT_GE(j.next.judged.value_or(0), c.now);
+        if (c.laatstekeer) {
+            EXPECT_EQ(j.laatstekeer, c.laatstekeer);
+        }
+        // A made-up run leaves the windows that passed to the next tick.
+        EXPECT_GE(j.next.judged.value_or(0), c.makeUp ? *c.state.judged : c.now);
         if (c.start || c.note) {
             EXPECT_EQ(j.next.missed, c.start ? std::nullopt : c.note);
         }

@@ -236,17 +236,22 @@ TEST(MissedRuns, StartUpNotesWhatWasMissedWhileTheProgramWasOffOnce) {
 
 // The task open in the panel is not started; its window passing meanwhile is not passed over
 // in silence, whether the panel is left with "Annuleren" or with OK and nothing changed. A new
-// start time counts from its change.
+// start time counts from its change; a window of it that is open then is the next check's.
 TEST(MissedRuns, AWindowThatPassedWhileThePanelHadTheTaskIsNoted) {
     struct Case {
         const char* name;
         const char* storedStart; // null: Annuleren
         std::vector<std::string> notes;
+        int nextTick = 31; // the minute after 09:00 of the first check after the panel
     };
     const Case cases[] = {
         {"Annuleren", nullptr, {"Taak \"Open\" gemist (gepland 07-03-24 09:10)"}},
         {"OK unchanged", "09:10", {"Taak \"Open\" gemist (gepland 07-03-24 09:10)"}},
         {"OK with a new start time that passed", "09:05", {}},
+        {"OK with a start time whose window is open, then asleep over it",
+         "09:25",
+         {"Taak \"Open\" gemist (gepland 07-03-24 09:25)"},
+         45},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -271,7 +276,7 @@ TEST(MissedRuns, AWindowThatPassedWhileThePanelHadTheTaskIsNoted) {
             w.table.CancelTask();
         }
         w.scheduler.ResumeScheduling();
-        w.At(9, 31);
+        w.At(9, c.nextTick);
         w.scheduler.Timer1Timer();
         EXPECT_TRUE(w.shell.calls.empty());
         EXPECT_EQ(Notes(w.Log()), c.notes);

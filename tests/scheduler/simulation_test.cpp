@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ std::int64_t Ms(int h, int m) {
 }
 
 std::string Time(int h, int m) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d", h, m);
     return text;
 }
@@ -96,8 +97,7 @@ struct NextRunCheck {
             fail(program + " started at " + std::to_string(at) + ", not in the window predicted");
         for (int i = 0; i < w.table.TaskCount(); ++i)
             if (w.table.TaskAt(i).Programma == program) {
-                if (auto next = NextRun(DueTask::From(w.table.TaskAt(i)), at))
-                    predicted[program] = *next;
+                if (auto next = w.scheduler.NextStart(i, at)) predicted[program] = *next;
             }
     }
 };
@@ -262,6 +262,102 @@ TEST(Simulation, FourHundredDaysOfTicks) {
             task.spec.uren ? 24.0 / std::max(1, task.spec.frekwentie) : 1.0 / task.spec.frekwentie;
         EXPECT_GT(task.starts.size(), SimulatedDays * perDay * 0.6) << task.spec.omschrijving;
     }
+}
+
+// The next start the overview shows, against the check itself, through what only the scheduler
+// knows of a task: the user's edits (another start time, interval or description), the tray's
+// run of what was missed, and sleeps. The answer given after each step holds at the next check,
+// which starts a task exactly when a window named is open; a window a sleep passed over gets its
+// note; the tray's run starts what its question counted.
+TEST(Simulation, NextStartHoldsThroughEditsMadeUpRunsAndSleeps) {
+    constexpr int Days = 60;
+    std::vector<SimTask> tasks = {Daily("D08", 8, 0, 1),    Daily("D2359", 23, 59, 1),
+                                  Daily("D0", 12, 0, 0),    Daily("D3", 6, 30, 3),
+                                  Hourly("H1", 0, 20, 1),   Hourly("H2", 7, 0, 2),
+                                  Hourly("H3", 22, 30, 3),  Hourly("H5", 9, 0, 5),
+                                  Hourly("H24", 6, 10, 24), Hourly("H30", 18, 45, 30)};
+    MemFiles files;
+    World w(files, "C:\\Sim\\");
+    w.clock.Set(2024, 1, 1, 0, 0, 30);
+    for (SimTask& t : tasks) {
+        t.spec.laatstekeer = w.Today() - 1;
+        w.Add(t.spec);
+    }
+    std::mt19937 random(20240312);
+    std::uniform_int_distribution<int> chance(0, 999), jitter(0, 900), minute(0, 1439);
+    std::uniform_real_distribution<double> sleep(2.5, 7.5);
+    auto now = [&] { return WallOf(w.clock.Now()); };
+    auto program = [&](int i) { return w.table.TaskAt(i).Programma.value_or(""); };
+    using Answers = std::map<std::string, std::optional<WallMs>>; // by program
+    auto ask = [&](Answers& answers) {
+        for (int i = 0; i < w.table.TaskCount(); ++i)
+            answers[program(i)] = w.scheduler.NextStart(i, now());
+    };
+    Answers predicted;
+    std::map<std::string, WallMs> lastStart;
+    int failures = 0, edits = 0, madeUp = 0, passed = 0;
+    auto fail = [&](const std::string& what) {
+        if (++failures <= 20) ADD_FAILURE() << what << " at " << WallText(now(), w.settings);
+    };
+    w.scheduler.Timer1Timer();
+    const WallMs end = now() + Days * Day;
+    for (ask(predicted); now() < end; ask(predicted)) {
+        const int roll = chance(random);
+        const bool slept = roll < 8;
+        w.clock.Advance(Minute + jitter(random));
+        if (slept) w.clock.Advance(static_cast<std::int64_t>(Minute * std::exp(sleep(random))));
+        const WallMs t = now();
+        Answers due; // asked at the check's own moment
+        ask(due);
+        const std::size_t calls = w.shell.calls.size();
+        w.scheduler.Timer1Timer();
+        std::set<std::string> started, noted;
+        for (std::size_t c = calls; c < w.shell.calls.size(); ++c)
+            started.insert(w.shell.calls[c].file);
+        for (const std::string& line : SplitLogLines(files.files[w.log.Path()]))
+            if (auto note = ParseMissedNote(line)) noted.insert(note->first);
+        files.files.erase(w.log.Path());
+        for (int i = 0; i < w.table.TaskCount(); ++i) {
+            const std::string p = program(i);
+            const std::optional<WallMs> next = predicted[p];
+            const bool open = next && *next < t && t < WindowEnd(*next);
+            const bool dueNow = due[p] && *due[p] < t;
+            if (started.count(p) != dueNow || (!slept && open != dueNow))
+                fail(p + (dueNow ? " due" : " not due") + ", predicted " +
+                     (next ? WallText(*next, w.settings) : "never"));
+            const bool over = next && WindowEnd(*next) <= t && !(lastStart[p] >= *next);
+            if (over && !noted.count(w.table.TaskAt(i).Omschrijving.value_or("")))
+                fail(p + ": the window of " + WallText(*next, w.settings) + " passed unnoted");
+            passed += over;
+            if (started.count(p)) lastStart[p] = t;
+        }
+        // Between checks: the panel's OK, or the tray's run of what was missed.
+        w.clock.Advance(jitter(random) * 10);
+        if (roll >= 990) {
+            const int place = static_cast<int>(random() % w.table.TaskCount());
+            const TaskId id = w.table.IdAt(place);
+            ASSERT_TRUE(w.table.GotoId(id));
+            w.table.EditCurrent();
+            const int at = minute(random);
+            if (roll % 3 == 0) w.table.SetString(Field::Starttijd, Time(at / 60, at % 60));
+            if (roll % 3 == 1) w.table.SetInteger(Field::Frekwentie, at % 31);
+            if (roll % 3 == 2)
+                w.table.SetString(Field::Omschrijving, program(place) + std::to_string(edits));
+            w.core.history.Renamed(w.table);
+            w.table.PostTask();
+            if (roll % 3 == 0) w.scheduler.HonourStartTime(id);
+            w.scheduler.TaskChanged(id);
+            ++edits;
+        } else if (roll >= 960) {
+            const int asked = w.scheduler.MissedTaskCount(true);
+            EXPECT_EQ(w.scheduler.RunMissed(), asked) << "as many as the question said";
+            madeUp += asked;
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(edits, Days / 2);
+    EXPECT_GT(madeUp, Days / 4);
+    EXPECT_GT(passed, Days / 2);
 }
 
 } // namespace

@@ -102,23 +102,25 @@ struct Overview : ::testing::Test {
 TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     Start({{"Back-up", "09:00"},
            {"Archief", "06:30", 1, false, DayNumber({2024, 3, 7})},
+           {"Elke tik", "08:55", 0},
            {"KIVO TAAK nacht", "23:00"}},
           "[07-03-24] [06:30] Taak \"Archief\" (automatisch)" + Gap +
               "prog.exe\r\n"
-              "[07-03-24] [06:35] Taak \"Archief\" klaar: code 2, duur 0:05:00\r\n");
+              "[07-03-24] [06:35] Taak \"Archief\" klaar: code 10, duur 0:05:00\r\n");
     Command(TInstelForm::IdOverzicht1);
     ASSERT_NE(form->Overview(), nullptr);
     EXPECT_EQ(WindowText(form->Overview()->Hwnd()), "Taakoverzicht");
     EXPECT_EQ(Shown(), (std::vector<std::string>{
-                           "Archief|08-03-24 06:30|07-03-24 06:30|code 2|0:05:00",
+                           "Archief|08-03-24 06:30|07-03-24 06:30|code 10|0:05:00",
                            "Back-up|07-03-24 09:00|||",
+                           "Elke tik|nu|||",
                            "KIVO TAAK nacht|07-03-24 23:00|||",
                        }));
 
     // By the next run, then the other way round; the selected task keeps its selection.
     Select(1);
     ListNotify(LVN_COLUMNCLICK, ColVolgende);
-    EXPECT_EQ(Shown().front().substr(0, 7), "Back-up");
+    EXPECT_EQ(Shown()[1].substr(0, 7), "Back-up") << "after the task due now";
     ListNotify(LVN_COLUMNCLICK, ColVolgende);
     EXPECT_EQ(Shown().front().substr(0, 7), "Archief");
     EXPECT_EQ(Shown()[2].substr(0, 7), "Back-up");
@@ -138,12 +140,22 @@ TEST_F(Overview, RowsSortAfterATickAndOpenTheTaskInThePanel) {
     EXPECT_EQ(Shown()[0], "Back-up|08-03-24 09:00|07-03-24 09:00|code 4|0:02:05");
     EXPECT_EQ(form->Overview()->SelectedText(),
               "Back-up\t08-03-24 09:00\t07-03-24 09:00\tcode 4\t0:02:05\r\n");
+    ListNotify(LVN_COLUMNCLICK, ColResultaat);
+    EXPECT_EQ(Shown()[1].substr(0, 7), "Archief") << "code 4 before code 10";
+    ListNotify(LVN_COLUMNCLICK, ColVolgende);
+    ListNotify(LVN_COLUMNCLICK, ColVolgende);
 
-    // A double click opens it in the edit panel; a managed task as the panel allows.
+    // A double click opens it in the edit panel; renamed there, its history goes with it. A
+    // managed task opens as the panel allows.
     ListNotify(NM_DBLCLK);
     EXPECT_TRUE(form->EditMode());
     EXPECT_EQ(form->memKivoKlok.AsString(Field::Omschrijving), "Back-up");
-    form->AnnuleerButtonClick();
+    HWND name = form->InstelPanel.Control(TInstelPanel::IdEditOmschrijving);
+    SetWindowTextA(name, "Back-up 2");
+    SendMessageA(name, EM_SETMODIFY, TRUE, 0);
+    form->OKButtonClick();
+    PumpFor(50);
+    EXPECT_EQ(Shown()[0], "Back-up 2|08-03-24 09:00|07-03-24 09:00|code 4|0:02:05");
     Select(2);
     ListNotify(NM_RETURN);
     EXPECT_TRUE(form->EditMode());
