@@ -78,7 +78,9 @@ TEST(Program, EveryWriterReachesTheLogOnceInOrderWhateverTheLog) {
         for (const std::string& mark : marks) {
             const auto line = std::find_if(bodies.begin(), bodies.end(),
                                            [&](const auto& b) { return b.rfind(mark, 0) == 0; });
-            if (state <= Held || mark == marks.front()) EXPECT_NE(line, bodies.end()) << mark;
+            if (state <= Held || mark == marks.front()) {
+                EXPECT_NE(line, bodies.end()) << mark;
+            }
             if (line == bodies.end()) continue;
             ++kept;
             EXPECT_EQ(std::count(line, bodies.end(), *line), 1) << mark;
