@@ -139,8 +139,7 @@ std::string FormatLogEntry(int kind, const std::string& message, const LogTask* 
         line += "\" ";
         line += kind == LogAutomatic ? "(automatisch)" : "(handmatig)";
         line += TaskGap;
-        line += WithTrailingBackslash(t.werkdirectory);
-        line += t.programma;
+        line += TaskWhere(t.werkdirectory, t.programma);
         break;
     }
     case LogStarted:
@@ -156,6 +155,12 @@ std::string FormatLogEntry(int kind, const std::string& message, const LogTask* 
     return line;
 }
 
+std::string TaskWhere(std::string_view werkdirectory, std::string_view programma) {
+    std::string where = WithTrailingBackslash(werkdirectory);
+    where += programma;
+    return where;
+}
+
 std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body) {
     constexpr std::string_view Head = "Taak \"";
     if (body.substr(0, Head.size()) != Head) return std::nullopt;
@@ -165,7 +170,8 @@ std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body) {
         marker += TaskGap;
         const auto end = body.find(marker, Head.size());
         if (end != std::string_view::npos)
-            return LogTaskLine{kind, std::string(body.substr(Head.size(), end - Head.size()))};
+            return LogTaskLine{kind, std::string(body.substr(Head.size(), end - Head.size())),
+                               std::string(body.substr(end + marker.size()))};
     }
     return std::nullopt;
 }

@@ -81,8 +81,12 @@ std::int32_t ParseDateWithOrder(std::string_view text, std::string_view order,
 struct LogTaskLine {
     int kind = LogAutomatic;
     std::string omschrijving;
+    std::string where; // what follows the gap: TaskWhere of the run
 };
 std::optional<LogTaskLine> ParseLogTaskLine(std::string_view body);
+// Where a task runs, as its start line names it after the description: the working directory
+// with its backslash, then the program.
+std::string TaskWhere(std::string_view werkdirectory, std::string_view programma);
 
 // The pure parts of the writer and the purge, so that they can be exercised without a file.
 

@@ -31,19 +31,8 @@ std::optional<std::pair<WallMs, std::size_t>> ReadStamp(const std::string& line,
     return std::pair{at, timeEnd + 2};
 }
 
-// Where a task runs, as its start lines join it after the description: the working directory
-// with its backslash, then the program.
 std::string WhereOf(const TaskRecord& task) {
-    return WithTrailingBackslash(task.Werkdirectory.value_or("")) + task.Programma.value_or("");
-}
-
-std::string WhereOf(std::string_view body, const LogTaskLine& start) {
-    constexpr std::size_t Gap = 19; // the blanks after the kind
-    const std::string_view kind =
-        start.kind == LogAutomatic ? "\" (automatisch)" : "\" (handmatig)";
-    const std::size_t at =
-        std::string_view("Taak \"").size() + start.omschrijving.size() + kind.size() + Gap;
-    return at <= body.size() ? std::string(body.substr(at)) : std::string();
+    return TaskWhere(task.Werkdirectory.value_or(""), task.Programma.value_or(""));
 }
 
 // The start of a run and its end's moment less its duration, both to the minute, lie less than
@@ -55,9 +44,14 @@ constexpr std::int64_t SameRunMs = 61'000;
 TaskHistory::TaskHistory(const FormatSettings& settings, const Clock& clock)
     : settings_(settings), clock_(clock) {}
 
+std::size_t TaskHistory::Size() const {
+    std::size_t n = 0;
+    for (const auto& [name, records] : entries_) n += records.size();
+    return n;
+}
+
 void TaskHistory::Seed(const std::vector<std::string>& lines) {
     entries_.clear();
-    size_ = 0;
     const int year = clock_.Now().date.year;
     for (const std::string& line : lines) Read(line, year, nullptr);
 }
@@ -73,7 +67,6 @@ std::vector<TaskFailure> TaskHistory::Follow(const std::vector<std::string>& lin
 TaskHistory::Record& TaskHistory::At(Records& records, const std::optional<std::string>& where) {
     for (Record& r : records)
         if (r.where == where) return r;
-    ++size_;
     return records.emplace_back(Record{where, {}});
 }
 
@@ -122,7 +115,6 @@ void TaskHistory::Renamed(const TaskRecord& from, const TaskRecord& to) {
     if (own == records.end()) return;
     const TaskHistoryEntry moved = own->entry;
     records.erase(own);
-    --size_;
     if (records.empty()) entries_.erase(it);
     Record& target = At(entries_[toName], toWhere);
     if (!target.entry.started || target.entry.started <= moved.started) target.entry = moved;
@@ -149,7 +141,7 @@ void TaskHistory::Read(const std::string& line, int year, std::vector<TaskFailur
         if (failures) failures->push_back(TaskFailure{kind, name, code});
     };
     if (auto start = ParseLogTaskLine(body)) {
-        At(entries_[start->omschrijving], WhereOf(body, *start)).entry =
+        At(entries_[start->omschrijving], start->where).entry =
             TaskHistoryEntry{at, false, std::nullopt, 0, false, false};
     } else if (auto end = ParseFinishedNote(body)) {
         // The run's start: the end of an earlier run that was still going when the latest began

@@ -51,7 +51,7 @@ public:
     const TaskHistoryEntry* Find(const TaskRecord& task) const;
     // The latest started of the tasks of this description.
     const TaskHistoryEntry* Find(const std::string& omschrijving) const;
-    std::size_t Size() const { return size_; }
+    std::size_t Size() const; // tasks known
     // The task is stored under another description, working directory or program: its history
     // goes with it (until the next start-up, whose log names it by the old ones).
     void Renamed(const TaskRecord& from, const TaskRecord& to);
@@ -77,7 +77,6 @@ private:
     const FormatSettings& settings_;
     const Clock& clock_;
     std::unordered_map<std::string, Records> entries_; // by description
-    std::size_t size_ = 0;
 };
 
 // Taak "<Omschrijving>" gemist | niet gestart | klaar met code <n>; for several (count above
