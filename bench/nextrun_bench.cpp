@@ -71,14 +71,14 @@ void BM_NextRuns(benchmark::State& state) {
 void BM_OverviewRows(benchmark::State& state) {
     Program p;
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildOverviewRows(p.table, &p.core.scheduler, p.core.history,
+        benchmark::DoNotOptimize(BuildOverviewRows(p.table, p.core.scheduler, p.core.history,
                                                    &p.core.runs, WallOf(p.clock.Now()),
                                                    p.settings));
 }
 
 void BM_OverviewSortByNextRun(benchmark::State& state) {
     Program p;
-    const auto rows = BuildOverviewRows(p.table, &p.core.scheduler, p.core.history, &p.core.runs,
+    const auto rows = BuildOverviewRows(p.table, p.core.scheduler, p.core.history, &p.core.runs,
                                         WallOf(p.clock.Now()), p.settings);
     for (auto _ : state) benchmark::DoNotOptimize(OverviewOrder(rows, ColVolgende, true));
 }

@@ -29,7 +29,7 @@ std::string Duration(std::int64_t ms) {
 
 } // namespace
 
-std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Scheduler* scheduler,
+std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Scheduler& scheduler,
                                            const TaskHistory& history, const TaskRuns* runs,
                                            WallMs now, const FormatSettings& settings) {
     std::vector<OverviewRow> rows;
@@ -43,8 +43,7 @@ std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Schedul
         row.place = i;
         row.next = row.last = row.result = row.duration = Unknown;
         row.cells[ColTaak] = record.Omschrijving.value_or("");
-        const std::optional<WallMs> next =
-            scheduler ? scheduler->NextStart(i, now) : NextStart(DueTask::From(record), {}, now);
+        const std::optional<WallMs> next = scheduler.NextStart(i, now);
         if (next) {
             row.next = *next;
             row.cells[ColVolgende] = *next < now ? "nu" : WallText(*next, settings);

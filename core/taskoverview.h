@@ -31,8 +31,8 @@ struct OverviewRow {
 };
 
 // One row per stored task, in the table's order; the table's cursor is not moved. The next run
-// is the scheduler's (null: from the fields alone); `runs` says which runs still go (null: none).
-std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Scheduler* scheduler,
+// is the scheduler's; `runs` says which runs still go (null: none).
+std::vector<OverviewRow> BuildOverviewRows(const TMemTable& table, const Scheduler& scheduler,
                                            const TaskHistory& history, const TaskRuns* runs,
                                            WallMs now, const FormatSettings& settings);
 

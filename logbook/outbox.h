@@ -51,7 +51,6 @@ public:
     // keeps every line; never throws.
     bool Flush();
     std::size_t Waiting() const { return waiting_.size(); }
-    bool Refusing() const { return refusing_; }
 
     // The last write, at the close: what it cannot write is kept beside the log, as a count and
     // a period, for the next start.

@@ -43,19 +43,8 @@ void Scheduler::Timer1Timer() {
 
 // A log that refuses the note is the outbox's to tell.
 void Scheduler::Failed(const std::exception& e) {
-    Queue(Entry(std::string("Timer1Timer:") + e.what()));
+    log_.Note(std::string("Timer1Timer:") + e.what());
     if (OnReport) OnReport(e.what());
-}
-
-LogEntry Scheduler::Entry(const std::string& note) const {
-    LogEntry entry;
-    entry.message = note;
-    entry.at = clock_.Now();
-    return entry;
-}
-
-void Scheduler::Queue(LogEntry entry) {
-    log_.Post(std::move(entry));
 }
 
 TickTime Scheduler::ReadClock() {
@@ -64,7 +53,7 @@ TickTime Scheduler::ReadClock() {
     const ClockStep step = CompareReadings(lastReading_, reading);
     lastReading_ = reading;
     const WallMs wall = WallOf(reading.local);
-    if (step.Correction()) Queue(Entry(ClockMovedNote(wall - step.correctionMs, wall, settings_)));
+    if (step.Correction()) log_.Note(ClockMovedNote(wall - step.correctionMs, wall, settings_));
     return TickTime{wall, step.SprangForward()};
 }
 
@@ -138,10 +127,10 @@ void Scheduler::JudgeAll(const TickTime& time, bool& started) {
         }
         const Judgement j = JudgeTask(fields, state, time);
         if (j.futureNote && record.Laatstekeer)
-            Queue(Entry(FutureLastRunNote(record.Omschrijving.value_or(""), *record.Laatstekeer,
-                                          settings_)));
+            log_.Note(FutureLastRunNote(record.Omschrijving.value_or(""), *record.Laatstekeer,
+                                        settings_));
         if (j.missedNote)
-            Queue(Entry(MissedNote(record.Omschrijving.value_or(""), *j.missedNote, settings_)));
+            log_.Note(MissedNote(record.Omschrijving.value_or(""), *j.missedNote, settings_));
         if (!j.start) {
             if (j.starttijd || j.laatstekeer) table_.SetRunFields(i, j.starttijd, j.laatstekeer);
             state = j.next;
@@ -183,12 +172,11 @@ std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRec
                        record.Programma.value_or("")};
     // The line is made before the start; a log that refuses it keeps it waiting, not the start.
     if (Runs)
-        if (auto note = Runs->StillRunning(id, task.omschrijving)) Queue(Entry(*note));
+        if (auto note = Runs->StillRunning(id, task.omschrijving)) log_.Note(*note);
     LogEntry line;
     line.kind = LogAutomatic;
     line.task = task;
-    line.at = clock_.Now();
-    Queue(std::move(line));
+    log_.Post(std::move(line));
     ProcessHandle process = nullptr;
     const ShellResult result =
         RunProgram(shell_, MainWindow, task.programma, record.Parameters.value_or(""),
@@ -198,7 +186,7 @@ std::optional<int> Scheduler::StartAndRecord(int place, TaskId id, const TaskRec
     else if (process)
         shell_.CloseProcess(process);
     // The task counts as started all the same; the note says why nothing ran.
-    if (!result.Started()) Queue(Entry(NotStartedNote(task.omschrijving, result.reason)));
+    if (!result.Started()) log_.Note(NotStartedNote(task.omschrijving, result.reason));
     const std::optional<int> now = table_.PlaceOf(id, place);
     if (now) table_.SetRunFields(*now, starttijd, laatstekeer);
     return now;
@@ -222,7 +210,7 @@ void Scheduler::NoteMissedAtStartUp(const std::vector<std::string>& logLines,
         if (auto note = ParseMissedNote(line)) earlierNotes_.insert(*note);
     for (LogEntry& entry : before) {
         if (!entry.at) entry.at = reading.local;
-        Queue(std::move(entry));
+        log_.Post(std::move(entry));
     }
     if (table_.IsOpen()) NoteMissedFromFields(WallOf(reading.local));
 }
@@ -245,7 +233,7 @@ void Scheduler::NoteMissedFromFields(WallMs now) {
         state.noted = slot;
         const std::string omschrijving = record.Omschrijving.value_or("");
         if (!earlierNotes_.count({omschrijving, WallText(*slot, settings_)}))
-            Queue(Entry(MissedNote(omschrijving, *slot, settings_)));
+            log_.Note(MissedNote(omschrijving, *slot, settings_));
     }
     // Later gaps lie after what earlier runs could have noted.
     earlierNotes_.clear();
@@ -264,19 +252,26 @@ void Scheduler::TaskChanged(TaskId id) {
     state.judged = WallOf(clock_.Read().local) - DueWindowMs;
 }
 
-// As the run below judges them.
-int Scheduler::MissedTaskCount(bool startableNow) {
+// The run below starts a task when it was missed, is not the one open in the panel and the
+// judge makes it up now.
+std::optional<Judgement> Scheduler::MakeUp(int place, std::optional<TaskId> edited,
+                                           WallMs now) const {
+    const TaskId id = table_.IdAt(place);
+    auto it = states_.find(id);
+    if (it == states_.end() || !it->second.missed || (edited && id == *edited)) return std::nullopt;
+    Judgement j = JudgeTask(DueTask::From(table_.TaskAt(place)), it->second,
+                            TickTime{.now = now, .makeUp = true});
+    if (!j.start) return std::nullopt;
+    return j;
+}
+
+int Scheduler::MissedTaskCount(bool startableNow, int enough) {
     if (!table_.IsOpen()) return 0;
     const std::optional<TaskId> edited = startableNow ? table_.EditedId() : std::nullopt;
-    const TickTime time{.now = WallOf(clock_.Read().local), .makeUp = true};
+    const WallMs now = WallOf(clock_.Read().local);
     int count = 0;
-    for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
-        const TaskId id = table_.IdAt(i);
-        auto it = states_.find(id);
-        if (it != states_.end() && it->second.missed && !(edited && id == *edited) &&
-            JudgeTask(DueTask::From(table_.TaskAt(i)), it->second, time).start)
-            ++count;
-    }
+    for (int i = 0, n = table_.TaskCount(); i < n && count < enough; ++i)
+        count += MakeUp(i, edited, now).has_value();
     return count;
 }
 
@@ -289,13 +284,11 @@ int Scheduler::RunMissed() {
     std::exception_ptr failure;
     try {
         for (int i = 0, n = table_.TaskCount(); i < n; ++i) {
+            const std::optional<Judgement> made = MakeUp(i, edited, now);
+            if (!made) continue;
+            const Judgement& j = *made;
             const TaskId id = table_.IdAt(i);
-            auto it = states_.find(id);
-            if (it == states_.end() || !it->second.missed || (edited && id == *edited)) continue;
             const TaskRecord record = table_.TaskAt(i);
-            const Judgement j =
-                JudgeTask(DueTask::From(record), it->second, TickTime{.now = now, .makeUp = true});
-            if (!j.start) continue;
             const std::optional<int> place =
                 StartAndRecord(i, id, record, j.starttijd, *j.laatstekeer);
             unsavedStarts_ = true;

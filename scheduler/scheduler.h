@@ -1,6 +1,7 @@
 #pragma once
 // The minute tick: merges a waiting import file, starts every task that is due, records the
 // starts, saves, and shows the time of the check. Driven by the main window's Timer1.
+#include <climits>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -90,7 +91,8 @@ public:
     // once each, as the judge decides it (JudgeTask, made up): not a task whose own window is
     // open or opens within a quarter of an hour, which the tick starts anyway. Returns how many
     // started.
-    int MissedTaskCount(bool startableNow = false);
+    // Counting stops at `enough`: the menu only asks whether there is one.
+    int MissedTaskCount(bool startableNow = false, int enough = INT_MAX);
     int RunMissed();
 
     // Status bar text for a panel: 0 "Laatste controle hh:nn", 2 "Starttijd hh:nn".
@@ -128,15 +130,15 @@ private:
     TickTime ReadClock();
     void JudgeAll(const TickTime& time, bool& started);
     void NoteMissedFromFields(WallMs now);
-    void Queue(LogEntry entry);
     // The start of a task and its record: the log line, the start, its fields. Returns the
     // task's place afterwards; none when it is gone.
     std::optional<int> StartAndRecord(int place, std::uint64_t id, const TaskRecord& record,
                                       std::optional<std::int32_t> starttijd,
                                       std::int32_t laatstekeer);
-    LogEntry Entry(const std::string& note) const;
     void Status(int panel, const std::string& text);
     WallMs NextStartMs(int place, WallMs now) const;
+    std::optional<Judgement> MakeUp(int place, std::optional<std::uint64_t> edited,
+                                    WallMs now) const;
 };
 
 } // namespace kivo

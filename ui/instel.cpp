@@ -104,7 +104,8 @@ void TInstelForm::TasksChanged() {
 void TInstelForm::ShowAttention() {
     if (!program_) return;
     if (WinTaskbar) tray_.ShowAttention(*WinTaskbar, program_->core.attention.Count());
-    const bool missed = memKivoKlok.IsOpen() && program_->core.scheduler.MissedTaskCount() > 0;
+    const bool missed =
+        memKivoKlok.IsOpen() && program_->core.scheduler.MissedTaskCount(false, 1) > 0;
     EnableMenuItem(trayMenu_.get(), IdGemistetakenuitvoeren2,
                    MF_BYCOMMAND | (missed ? MF_ENABLED : MF_GRAYED));
 }

@@ -115,7 +115,7 @@ void TInstelForm::Overzicht1Click() {
         return;
     }
     overview_ =
-        TTaakoverzichtForm::Open({memKivoKlok, &program_->core.scheduler, program_->core.history,
+        TTaakoverzichtForm::Open({memKivoKlok, program_->core.scheduler, program_->core.history,
                                   &program_->core.runs, services_.clock, settings_});
     overview_->OnClosed = [this] { overview_ = nullptr; };
     overview_->OnEdit = [this](TaskId id) { EditFromOverview(id); };

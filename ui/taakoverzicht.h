@@ -27,7 +27,7 @@ public:
     // What the rows are made of; all of it outlives the window.
     struct Sources {
         const TMemTable& table;
-        const Scheduler* scheduler; // when the tick starts each task next
+        const Scheduler& scheduler; // when the tick starts each task next
         const TaskHistory& history;
         const TaskRuns* runs;
         const Clock& clock;
