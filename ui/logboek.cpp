@@ -111,9 +111,13 @@ void TLogboekForm::CreateControls() {
 void TLogboekForm::MakeFonts() {
     font_ = TextFont(Dpi());
     buttonFont_ = DialogFont(Dpi());
-    okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
     LogboekView.SetFont(font_.get());
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), TRUE);
+    MakePicture();
+}
+
+void TLogboekForm::MakePicture() {
+    okPicture_ = MakeGlyphBitmap(Glyph::Ok, Dpi(), COLOR_BTNFACE);
     SendMessageA(ok_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(okPicture_.get()));
 }
 

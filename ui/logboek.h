@@ -33,7 +33,7 @@ public:
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDpiChanged() override;
-    void OnColorsChanged() override { MakeFonts(); } // the picture holds the button face
+    void OnColorsChanged() override { MakePicture(); } // it holds the button face
     HWND DefaultFocus() const override { return LogboekEdit(); }
     void OnFinalMessage() override {
         if (freesItself_) delete this;
@@ -44,6 +44,7 @@ private:
     ~TLogboekForm() override = default;
     void CreateControls();
     void MakeFonts();
+    void MakePicture();
     void Layout();
     void FormShow();
     void BBOkClick();

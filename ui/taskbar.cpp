@@ -12,16 +12,9 @@ namespace {
 
 enum MouseButton { mbLeft, mbRight, mbMiddle };
 
-// Looked up at run time: comctl32 before version 6, and Windows before 10, have none of them.
-template <typename F> F Function(const char* module, const char* name) {
-    HMODULE loaded = LoadLibraryA(module);
-    FARPROC f = loaded ? GetProcAddress(loaded, name) : nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(f));
-}
-
 int SmallIconSize(int dpi) {
-    using ForDpiFn = int(WINAPI*)(int, UINT);
-    static const auto forDpi = Function<ForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
+    using ForDpiFn = int(WINAPI*)(int, UINT); // Windows 10 and later
+    static const auto forDpi = SystemFunction<ForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
     if (forDpi) return forDpi(SM_CXSMICON, static_cast<UINT>(dpi));
     return MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, SystemDpi());
 }
@@ -31,8 +24,10 @@ int SmallIconSize(int dpi) {
 UniqueIcon LoadTrayIcon(const char* resource, int dpi) {
     using MetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
     using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    static const auto metric = Function<MetricFn>("comctl32.dll", "LoadIconMetric");
-    static const auto scaleDown = Function<ScaleDownFn>("comctl32.dll", "LoadIconWithScaleDown");
+    // comctl32 before version 6 has neither.
+    static const auto metric = SystemFunction<MetricFn>("comctl32.dll", "LoadIconMetric");
+    static const auto scaleDown =
+        SystemFunction<ScaleDownFn>("comctl32.dll", "LoadIconWithScaleDown");
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const std::wstring name(resource, resource + std::strlen(resource));
     const int size = SmallIconSize(dpi);
@@ -237,18 +232,21 @@ LRESULT TWinTaskbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void TWinTaskbar::DblClick() {
-    if (!OnDblClick) return;
-    dblClickSeen_ = true;
+// The main window comes to the front with what the event opens.
+void TWinTaskbar::Raise(const std::function<void()>& handler) {
+    if (!handler) return;
     SetForegroundWindow(mainWindow_);
-    OnDblClick();
+    handler();
+}
+
+void TWinTaskbar::DblClick() {
+    if (OnDblClick) dblClickSeen_ = true;
+    Raise(OnDblClick);
 }
 
 // The keyboard's double click; no release follows it.
 void TWinTaskbar::KeySelect() {
-    if (!OnDblClick) return;
-    SetForegroundWindow(mainWindow_);
-    OnDblClick();
+    Raise(OnDblClick);
 }
 
 void TWinTaskbar::MouseDown(int button, POINT at) {
@@ -267,9 +265,7 @@ void TWinTaskbar::MouseUp(int button) {
 }
 
 void TWinTaskbar::Click() {
-    if (!OnClick) return;
-    SetForegroundWindow(mainWindow_);
-    OnClick();
+    Raise(OnClick);
 }
 
 void TWinTaskbar::ShowTrayMenu(POINT at) {

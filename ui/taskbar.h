@@ -92,6 +92,7 @@ private:
     void MouseDown(int button, POINT at);
     void MouseUp(int button);
     void Click();
+    void Raise(const std::function<void()>& handler);
     void ShowTrayMenu(POINT at);
 
     HWND mainWindow_;

@@ -8,37 +8,28 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-namespace {
-
-// Looked up at run time: Windows before 10 (1607) has neither.
-template <typename F> F User32Function(const char* name) {
-    FARPROC f = GetProcAddress(GetModuleHandleA("user32.dll"), name);
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(f));
-}
-
-} // namespace
-
 int SystemDpi() {
     using GetDpiForSystemFn = UINT(WINAPI*)();
-    static const auto getDpiForSystem = User32Function<GetDpiForSystemFn>("GetDpiForSystem");
+    // Windows before 10 (1607) has neither this nor GetDpiForWindow.
+    static const auto getDpiForSystem =
+        SystemFunction<GetDpiForSystemFn>("user32.dll", "GetDpiForSystem");
     const int dpi = getDpiForSystem ? static_cast<int>(getDpiForSystem()) : 0;
     return dpi > 0 ? dpi : ScreenDpi();
 }
 
 int WindowsDpi(HWND window) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
     const int dpi = getDpiForWindow && window ? static_cast<int>(getDpiForWindow(window)) : 0;
     return dpi > 0 ? dpi : SystemDpi();
 }
 
 int MonitorDpi(HMONITOR monitor) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const auto getDpiForMonitor = [] {
-        HMODULE shcore = LoadLibraryA("shcore.dll"); // Windows 8.1 and later
-        FARPROC f = shcore ? GetProcAddress(shcore, "GetDpiForMonitor") : nullptr;
-        return reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void (*)()>(f));
-    }();
+    // Windows 8.1 and later.
+    static const auto getDpiForMonitor =
+        SystemFunction<GetDpiForMonitorFn>("shcore.dll", "GetDpiForMonitor");
     UINT x = 0, y = 0;
     constexpr int EffectiveDpi = 0; // MDT_EFFECTIVE_DPI
     if (getDpiForMonitor && monitor && SUCCEEDED(getDpiForMonitor(monitor, EffectiveDpi, &x, &y)) &&

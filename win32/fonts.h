@@ -10,6 +10,14 @@
 
 namespace kivo {
 
+// A function of a system library, looked up at run time: older Windows lack many of them.
+// Null when it is not there.
+template <typename F> F SystemFunction(const char* module, const char* name) {
+    HMODULE loaded = LoadLibraryA(module);
+    FARPROC f = loaded ? GetProcAddress(loaded, name) : nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(f));
+}
+
 // Dots per inch of the screen's device context.
 int ScreenDpi();
 // The system's DPI for this process (GetDpiForSystem where Windows has it, else the screen's):

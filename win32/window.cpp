@@ -174,8 +174,8 @@ HBRUSH Window::BackgroundBrush() const {
 SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, bool menu, int dpi) {
     // Where Windows has it, the frame's metrics at that DPI rather than the system's.
     using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjustForDpi =
+        SystemFunction<AdjustForDpiFn>("user32.dll", "AdjustWindowRectExForDpi");
     RECT frame{0, 0, client.cx, client.cy};
     if (!adjustForDpi || !adjustForDpi(&frame, style, menu, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&frame, style, menu, exStyle);

@@ -41,11 +41,12 @@ public:
             error != ERROR_ACCESS_DENIED)
             return false;
         // A read-only file or a folder in the way refuses for good.
-        const DWORD attributes =
-            path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
-        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-            return false;
+        if (error == ERROR_ACCESS_DENIED && !path.empty()) {
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+                return false;
+        }
         if (waited_ >= TotalMs) return false;
         const DWORD pause = std::min(next_, TotalMs - waited_);
         Sleep(pause);
